@@ -1,0 +1,56 @@
+# Shared helpers for the build of every area.
+
+# dolvicar_library(name DIR dir [EXCLUDE regex...] [LIBS ...])
+# A static library of every .cpp under dir (new files are picked up at the next build).
+function(dolvicar_library name)
+  cmake_parse_arguments(A "" "DIR" "EXCLUDE;LIBS" ${ARGN})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${A_DIR}/*.cpp)
+  foreach(rx IN LISTS A_EXCLUDE)
+    list(FILTER srcs EXCLUDE REGEX "${rx}")
+  endforeach()
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_link_libraries(${name} PUBLIC ${A_LIBS})
+  else()
+    # An area that has no sources yet still links.
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${A_LIBS})
+  endif()
+endfunction()
+
+# dolvicar_test(name SOURCES ... LIBS ...)
+# A GoogleTest suite registered with CTest. Tests run from the build tree with
+# DOLVICAR_SOURCE_DIR pointing at the sources (for data files).
+function(dolvicar_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE DOLVICAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "DOLVICAR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()
+
+# dolvicar_fuzz(name SOURCES ... LIBS ...)
+# A fuzz target (LLVMFuzzerTestOneInput). With GCC it links the replay driver and
+# runs over fuzz/corpus/<name>/ as a test; with clang it can link libFuzzer.
+function(dolvicar_fuzz name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${name} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/driver/replay.cpp)
+  target_link_libraries(fuzz_${name} PRIVATE ${A_LIBS})
+  add_test(NAME fuzz.${name}
+           COMMAND fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
+  set_tests_properties(fuzz.${name} PROPERTIES ENVIRONMENT "DOLVICAR_HEADLESS=1")
+endfunction()
+
+# Adds every subdirectory of the current one that has its own CMakeLists.txt,
+# so each area can add its suites without touching a shared list.
+function(dolvicar_add_subdirs)
+  file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,25 @@
+// The process entry: chooses the host, records the arguments and enters WinMain.
+// The game runs in an SDL2 window unless DOLVICAR_HEADLESS is set (to anything
+// but "0"), when it runs on the headless host with a virtual clock.
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/host/headless_host.h"
+#include "platform/host/sdl_host.h"
+#include "platform/win32/process.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show);
+
+int main(int argc, char** argv) {
+  const char* headless = std::getenv("DOLVICAR_HEADLESS");
+  static std::unique_ptr<host::Host> owned;
+  if (headless && *headless && std::strcmp(headless, "0") != 0)
+    owned = std::make_unique<host::HeadlessHost>();
+  else
+    owned = host::MakeSdlHost();
+  host::set(owned.get());
+  win32::SetProcessArgs(argc, argv);
+  static char empty[] = "";
+  return WinMain(GetModuleHandleA(nullptr), nullptr, empty, 1);
+}

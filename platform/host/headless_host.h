@@ -1,0 +1,148 @@
+// A host without a window: a virtual clock, input scripted frame by frame, every
+// presented frame kept for inspection, a null audio device that tests pull from,
+// and message boxes that are recorded and answered from a script.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/host/host.h"
+
+namespace host {
+
+struct Frame {
+  int w = 0, h = 0;
+  uint64_t time_us = 0;  // the clock when it was presented
+  uint64_t index = 0;    // 0 for the first frame presented
+  std::vector<uint32_t> pixels;  // w * h, 0x00RRGGBB
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * w + x]; }
+};
+
+struct MessageBoxRecord {
+  std::string caption, text;  // UTF-8
+  MessageButtons buttons;
+  MessageIcon icon;
+  MessageResult answer;
+};
+
+class HeadlessHost : public Host {
+ public:
+  HeadlessHost();
+  ~HeadlessHost() override;
+
+  const char* name() const override { return "headless"; }
+  bool headless() const override { return true; }
+
+  uint64_t now_us() override;
+  void sleep_us(uint64_t us) override;
+  void wait_vblank() override;
+
+  void desktop_size(int& w, int& h) override;
+  bool open_window(const std::string& title_utf8, int w, int h, bool fullscreen) override;
+  void close_window() override;
+  bool window_open() const override { return window_open_; }
+  void set_title(const std::string& title_utf8) override { title_ = title_utf8; }
+  void set_fullscreen(bool fullscreen) override { fullscreen_ = fullscreen; }
+  void show_window(bool shown) override { shown_ = shown; }
+  bool focused() const override { return focused_; }
+  bool minimized() const override { return minimized_; }
+  void present(const uint32_t* pixels, int w, int h, int pitch) override;
+  void show_cursor(bool shown) override { cursor_shown_ = shown; }
+
+  bool poll_event(Event& e) override;
+  void wait_event(Event& e) override;
+  MouseState mouse() override { return mouse_; }
+  int joystick_count() override;
+  JoystickState joystick(int index) override;
+  void start_text_input() override { text_input_ = true; }
+  void stop_text_input() override { text_input_ = false; }
+  void set_text_input_rect(int, int, int, int) override {}
+
+  bool open_audio(int rate, int channels, AudioCallback cb, void* user) override;
+  void close_audio() override;
+  void lock_audio() override { audio_mutex_.lock(); }
+  void unlock_audio() override { audio_mutex_.unlock(); }
+
+  MessageResult message_box(const std::string& caption, const std::string& text,
+                            MessageButtons buttons, MessageIcon icon) override;
+  [[noreturn]] void exit_process(int code, bool run_handlers) override;
+
+  // --- Test controls ---
+  // The clock, in microseconds.
+  void set_clock(uint64_t us) { clock_us_ = us; }
+  void advance_clock(uint64_t us) { clock_us_ += us; }
+  void set_desktop_size(int w, int h) { desktop_w_ = w, desktop_h_ = h; }
+
+  // Scripted input: the event is delivered once `frame` frames have been
+  // presented (0 = at once). Events of one frame keep their order.
+  void push(uint64_t frame, Event e);
+  void key_down(uint64_t frame, int scancode);
+  void key_up(uint64_t frame, int scancode);
+  void key_press(uint64_t frame, int scancode);  // down at frame, up at frame + 1
+  void text(uint64_t frame, const std::string& utf8);
+  void close(uint64_t frame);
+  bool script_done() const { return script_.empty(); }
+  void set_mouse(const MouseState& m) { mouse_ = m; }
+  void set_joystick(int index, const JoystickState& s);
+
+  // Frames: the last `kept` presented are kept (default 16; 0 keeps none).
+  void set_frames_kept(size_t kept) { frames_kept_ = kept; }
+  uint64_t frames_presented() const { return presented_; }
+  const std::deque<Frame>& frames() const { return frames_; }
+  const Frame* last_frame() const { return frames_.empty() ? nullptr : &frames_.back(); }
+
+  // Audio: runs the device's callback for `frames` frames (zeros without one).
+  std::vector<int16_t> pull_audio(int frames);
+  bool audio_open() const { return audio_cb_ != nullptr; }
+  int audio_rate() const { return audio_rate_; }
+  int audio_channels() const { return audio_channels_; }
+
+  // Message boxes: answers are taken in order; without one, the first button.
+  void answer_next(MessageResult r) { answers_.push_back(r); }
+  const std::vector<MessageBoxRecord>& message_boxes() const { return boxes_; }
+  void set_quiet(bool quiet) { quiet_ = quiet; }  // no copy of boxes on stderr
+
+  // With catching on, exit_process throws ProcessExit instead of ending.
+  void set_catch_exits(bool on) { catch_exits_ = on; }
+
+  const std::string& title() const { return title_; }
+  bool fullscreen() const { return fullscreen_; }
+  bool text_input_active() const { return text_input_; }
+  bool cursor_shown() const { return cursor_shown_; }
+  bool shown() const { return shown_; }
+
+ private:
+  void Track(const Event& e);
+
+  uint64_t clock_us_ = 0;
+  int desktop_w_ = 1024, desktop_h_ = 768;
+  bool window_open_ = false, fullscreen_ = false, shown_ = true;
+  bool focused_ = true, minimized_ = false, cursor_shown_ = true, text_input_ = false;
+  std::string title_;
+  int win_w_ = 0, win_h_ = 0;
+
+  std::multimap<uint64_t, Event> script_;
+  MouseState mouse_;
+  std::map<int, JoystickState> joysticks_;
+
+  uint64_t presented_ = 0;
+  size_t frames_kept_ = 16;
+  std::deque<Frame> frames_;
+
+  std::mutex audio_mutex_;
+  AudioCallback audio_cb_ = nullptr;
+  void* audio_user_ = nullptr;
+  int audio_rate_ = 0, audio_channels_ = 0;
+
+  std::deque<MessageResult> answers_;
+  std::vector<MessageBoxRecord> boxes_;
+  bool quiet_ = false;
+  bool catch_exits_ = false;
+};
+
+// The current host as a headless one (null when the current host is not headless).
+HeadlessHost* headless();
+
+}  // namespace host

@@ -1,0 +1,432 @@
+#include "platform/host/sdl_host.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+namespace host {
+
+namespace {
+
+// Labels go to SDL in UTF-8 whatever the narrow execution charset is.
+const char* U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
+
+struct WindowDeleter {
+  void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
+};
+struct RendererDeleter {
+  void operator()(SDL_Renderer* r) const { SDL_DestroyRenderer(r); }
+};
+struct TextureDeleter {
+  void operator()(SDL_Texture* t) const { SDL_DestroyTexture(t); }
+};
+struct JoystickDeleter {
+  void operator()(SDL_Joystick* j) const { SDL_JoystickClose(j); }
+};
+
+class SdlHost : public Host {
+ public:
+  SdlHost() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+    SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
+    freq_ = SDL_GetPerformanceFrequency();
+    base_ = SDL_GetPerformanceCounter();
+  }
+  ~SdlHost() override {
+    close_audio();
+    for (auto& j : joysticks_) j.reset();
+    texture_.reset();
+    renderer_.reset();
+    window_.reset();
+    SDL_Quit();
+  }
+
+  const char* name() const override { return "sdl2"; }
+  bool headless() const override { return false; }
+
+  uint64_t now_us() override {
+    uint64_t ticks = SDL_GetPerformanceCounter() - base_;
+    return ticks / freq_ * 1000000 + ticks % freq_ * 1000000 / freq_;
+  }
+
+  void sleep_us(uint64_t us) override {
+    if (us == 0) {
+      sched_yield();
+      return;
+    }
+    usleep(static_cast<useconds_t>(std::min<uint64_t>(us, 1000000000)));
+  }
+
+  void wait_vblank() override {
+    uint64_t now = now_us();
+    uint64_t tick = now * 60 / 1000000 + 1;
+    uint64_t target = (tick * 1000000 + 59) / 60;
+    // Sleep most of the way, then spin the last stretch for an even pace.
+    if (target > now + 2000) sleep_us(target - now - 1500);
+    while (now_us() < target) sched_yield();
+  }
+
+  bool InitVideo() {
+    if (video_) return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+    video_ = true;
+    return true;
+  }
+
+  void desktop_size(int& w, int& h) override {
+    SDL_DisplayMode m;
+    if (InitVideo() && SDL_GetDesktopDisplayMode(0, &m) == 0) {
+      w = m.w;
+      h = m.h;
+    } else {
+      w = 640;
+      h = 480;
+    }
+  }
+
+  bool open_window(const std::string& title_utf8, int w, int h, bool fullscreen) override {
+    if (!InitVideo()) return false;
+    close_window();
+    logical_w_ = w;
+    logical_h_ = h;
+    Uint32 flags = SDL_WINDOW_SHOWN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    window_.reset(SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   w, h, flags));
+    if (!window_) return false;
+    renderer_.reset(SDL_CreateRenderer(window_.get(), -1, 0));
+    if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
+    if (!renderer_) {
+      window_.reset();
+      return false;
+    }
+    SDL_RenderSetLogicalSize(renderer_.get(), w, h);
+    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888,
+                                     SDL_TEXTUREACCESS_STREAMING, w, h));
+    if (!texture_) {
+      renderer_.reset();
+      window_.reset();
+      return false;
+    }
+    focused_ = true;
+    minimized_ = false;
+    SDL_StopTextInput();
+    return true;
+  }
+
+  void close_window() override {
+    texture_.reset();
+    renderer_.reset();
+    window_.reset();
+  }
+
+  bool window_open() const override { return window_ != nullptr; }
+
+  void set_title(const std::string& title_utf8) override {
+    if (window_) SDL_SetWindowTitle(window_.get(), title_utf8.c_str());
+  }
+
+  void set_fullscreen(bool fullscreen) override {
+    if (window_) SDL_SetWindowFullscreen(window_.get(), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  }
+
+  void show_window(bool shown) override {
+    if (!window_) return;
+    if (shown)
+      SDL_ShowWindow(window_.get());
+    else
+      SDL_HideWindow(window_.get());
+  }
+
+  bool focused() const override { return window_ && focused_; }
+  bool minimized() const override { return window_ && minimized_; }
+
+  void present(const uint32_t* pixels, int w, int h, int pitch) override {
+    if (!window_ || !pixels) return;
+    if (w != logical_w_ || h != logical_h_) {
+      texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888,
+                                       SDL_TEXTUREACCESS_STREAMING, w, h));
+      SDL_RenderSetLogicalSize(renderer_.get(), w, h);
+      logical_w_ = w;
+      logical_h_ = h;
+      if (!texture_) return;
+    }
+    SDL_UpdateTexture(texture_.get(), nullptr, pixels, pitch);
+    SDL_SetRenderDrawColor(renderer_.get(), 0, 0, 0, 255);
+    SDL_RenderClear(renderer_.get());
+    SDL_RenderCopy(renderer_.get(), texture_.get(), nullptr, nullptr);
+    SDL_RenderPresent(renderer_.get());
+  }
+
+  void show_cursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+
+  bool Translate(const SDL_Event& s, Event& e) {
+    e = Event{};
+    switch (s.type) {
+      case SDL_QUIT:
+        e.type = EventType::Close;
+        return true;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        e.type = s.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+        e.scancode = s.key.keysym.scancode;
+        e.repeat = s.key.repeat != 0;
+        return true;
+      case SDL_TEXTINPUT:
+        e.type = EventType::Text;
+        e.text = s.text.text;
+        return true;
+      case SDL_TEXTEDITING:
+        e.type = EventType::Composition;
+        e.text = s.edit.text;
+        e.cursor = s.edit.start;
+        return true;
+      case SDL_MOUSEMOTION:
+        e.type = EventType::MouseMove;
+        e.x = s.motion.x, e.y = s.motion.y;
+        return true;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        e.type = s.type == SDL_MOUSEBUTTONDOWN ? EventType::MouseDown : EventType::MouseUp;
+        e.button = s.button.button;  // SDL numbers left, middle, right, X1, X2 as we do
+        e.x = s.button.x, e.y = s.button.y;
+        return true;
+      case SDL_MOUSEWHEEL:
+        e.type = EventType::MouseWheel;
+        e.wheel = s.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -s.wheel.y : s.wheel.y;
+        return true;
+      case SDL_JOYDEVICEADDED: {
+        SDL_Joystick* j = SDL_JoystickOpen(s.jdevice.which);
+        if (!j) return false;
+        int slot = -1;
+        for (int i = 0; i < kMaxJoysticks; ++i)
+          if (!joysticks_[i]) {
+            slot = i;
+            break;
+          }
+        if (slot < 0) {
+          SDL_JoystickClose(j);
+          return false;
+        }
+        joysticks_[slot].reset(j);
+        e.type = EventType::JoyAdded;
+        e.joystick = slot;
+        return true;
+      }
+      case SDL_JOYDEVICEREMOVED:
+        for (int i = 0; i < kMaxJoysticks; ++i)
+          if (joysticks_[i] && SDL_JoystickInstanceID(joysticks_[i].get()) == s.jdevice.which) {
+            joysticks_[i].reset();
+            e.type = EventType::JoyRemoved;
+            e.joystick = i;
+            return true;
+          }
+        return false;
+      case SDL_WINDOWEVENT:
+        switch (s.window.event) {
+          case SDL_WINDOWEVENT_FOCUS_GAINED: focused_ = true; e.type = EventType::FocusGained; return true;
+          case SDL_WINDOWEVENT_FOCUS_LOST: focused_ = false; e.type = EventType::FocusLost; return true;
+          case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; e.type = EventType::Minimized; return true;
+          case SDL_WINDOWEVENT_RESTORED:
+          case SDL_WINDOWEVENT_MAXIMIZED:
+            if (!minimized_) return false;
+            minimized_ = false;
+            e.type = EventType::Restored;
+            return true;
+          case SDL_WINDOWEVENT_EXPOSED: e.type = EventType::Exposed; return true;
+          case SDL_WINDOWEVENT_CLOSE: e.type = EventType::Close; return true;
+          default: return false;
+        }
+      default:
+        return false;
+    }
+  }
+
+  bool poll_event(Event& e) override {
+    SDL_Event s;
+    while (SDL_PollEvent(&s))
+      if (Translate(s, e)) return true;
+    return false;
+  }
+
+  void wait_event(Event& e) override {
+    SDL_Event s;
+    for (;;) {
+      if (!SDL_WaitEvent(&s)) {
+        e = Event{};
+        e.type = EventType::Close;
+        return;
+      }
+      if (Translate(s, e)) return;
+    }
+  }
+
+  MouseState mouse() override {
+    MouseState m;
+    if (!window_) return m;
+    int x = 0, y = 0;
+    Uint32 b = SDL_GetMouseState(&x, &y);
+    // Window pixels to logical coordinates, through the renderer's scale.
+    float lx = 0, ly = 0;
+    SDL_RenderWindowToLogical(renderer_.get(), x, y, &lx, &ly);
+    m.x = static_cast<int>(lx);
+    m.y = static_cast<int>(ly);
+    m.buttons = b & 0x1f;
+    m.inside = SDL_GetMouseFocus() == window_.get();
+    return m;
+  }
+
+  int joystick_count() override {
+    int n = 0;
+    for (int i = 0; i < kMaxJoysticks; ++i)
+      if (joysticks_[i]) n = i + 1;
+    return n;
+  }
+
+  JoystickState joystick(int index) override {
+    JoystickState st;
+    if (index < 0 || index >= kMaxJoysticks || !joysticks_[index]) return st;
+    SDL_Joystick* j = joysticks_[index].get();
+    st.present = true;
+    const char* name = SDL_JoystickName(j);
+    st.name = name ? name : "";
+    st.num_axes = std::min(SDL_JoystickNumAxes(j), kMaxJoyAxes);
+    st.num_buttons = std::min(SDL_JoystickNumButtons(j), kMaxJoyButtons);
+    st.num_hats = SDL_JoystickNumHats(j);
+    for (int a = 0; a < st.num_axes; ++a) st.axes[a] = SDL_JoystickGetAxis(j, a);
+    for (int b = 0; b < st.num_buttons; ++b)
+      if (SDL_JoystickGetButton(j, b)) st.buttons |= 1u << b;
+    if (st.num_hats > 0) {
+      static const int kHat[16] = {-1, 0, 9000, 4500, 18000, -1, 13500, -1, 27000, 31500, -1, -1, 22500, -1, -1, -1};
+      st.hat = kHat[SDL_JoystickGetHat(j, 0) & 15];
+    }
+    return st;
+  }
+
+  void start_text_input() override { SDL_StartTextInput(); }
+  void stop_text_input() override { SDL_StopTextInput(); }
+  void set_text_input_rect(int x, int y, int w, int h) override {
+    SDL_Rect r{x, y, w, h};
+    SDL_SetTextInputRect(&r);
+  }
+
+  static void AudioThunk(void* self, Uint8* stream, int len) {
+    auto* h = static_cast<SdlHost*>(self);
+    int frames = len / (2 * h->audio_channels_);
+    if (h->audio_cb_)
+      h->audio_cb_(h->audio_user_, reinterpret_cast<int16_t*>(stream), frames);
+    else
+      std::memset(stream, 0, len);
+  }
+
+  bool open_audio(int rate, int channels, AudioCallback cb, void* user) override {
+    close_audio();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    audio_cb_ = cb;
+    audio_user_ = user;
+    audio_channels_ = channels;
+    SDL_AudioSpec want{}, have{};
+    want.freq = rate;
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(channels);
+    want.samples = 1024;
+    want.callback = &SdlHost::AudioThunk;
+    want.userdata = this;
+    audio_dev_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (audio_dev_ == 0) {
+      audio_cb_ = nullptr;
+      return false;
+    }
+    SDL_PauseAudioDevice(audio_dev_, 0);
+    return true;
+  }
+
+  void close_audio() override {
+    if (audio_dev_) {
+      SDL_CloseAudioDevice(audio_dev_);
+      audio_dev_ = 0;
+    }
+    audio_cb_ = nullptr;
+  }
+
+  void lock_audio() override {
+    if (audio_dev_) SDL_LockAudioDevice(audio_dev_);
+  }
+  void unlock_audio() override {
+    if (audio_dev_) SDL_UnlockAudioDevice(audio_dev_);
+  }
+
+  MessageResult message_box(const std::string& caption, const std::string& text, MessageButtons buttons,
+                            MessageIcon icon) override {
+    struct B {
+      const char* label;
+      MessageResult r;
+    };
+    std::vector<B> bs;
+    switch (buttons) {
+      case MessageButtons::Ok: bs = {{"OK", MessageResult::Ok}}; break;
+      case MessageButtons::OkCancel: bs = {{"OK", MessageResult::Ok}, {U8(u8"キャンセル"), MessageResult::Cancel}}; break;
+      case MessageButtons::YesNo: bs = {{U8(u8"はい"), MessageResult::Yes}, {U8(u8"いいえ"), MessageResult::No}}; break;
+      case MessageButtons::YesNoCancel:
+        bs = {{U8(u8"はい"), MessageResult::Yes}, {U8(u8"いいえ"), MessageResult::No}, {U8(u8"キャンセル"), MessageResult::Cancel}};
+        break;
+      case MessageButtons::RetryCancel:
+        bs = {{U8(u8"再試行"), MessageResult::Retry}, {U8(u8"キャンセル"), MessageResult::Cancel}};
+        break;
+      case MessageButtons::AbortRetryIgnore:
+        bs = {{U8(u8"中止"), MessageResult::Abort}, {U8(u8"再試行"), MessageResult::Retry}, {U8(u8"無視"), MessageResult::Ignore}};
+        break;
+    }
+    std::vector<SDL_MessageBoxButtonData> data;
+    for (size_t i = 0; i < bs.size(); ++i) {
+      Uint32 f = 0;
+      if (i == 0) f |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+      if (i + 1 == bs.size()) f |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+      data.push_back({f, static_cast<int>(i), bs[i].label});
+    }
+    Uint32 flags = icon == MessageIcon::Stop      ? SDL_MESSAGEBOX_ERROR
+                   : icon == MessageIcon::Warning ? SDL_MESSAGEBOX_WARNING
+                                                  : SDL_MESSAGEBOX_INFORMATION;
+    SDL_MessageBoxData box{flags, window_ ? window_.get() : nullptr, caption.c_str(),
+                           text.c_str(), static_cast<int>(data.size()), data.data(), nullptr};
+    int hit = -1;
+    if (SDL_ShowMessageBox(&box, &hit) != 0 || hit < 0 || hit >= static_cast<int>(bs.size())) {
+      // No display to show it on: say it on the terminal and take the default.
+      std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+      return bs.back().r;
+    }
+    return bs[hit].r;
+  }
+
+  void exit_process(int code, bool run_handlers) override {
+    std::fflush(nullptr);
+    if (run_handlers) std::exit(code);
+    _exit(code);
+  }
+
+ private:
+  uint64_t freq_ = 1, base_ = 0;
+  bool video_ = false;
+  std::unique_ptr<SDL_Window, WindowDeleter> window_;
+  std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;
+  std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
+  std::unique_ptr<SDL_Joystick, JoystickDeleter> joysticks_[kMaxJoysticks];
+  int logical_w_ = 0, logical_h_ = 0;
+  bool focused_ = false, minimized_ = false;
+  SDL_AudioDeviceID audio_dev_ = 0;
+  AudioCallback audio_cb_ = nullptr;
+  void* audio_user_ = nullptr;
+  int audio_channels_ = 2;
+};
+
+}  // namespace
+
+std::unique_ptr<Host> MakeSdlHost() { return std::make_unique<SdlHost>(); }
+
+}  // namespace host

@@ -1,0 +1,20 @@
+#include "platform/win32/time.h"
+
+#include "platform/host/host.h"
+#include "platform/winmm/time.h"
+
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
+  if (!count) return FALSE;
+  count->QuadPart = static_cast<LONGLONG>(host::get().now_us());
+  return TRUE;
+}
+
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* freq) {
+  if (!freq) return FALSE;
+  freq->QuadPart = 1000000;
+  return TRUE;
+}
+
+DWORD GetTickCount() { return timeGetTime(); }
+
+void Sleep(DWORD ms) { host::get().sleep_us(static_cast<uint64_t>(ms) * 1000); }

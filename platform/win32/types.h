@@ -1,0 +1,105 @@
+// The basic types, constants and result codes of the Windows platform, as the
+// game's code names them. Sizes are the 32-bit platform's: LONG and DWORD are
+// 32 bits here even though `long` is 64 bits on this machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using BYTE = uint8_t;
+using WORD = uint16_t;
+using DWORD = uint32_t;
+using LONG = int32_t;
+using ULONG = uint32_t;
+using UINT = uint32_t;
+using INT = int32_t;
+using BOOL = int32_t;
+using SHORT = int16_t;
+using USHORT = uint16_t;
+using CHAR = char;
+using UCHAR = unsigned char;
+using WCHAR = char16_t;
+using LONGLONG = int64_t;
+using ULONGLONG = uint64_t;
+using HRESULT = int32_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using UINT_PTR = uintptr_t;
+using LONG_PTR = intptr_t;
+using DWORD_PTR = uintptr_t;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPWSTR = char16_t*;
+using LPCWSTR = const char16_t*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using COLORREF = uint32_t;
+using ATOM = uint16_t;
+
+using HANDLE = void*;
+// Handles of distinct kinds are distinct types, each defined by its area.
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct HDC__;
+using HDC = HDC__*;
+struct HMENU__;
+using HMENU = HMENU__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HKEY__;
+using HKEY = HKEY__*;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+
+constexpr int MAX_PATH = 260;
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT S_FALSE = 1;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000E);
+constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057);
+constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001);
+constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+struct RECT {
+  LONG left, top, right, bottom;
+};
+struct POINT {
+  LONG x, y;
+};
+struct SIZE {
+  LONG cx, cy;
+};
+union LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  LONGLONG QuadPart;
+};
+
+constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
+constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr BYTE LOBYTE(uintptr_t v) { return static_cast<BYTE>(v & 0xFF); }
+constexpr BYTE HIBYTE(uintptr_t v) { return static_cast<BYTE>((v >> 8) & 0xFF); }
+constexpr DWORD MAKELONG(WORD lo, WORD hi) { return static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16); }
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
+constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
+constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }

@@ -1,0 +1,11 @@
+// Everything of the Win32 stand-in that other areas use, in one include.
+#pragma once
+
+#include "platform/win32/crt.h"
+#include "platform/win32/msgbox.h"
+#include "platform/win32/process.h"
+#include "platform/win32/registry.h"
+#include "platform/win32/text.h"
+#include "platform/win32/time.h"
+#include "platform/win32/types.h"
+#include "platform/winmm/time.h"

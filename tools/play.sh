@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the game, packs the demo data and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+
+build=${DOLVICAR_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target dolvicar $( [ -f tools/mkpack/CMakeLists.txt ] && echo mkpack )
+if [ -x "$build/mkpack" ]; then
+  "$build/mkpack" data "$build/dolvicar.pak"
+fi
+cd "$build"
+exec ./dolvicar "$@"
