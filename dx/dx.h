@@ -1,0 +1,4 @@
+// The DirectX layer's public interface: one include for the game.
+#pragma once
+
+#include "dx/shell.h"
