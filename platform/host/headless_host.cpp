@@ -1,5 +1,6 @@
 #include "platform/host/headless_host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -48,14 +49,53 @@ MessageResult FirstButton(MessageButtons b) {
 HeadlessHost::HeadlessHost() = default;
 HeadlessHost::~HeadlessHost() = default;
 
+namespace {
+
+std::mutex g_listeners_mutex;
+std::vector<ClockListener> g_listeners;
+
+void NotifyClock(uint64_t now) {
+  std::vector<ClockListener> copy;
+  {
+    std::lock_guard<std::mutex> lock(g_listeners_mutex);
+    copy = g_listeners;
+  }
+  for (ClockListener fn : copy) fn(now);
+}
+
+}  // namespace
+
+void add_clock_listener(ClockListener fn) {
+  std::lock_guard<std::mutex> lock(g_listeners_mutex);
+  if (fn && std::find(g_listeners.begin(), g_listeners.end(), fn) == g_listeners.end())
+    g_listeners.push_back(fn);
+}
+
+void remove_clock_listener(ClockListener fn) {
+  std::lock_guard<std::mutex> lock(g_listeners_mutex);
+  g_listeners.erase(std::remove(g_listeners.begin(), g_listeners.end(), fn), g_listeners.end());
+}
+
 uint64_t HeadlessHost::now_us() { return clock_us_; }
 
-void HeadlessHost::sleep_us(uint64_t us) { clock_us_ += us; }
+void HeadlessHost::set_clock(uint64_t us) {
+  bool forward = us > clock_us_;
+  clock_us_ = us;
+  if (forward) NotifyClock(clock_us_);
+}
+
+void HeadlessHost::advance_clock(uint64_t us) {
+  clock_us_ += us;
+  if (us) NotifyClock(clock_us_);
+}
+
+void HeadlessHost::sleep_us(uint64_t us) { advance_clock(us); }
 
 void HeadlessHost::wait_vblank() {
   // Ticks fall at k * 1,000,000 / 60 microseconds, rounded up.
   uint64_t tick = clock_us_ * 60 / 1000000 + 1;
   clock_us_ = (tick * 1000000 + 59) / 60;
+  NotifyClock(clock_us_);
 }
 
 void HeadlessHost::desktop_size(int& w, int& h) {

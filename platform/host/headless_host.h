@@ -71,8 +71,8 @@ class HeadlessHost : public Host {
 
   // --- Test controls ---
   // The clock, in microseconds.
-  void set_clock(uint64_t us) { clock_us_ = us; }
-  void advance_clock(uint64_t us) { clock_us_ += us; }
+  void set_clock(uint64_t us);
+  void advance_clock(uint64_t us);
   void set_desktop_size(int w, int h) { desktop_w_ = w, desktop_h_ = h; }
 
   // Scripted input: the event is delivered once `frame` frames have been
@@ -144,5 +144,12 @@ class HeadlessHost : public Host {
 
 // The current host as a headless one (null when the current host is not headless).
 HeadlessHost* headless();
+
+// Called, on the thread that moved it, after the clock of any headless host moved
+// forward (sleep, vertical-blank wait, set or advance): this is how work that is
+// due at a time (multimedia timers) runs deterministically on the virtual clock.
+using ClockListener = void (*)(uint64_t now_us);
+void add_clock_listener(ClockListener fn);     // once; adding it again does nothing
+void remove_clock_listener(ClockListener fn);
 
 }  // namespace host

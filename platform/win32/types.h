@@ -103,3 +103,21 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
 constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
 constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
 constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+
+// Class and interface identifiers.
+struct GUID {
+  uint32_t Data1;
+  uint16_t Data2, Data3;
+  uint8_t Data4[8];
+};
+using CLSID = GUID;
+using IID = GUID;
+using REFGUID = const GUID&;
+using REFCLSID = const GUID&;
+using REFIID = const GUID&;
+inline bool operator==(const GUID& a, const GUID& b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+  for (int i = 0; i < 8; ++i)
+    if (a.Data4[i] != b.Data4[i]) return false;
+  return true;
+}

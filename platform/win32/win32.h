@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32/crt.h"
+#include "platform/win32/debug.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/process.h"
 #include "platform/win32/registry.h"
