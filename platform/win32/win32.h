@@ -3,6 +3,8 @@
 
 #include "platform/win32/crt.h"
 #include "platform/win32/debug.h"
+#include "platform/win32/file.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/process.h"
 #include "platform/win32/registry.h"
