@@ -2,3 +2,5 @@
 #pragma once
 
 #include "dx/shell.h"
+#include "dx/bitmap.h"
+#include "dx/text.h"

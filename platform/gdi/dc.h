@@ -1,0 +1,80 @@
+// Inside the GDI stand-in: the device context record and pixel access shared by
+// its text, DIB and drawing code.
+#pragma once
+
+#include <cstring>
+
+#include "platform/gdi/gdi.h"
+
+struct HDC__ {
+  enum class Kind { Window, Memory, Buffer };
+  Kind kind = Kind::Window;
+  platform::PixelBuffer buffer;  // bits null: nothing to draw into
+  bool clipped = false;          // clip holds a rectangle besides the buffer's bounds
+  RECT clip{0, 0, 0, 0};
+  HFONT font = nullptr;          // null: the stock font
+  COLORREF text = 0;
+  COLORREF bk = 0xFFFFFF;
+  int bkmode = OPAQUE;
+  HBITMAP bitmap = nullptr;      // the DIB section of a memory context
+};
+
+namespace gdi {
+
+// True when dc is a live context.
+bool ValidDC(HDC dc);
+// Objects made by the stand-in enter the live set, so that DeleteObject and
+// SelectObject can refuse handles that are not (or no longer) objects.
+void RegisterObject(HGDIOBJ obj);
+bool ValidObject(HGDIOBJ obj);
+// A DIB section's pixels, as a buffer (rows top to bottom; pitch may be negative).
+const platform::PixelBuffer* SectionBuffer(HBITMAP bitmap);
+// The area drawing may touch: the buffer's bounds cut by the clip rectangle.
+RECT DrawArea(const HDC__& dc);
+// The font drawing uses: the selected one or the stock font.
+HFONT CurrentFont(HDC__& dc);
+
+// Channel helpers for buffers of 16, 24 and 32 bits.
+struct Channel {
+  uint32_t mask = 0;
+  int shift = 0;
+  uint32_t max = 0;
+};
+Channel ChannelOf(uint32_t mask);
+
+// 0x00RRGGBB to a pixel value of the format and back; at 8 bits through the
+// palette (the nearest entry) or, without one, the 3-3-2 layout.
+uint32_t RgbToPixel(const platform::PixelBuffer& b, uint32_t rgb);
+uint32_t PixelToRgb(const platform::PixelBuffer& b, uint32_t pixel);
+// A COLORREF (RGB or PALETTEINDEX) to a pixel value of the buffer.
+uint32_t ColorToPixel(const platform::PixelBuffer& b, COLORREF c);
+
+inline uint8_t* PixelAt(const platform::PixelBuffer& b, int x, int y) {
+  return b.bits + static_cast<ptrdiff_t>(y) * b.pitch + static_cast<ptrdiff_t>(x) * (b.format.bpp / 8);
+}
+inline uint32_t ReadPixel(const platform::PixelBuffer& b, int x, int y) {
+  const uint8_t* p = PixelAt(b, x, y);
+  switch (b.format.bpp) {
+    case 8: return p[0];
+    case 16: return static_cast<uint32_t>(p[0] | p[1] << 8);
+    case 24: return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
+  }
+}
+inline void WritePixel(const platform::PixelBuffer& b, int x, int y, uint32_t v) {
+  uint8_t* p = PixelAt(b, x, y);
+  switch (b.format.bpp) {
+    case 8: p[0] = static_cast<uint8_t>(v); break;
+    case 16: p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8); break;
+    case 24:
+      p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8), p[2] = static_cast<uint8_t>(v >> 16);
+      break;
+    default: std::memcpy(p, &v, 4); break;
+  }
+}
+
+}  // namespace gdi

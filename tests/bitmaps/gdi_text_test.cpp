@@ -1,0 +1,202 @@
+// Fonts and text of the GDI stand-in, drawn into plain pixel buffers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "dx/text.h"
+#include "platform/gdi/gdi.h"
+
+namespace {
+
+struct Canvas {
+  std::vector<uint32_t> px;
+  platform::PixelBuffer buf;
+  HDC dc;
+  Canvas(int w, int h, uint32_t fill) : px(static_cast<size_t>(w) * h, fill) {
+    buf.bits = reinterpret_cast<uint8_t*>(px.data());
+    buf.width = w, buf.height = h, buf.pitch = w * 4;
+    dc = gdi::CreateBufferDC(buf);
+  }
+  ~Canvas() { gdi::DeleteBufferDC(dc); }
+  uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * buf.width + x]; }
+  int count(uint32_t v) const {
+    int n = 0;
+    for (uint32_t p : px) n += p == v;
+    return n;
+  }
+};
+
+HFONT Font(int h, int w, int weight = FW_NORMAL, DWORD quality = NONANTIALIASED_QUALITY) {
+  return CreateFontA(h, w, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     quality, DEFAULT_PITCH, "ＭＳ ゴシック");
+}
+
+SIZE Extent(HDC dc, const char* s) {
+  SIZE sz{-1, -1};
+  EXPECT_TRUE(GetTextExtentPoint32A(dc, s, static_cast<int>(std::strlen(s)), &sz));
+  return sz;
+}
+
+TEST(GdiFont, HalfAndFullWidthAdvances) {
+  HDC dc = GetDC(nullptr);
+  HFONT f = Font(16, 8);
+  ASSERT_NE(f, nullptr);
+  HGDIOBJ old = SelectObject(dc, f);
+  EXPECT_EQ(Extent(dc, "").cx, 0);
+  EXPECT_EQ(Extent(dc, "").cy, 16);
+  EXPECT_EQ(Extent(dc, "A").cx, 8);
+  EXPECT_EQ(Extent(dc, "あ").cx, 16);
+  EXPECT_EQ(Extent(dc, "Aあｱ").cx, 8 + 16 + 8);  // half-width katakana is one byte, half width
+  SIZE w{};
+  ASSERT_TRUE(GetTextExtentPoint32W(dc, u"Aあｱ", 3, &w));
+  EXPECT_EQ(w.cx, 32);
+  TEXTMETRICA tm{};
+  ASSERT_TRUE(GetTextMetricsA(dc, &tm));
+  EXPECT_EQ(tm.tmHeight, 16);
+  EXPECT_EQ(tm.tmAscent + tm.tmDescent, 16);
+  EXPECT_EQ(tm.tmAveCharWidth, 8);
+  EXPECT_EQ(tm.tmWeight, FW_NORMAL);
+  // Bold keeps the advances; a narrow font stretches nothing but the width.
+  HFONT bold = Font(24, 5, FW_BOLD);
+  SelectObject(dc, bold);
+  EXPECT_EQ(Extent(dc, "AB").cx, 10);
+  EXPECT_EQ(Extent(dc, "漢字").cx, 20);
+  ASSERT_TRUE(GetTextMetricsA(dc, &tm));
+  EXPECT_EQ(tm.tmHeight, 24);
+  EXPECT_EQ(tm.tmWeight, FW_BOLD);
+  SelectObject(dc, old);
+  EXPECT_TRUE(DeleteObject(f));
+  EXPECT_TRUE(DeleteObject(bold));
+  EXPECT_FALSE(DeleteObject(f));  // already gone
+  ReleaseDC(nullptr, dc);
+}
+
+TEST(GdiFont, TrailingLeadByteStaysInsideTheText) {
+  HDC dc = GetDC(nullptr);
+  SelectObject(dc, Font(16, 8));
+  // A lead byte as the last byte: one blank half-width character, never paired
+  // with the terminator or what lies beyond it.
+  char text[4] = {'A', '\x82', '\0', '\xA0'};
+  SIZE sz{};
+  ASSERT_TRUE(GetTextExtentPoint32A(dc, text, 2, &sz));
+  EXPECT_EQ(sz.cx, 16);
+  ASSERT_TRUE(GetTextExtentPoint32A(dc, text, 3, &sz));
+  EXPECT_EQ(sz.cx, 24);  // the zero ends the pair: lead, then the zero itself
+  Canvas c(40, 20, 0x123456);
+  SelectObject(c.dc, Font(16, 8));
+  SetBkMode(c.dc, TRANSPARENT);
+  EXPECT_TRUE(TextOutA(c.dc, 0, 0, text + 1, 1));
+  EXPECT_EQ(c.count(0x123456), 40 * 20);
+  ReleaseDC(nullptr, dc);
+}
+
+TEST(GdiText, DrawsInsideTheClipOnly) {
+  Canvas c(64, 32, 0x00FFFFFF);
+  SelectObject(c.dc, Font(16, 8));
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(0, 0, 0));
+  ASSERT_TRUE(TextOutA(c.dc, 0, 0, "■■■■", 8));
+  // Colour 0 writes the pixel value 0, which keyed blits treat as transparent.
+  int drawn = c.count(0);
+  EXPECT_GT(drawn, 4 * 100);
+  for (int y = 16; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) EXPECT_EQ(c.at(x, y), 0x00FFFFFFu) << x << "," << y;
+
+  Canvas d(64, 32, 0x00FFFFFF);
+  SelectObject(d.dc, Font(16, 8));
+  SetBkMode(d.dc, TRANSPARENT);
+  SetTextColor(d.dc, RGB(255, 0, 0));
+  IntersectClipRect(d.dc, 10, 4, 30, 12);
+  ASSERT_TRUE(TextOutA(d.dc, 0, 0, "■■■■", 8));
+  int inside = 0;
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) {
+      bool in = x >= 10 && x < 30 && y >= 4 && y < 12;
+      if (!in) {
+        EXPECT_EQ(d.at(x, y), 0x00FFFFFFu) << x << "," << y;
+      }
+      if (in && d.at(x, y) == 0x00FF0000u) ++inside;
+    }
+  EXPECT_GT(inside, 100);
+  // Without the clip region the whole text shows again.
+  SelectClipRgn(d.dc, nullptr);
+  ASSERT_TRUE(TextOutA(d.dc, 0, 0, "■■■■", 8));
+  EXPECT_EQ(d.count(0x00FF0000u), drawn);
+}
+
+TEST(GdiText, ColourIsThePixelValueAtEachDepth) {
+  // 16 bits, 5-6-5: a COLORREF made from pixel 0xF81F draws exactly 0xF81F.
+  std::vector<uint16_t> px(32 * 16, 0x1234);
+  platform::PixelBuffer b;
+  b.bits = reinterpret_cast<uint8_t*>(px.data());
+  b.width = 32, b.height = 16, b.pitch = 64;
+  b.format = {16, 0xF800, 0x07E0, 0x001F};
+  HDC dc = gdi::CreateBufferDC(b);
+  HFONT f = Font(16, 8);
+  SelectObject(dc, f);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 0, 255));
+  TextOutW(dc, 0, 0, u"■", 1);
+  int magenta = 0, other = 0;
+  for (uint16_t p : px) magenta += p == 0xF81F, other += p != 0xF81F && p != 0x1234;
+  EXPECT_GT(magenta, 100);
+  EXPECT_EQ(other, 0);
+  gdi::DeleteBufferDC(dc);
+  DeleteObject(f);
+}
+
+TEST(GdiText, AntialiasingBlendsWithTheBackground) {
+  Canvas c(32, 16, 0);
+  HFONT f = Font(16, 8, FW_NORMAL, ANTIALIASED_QUALITY);
+  SelectObject(c.dc, f);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(200, 100, 50));
+  TextOutA(c.dc, 0, 0, "あ", 2);
+  int partial = 0;
+  for (uint32_t p : c.px) {
+    uint32_t r = p >> 16 & 255, g = p >> 8 & 255;
+    EXPECT_LE(r, 200u);
+    EXPECT_LE(g, 100u);
+    if (r > 0 && r < 200) ++partial;
+    EXPECT_EQ(p >> 24, 0u);
+  }
+  EXPECT_GT(partial, 0);
+  DeleteObject(f);
+}
+
+TEST(GdiText, OpaqueBackgroundFillsTheCells) {
+  Canvas c(40, 20, 0x00ABCDEF);
+  SelectObject(c.dc, Font(16, 8));
+  SetTextColor(c.dc, RGB(255, 255, 255));
+  SetBkColor(c.dc, RGB(0, 0, 0));
+  TextOutA(c.dc, 2, 1, "i ", 2);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) {
+      bool cell = x >= 2 && x < 18 && y >= 1 && y < 17;
+      if (!cell) {
+        EXPECT_EQ(c.at(x, y), 0x00ABCDEFu);
+      } else {
+        EXPECT_TRUE(c.at(x, y) == 0 || c.at(x, y) == 0x00FFFFFFu);
+      }
+    }
+  EXPECT_GT(c.count(0), 200);
+}
+
+TEST(DxFont, SetFontKeepsTheOldOneOnFailure) {
+  dxsetfont("ＭＳ ゴシック", 16, 8, 0, 0, 0);
+  EXPECT_EQ(dxfontheight(0), 16);
+  EXPECT_EQ(dxtextwidth(""), 0);
+  EXPECT_EQ(dxtextwidth("A"), 8);
+  EXPECT_EQ(dxtextwidth("あ"), 16);
+  EXPECT_EQ(dxtextwidthw(u"あA"), 24);
+  dxsetfont("ＭＳ ゴシック", 24, 12, 1, 0, 1);
+  EXPECT_EQ(dxtextheight(), 24);
+  EXPECT_EQ(dxtextwidth("AB"), 24);
+  dxsetfont("ＭＳ ゴシック", 100000, 12, 0, 0, 0);  // cannot be made
+  EXPECT_EQ(dxtextheight(), 24);
+  EXPECT_EQ(dxtextwidth("AB"), 24);
+  dxreleasefont();
+}
+
+}  // namespace
