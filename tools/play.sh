@@ -7,7 +7,7 @@ bash tools/setup.sh
 build=${DOLVICAR_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target dolvicar $( [ -f tools/mkpack/CMakeLists.txt ] && echo mkpack )
-if [ -x "$build/mkpack" ]; then
+if [ -x "$build/mkpack" ] && [ -d data ]; then
   "$build/mkpack" data "$build/dolvicar.pak"
 fi
 cd "$build"
