@@ -154,9 +154,9 @@ TEST(BmpFile, FileHeaderOffsetsAreChecked) {
   auto p = Seed("bmp/pal8.bmp");
   ASSERT_TRUE(dxparsebmp(p.data(), p.size(), d));
   EXPECT_EQ(d.color_count, 256);
+  uint32_t first = d.Pixel(0, 0), last = d.Pixel(5, 1);
   EXPECT_FALSE(dxparsebmp(p.data(), 14 + 40 + 1000, d));
   // A packed DIB (no file header) with its full colour table.
-  uint32_t first = d.Pixel(0, 0), last = d.Pixel(5, 1);
   std::vector<uint8_t> packed(p.begin() + 14, p.end());
   ASSERT_TRUE(dxparsebmp(packed.data(), packed.size(), d));
   EXPECT_EQ(d.Pixel(0, 0), first);
