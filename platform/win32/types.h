@@ -53,6 +53,8 @@ using HICON = HICON__*;
 using HCURSOR = HICON;
 struct HKEY__;
 using HKEY = HKEY__*;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -91,6 +93,18 @@ union LARGE_INTEGER {
   } u;
   LONGLONG QuadPart;
 };
+
+// A palette colour, shared by the DirectDraw and GDI stand-ins.
+struct PALETTEENTRY {
+  BYTE peRed, peGreen, peBlue, peFlags;
+};
+constexpr BYTE PC_RESERVED = 0x01, PC_EXPLICIT = 0x02, PC_NOCOLLAPSE = 0x04;
+
+// Raster operations, shared by DirectDraw blits and GDI.
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD DSTINVERT = 0x00550009;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
 
 constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }

@@ -1,0 +1,910 @@
+#include "platform/win32/window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/host/host.h"
+#include "platform/win32/display.h"
+#include "platform/win32/text.h"
+#include "platform/winmm/time.h"
+
+namespace {
+
+struct WindowClass {
+  UINT style = 0;
+  WNDPROC proc = nullptr;
+  bool unicode = false;
+  HICON icon = nullptr, icon_small = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+};
+
+struct Window {
+  std::string class_name;
+  WindowClass cls;
+  std::string title;  // CP932
+  DWORD style = 0, ex_style = 0;
+  RECT rect{0, 0, 0, 0};  // on the screen (a child's: in its parent's client area)
+  HWND parent = nullptr;
+  HMENU menu = nullptr;
+  bool visible = false, enabled = true, iconic = false;
+  bool needs_paint = false;
+  bool destroying = false;
+};
+
+// Frame metrics of the emulated desktop.
+constexpr int kCaption = 22, kDlgFrame = 3, kEdge = 2, kBorder = 1, kMenu = 20;
+
+std::map<std::string, WindowClass> g_classes;
+std::vector<std::unique_ptr<Window>> g_windows;
+HWND g_host_window = nullptr;
+std::deque<MSG> g_queue;
+bool g_quit_posted = false;
+int g_quit_code = 0;
+std::vector<std::string> g_registered;
+uint8_t g_keys[256];  // 0x80 while held, by virtual key
+DWORD g_sys_colors[256];
+bool g_sys_colors_made = false;
+HCURSOR g_cursor = nullptr;
+int g_cursor_count = 0;
+HWND g_focus = nullptr;
+
+HCURSOR ArrowCursor() {
+  static char arrow;
+  return reinterpret_cast<HCURSOR>(&arrow);
+}
+
+Window* Find(HWND w) {
+  for (auto& p : g_windows)
+    if (reinterpret_cast<HWND>(p.get()) == w) return p.get();
+  return nullptr;
+}
+
+std::string Key(std::string_view name) { return std::string(name); }
+
+void FrameSize(DWORD style, DWORD ex_style, bool menu, RECT& f) {
+  f = {0, 0, 0, 0};
+  if (style & WS_CHILD) return;
+  if ((style & WS_CAPTION) == WS_CAPTION) f.top += kCaption;
+  int frame = (style & (WS_DLGFRAME | WS_THICKFRAME)) ? kDlgFrame : (style & WS_BORDER) ? kBorder : 0;
+  f.left += frame, f.right += frame, f.top += frame, f.bottom += frame;
+  if (ex_style & WS_EX_CLIENTEDGE) f.left += kEdge, f.right += kEdge, f.top += kEdge, f.bottom += kEdge;
+  if (menu) f.top += kMenu;
+}
+
+RECT ClientOnScreen(const Window& w) {
+  RECT f;
+  FrameSize(w.style, w.ex_style, w.menu != nullptr, f);
+  RECT r{w.rect.left + f.left, w.rect.top + f.top, w.rect.right - f.right, w.rect.bottom - f.bottom};
+  if (r.right < r.left) r.right = r.left;
+  if (r.bottom < r.top) r.bottom = r.top;
+  if (w.parent) {
+    if (Window* p = Find(w.parent)) {
+      RECT pc = ClientOnScreen(*p);
+      r.left += pc.left, r.right += pc.left, r.top += pc.top, r.bottom += pc.top;
+    }
+  }
+  return r;
+}
+
+LRESULT Call(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  Window* win = Find(w);
+  if (!win || !win->cls.proc) return 0;
+  return win->cls.proc(w, msg, wp, lp);
+}
+
+void Post(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  MSG m{};
+  m.hwnd = w;
+  m.message = msg;
+  m.wParam = wp;
+  m.lParam = lp;
+  m.time = timeGetTime();
+  POINT p{0, 0};
+  GetCursorPos(&p);
+  m.pt = p;
+  g_queue.push_back(m);
+}
+
+LPARAM MouseLParam(int x, int y) {
+  return static_cast<LPARAM>(MAKELONG(static_cast<WORD>(static_cast<int16_t>(x)), static_cast<WORD>(static_cast<int16_t>(y))));
+}
+
+WPARAM MouseKeys() {
+  host::MouseState m = host::get().mouse();
+  WPARAM k = 0;
+  if (m.buttons & 1) k |= MK_LBUTTON;
+  if (m.buttons & 2) k |= MK_MBUTTON;
+  if (m.buttons & 4) k |= MK_RBUTTON;
+  if (m.buttons & 8) k |= MK_XBUTTON1;
+  if (m.buttons & 16) k |= MK_XBUTTON2;
+  if (g_keys[VK_SHIFT] & 0x80) k |= MK_SHIFT;
+  if (g_keys[VK_CONTROL] & 0x80) k |= MK_CONTROL;
+  return k;
+}
+
+void SetKey(int vk, bool down) {
+  if (vk <= 0 || vk > 255) return;
+  g_keys[vk] = down ? 0x80 : 0;
+  // The generic Shift, Control and Alt follow either hand's key.
+  auto pair = [](int a, int b) { return ((g_keys[a] | g_keys[b]) & 0x80) ? 0x80 : 0; };
+  g_keys[VK_SHIFT] = static_cast<uint8_t>(pair(VK_LSHIFT, VK_RSHIFT));
+  g_keys[VK_CONTROL] = static_cast<uint8_t>(pair(VK_LCONTROL, VK_RCONTROL));
+  g_keys[VK_MENU] = static_cast<uint8_t>(pair(VK_LMENU, VK_RMENU));
+}
+
+// The scancode in bits 16-23 of a key message's lParam: the host's usage code
+// stands in, so a key is recognisable again from its message.
+LPARAM KeyLParam(int scancode, bool up, bool repeat) {
+  uint32_t lp = 1u | (static_cast<uint32_t>(scancode & 0xFF) << 16);
+  if (repeat || up) lp |= 1u << 30;
+  if (up) lp |= 1u << 31;
+  return static_cast<LPARAM>(static_cast<int32_t>(lp));
+}
+
+void PostText(HWND w, const std::string& utf8) {
+  Window* win = Find(w);
+  if (!win) return;
+  if (win->cls.unicode) {
+    for (char16_t c : win32::Utf8ToUtf16(utf8)) Post(w, WM_CHAR, c, 1);
+  } else {
+    std::string s = win32::Utf8ToCp932(utf8);
+    for (char c : s) Post(w, WM_CHAR, static_cast<uint8_t>(c), 1);
+  }
+}
+
+std::vector<win32::HostEventListener> g_listeners;
+
+// Turns one host event into the messages of the host's window.
+void Translate(const host::Event& e) {
+  for (auto l : g_listeners) l(e);
+  HWND w = g_host_window;
+  Window* win = Find(w);
+  if (!win) return;
+  switch (e.type) {
+    case host::EventType::Close: Post(w, WM_CLOSE, 0, 0); break;
+    case host::EventType::FocusGained:
+      g_focus = w;
+      Post(w, WM_ACTIVATEAPP, TRUE, 0);
+      Post(w, WM_ACTIVATE, WA_ACTIVE, 0);
+      Post(w, WM_SETFOCUS, 0, 0);
+      break;
+    case host::EventType::FocusLost:
+      g_focus = nullptr;
+      std::memset(g_keys, 0, sizeof(g_keys));
+      Post(w, WM_ACTIVATE, WA_INACTIVE, 0);
+      Post(w, WM_ACTIVATEAPP, FALSE, 0);
+      Post(w, WM_KILLFOCUS, 0, 0);
+      break;
+    case host::EventType::Minimized:
+      win->iconic = true;
+      Post(w, WM_SIZE, SIZE_MINIMIZED, 0);
+      break;
+    case host::EventType::Restored: {
+      win->iconic = false;
+      RECT c = ClientOnScreen(*win);
+      Post(w, WM_SIZE, SIZE_RESTORED, MouseLParam(c.right - c.left, c.bottom - c.top));
+      win->needs_paint = true;
+      break;
+    }
+    case host::EventType::Exposed: win->needs_paint = true; break;
+    case host::EventType::KeyDown:
+    case host::EventType::KeyUp: {
+      const bool down = e.type == host::EventType::KeyDown;
+      int vk = win32::ScancodeToVk(e.scancode);
+      if (!vk) break;
+      SetKey(vk, down);
+      const bool alt = (g_keys[VK_MENU] & 0x80) != 0 && vk != VK_MENU && vk != VK_LMENU && vk != VK_RMENU;
+      UINT msg = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
+      if (vk == VK_LMENU || vk == VK_RMENU) msg = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
+      // Messages name the generic Shift, Control and Alt, as Windows does.
+      int msg_vk = vk;
+      if (vk == VK_LSHIFT || vk == VK_RSHIFT) msg_vk = VK_SHIFT;
+      if (vk == VK_LCONTROL || vk == VK_RCONTROL) msg_vk = VK_CONTROL;
+      if (vk == VK_LMENU || vk == VK_RMENU) msg_vk = VK_MENU;
+      Post(w, msg, static_cast<WPARAM>(msg_vk), KeyLParam(e.scancode, !down, e.repeat));
+      break;
+    }
+    case host::EventType::Text: PostText(w, e.text); break;
+    case host::EventType::MouseMove: Post(w, WM_MOUSEMOVE, MouseKeys(), MouseLParam(e.x, e.y)); break;
+    case host::EventType::MouseDown:
+    case host::EventType::MouseUp: {
+      const bool down = e.type == host::EventType::MouseDown;
+      UINT msg = 0;
+      WPARAM extra = 0;
+      switch (e.button) {
+        case host::kButtonLeft: msg = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
+        case host::kButtonRight: msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
+        case host::kButtonMiddle: msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        case host::kButtonX1: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, extra = XBUTTON1 << 16; break;
+        case host::kButtonX2: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, extra = XBUTTON2 << 16; break;
+        default: break;
+      }
+      if (msg) Post(w, msg, MouseKeys() | extra, MouseLParam(e.x, e.y));
+      break;
+    }
+    case host::EventType::MouseWheel: {
+      host::MouseState m = host::get().mouse();
+      RECT c = ClientOnScreen(*win);
+      int delta = e.wheel * WHEEL_DELTA;
+      Post(w, WM_MOUSEWHEEL, MouseKeys() | (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16),
+           MouseLParam(c.left + m.x, c.top + m.y));
+      break;
+    }
+    default: break;
+  }
+}
+
+void PollHost() {
+  host::Event e;
+  while (host::get().poll_event(e)) Translate(e);
+}
+
+bool Matches(const MSG& m, HWND w, UINT min, UINT max) {
+  if (w && m.hwnd != w) return false;
+  if (min == 0 && max == 0) return true;
+  return m.message >= min && m.message <= max;
+}
+
+void OpenHostWindow(HWND hw, Window& w) {
+  if (g_host_window || (w.style & WS_CHILD)) return;
+  RECT c = ClientOnScreen(w);
+  if (host::get().open_window(win32::Cp932ToUtf8(w.title), std::max<LONG>(1, c.right - c.left),
+                              std::max<LONG>(1, c.bottom - c.top), false)) {
+    g_host_window = hw;
+    if (host::get().focused()) g_focus = hw;
+  }
+}
+
+}  // namespace
+
+// --- Classes and windows ---
+
+ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
+  if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) return 0;
+  std::string name = wc->lpszClassName;
+  if (g_classes.count(name)) return 0;
+  g_classes[name] = {wc->style, wc->lpfnWndProc, false, wc->hIcon, wc->hIconSm, wc->hCursor, wc->hbrBackground};
+  return static_cast<ATOM>(0xC000 + g_classes.size());
+}
+
+ATOM RegisterClassExW(const WNDCLASSEXW* wc) {
+  if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) return 0;
+  std::string name = win32::Utf16ToCp932(wc->lpszClassName);
+  if (g_classes.count(name)) return 0;
+  g_classes[name] = {wc->style, wc->lpfnWndProc, true, wc->hIcon, wc->hIconSm, wc->hCursor, wc->hbrBackground};
+  return static_cast<ATOM>(0xC000 + g_classes.size());
+}
+
+BOOL UnregisterClassA(const char* name, HINSTANCE) {
+  if (!name) return FALSE;
+  for (auto& w : g_windows)
+    if (w->class_name == name) return FALSE;
+  return g_classes.erase(name) ? TRUE : FALSE;
+}
+
+HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, DWORD style, int x, int y,
+                     int w, int h, HWND parent, HMENU menu, HINSTANCE, void*) {
+  if (!class_name) return nullptr;
+  auto it = g_classes.find(Key(class_name));
+  if (it == g_classes.end()) return nullptr;
+  if ((style & WS_CHILD) && !Find(parent)) return nullptr;
+  auto win = std::make_unique<Window>();
+  win->class_name = class_name;
+  win->cls = it->second;
+  win->title = title ? title : "";
+  win->style = style;
+  win->ex_style = ex_style;
+  if (x == CW_USEDEFAULT) x = 0, y = 0;
+  if (w == CW_USEDEFAULT) w = 640, h = 480;
+  win->rect = {x, y, x + w, y + h};
+  win->parent = parent;
+  win->menu = (style & WS_CHILD) ? nullptr : menu;
+  HWND hw = reinterpret_cast<HWND>(win.get());
+  Window* raw = win.get();
+  g_windows.push_back(std::move(win));
+  if (!Call(hw, WM_NCCREATE, 0, 0) || Call(hw, WM_CREATE, 0, 0) == -1) {
+    DestroyWindow(hw);
+    return nullptr;
+  }
+  raw = Find(hw);
+  if (!raw) return nullptr;
+  if (style & WS_VISIBLE) {
+    raw->visible = true;
+    raw->needs_paint = true;
+    OpenHostWindow(hw, *raw);
+    if (hw == g_host_window) {
+      Post(hw, WM_ACTIVATE, WA_ACTIVE, 0);
+      Post(hw, WM_SETFOCUS, 0, 0);
+    }
+  }
+  return hw;
+}
+
+BOOL DestroyWindow(HWND w) {
+  Window* win = Find(w);
+  if (!win || win->destroying) return FALSE;
+  win->destroying = true;
+  // Children go first, as on Windows.
+  std::vector<HWND> children;
+  for (auto& p : g_windows)
+    if (p->parent == w) children.push_back(reinterpret_cast<HWND>(p.get()));
+  for (HWND c : children) DestroyWindow(c);
+  Call(w, WM_DESTROY, 0, 0);
+  Call(w, WM_NCDESTROY, 0, 0);
+  if (w == g_host_window) {
+    host::get().close_window();
+    g_host_window = nullptr;
+    // Display changes last only as long as the window.
+    win32::RestoreDesktopMode();
+  }
+  if (g_focus == w) g_focus = nullptr;
+  std::erase_if(g_queue, [w](const MSG& m) { return m.hwnd == w; });
+  std::erase_if(g_windows, [w](const std::unique_ptr<Window>& p) { return reinterpret_cast<HWND>(p.get()) == w; });
+  return TRUE;
+}
+
+BOOL IsWindow(HWND w) { return Find(w) != nullptr; }
+
+BOOL IsWindowUnicode(HWND w) {
+  Window* win = Find(w);
+  return win && win->cls.unicode;
+}
+
+LRESULT DefWindowProcA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  Window* win = Find(w);
+  if (!win) return 0;
+  switch (msg) {
+    case WM_NCCREATE: return TRUE;
+    case WM_CLOSE: DestroyWindow(w); return 0;
+    case WM_PAINT: ValidateRect(w, nullptr); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_NCHITTEST: {
+      POINT p{static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lp))),
+              static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lp)))};
+      RECT c = ClientOnScreen(*win);
+      if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom) return HTCLIENT;
+      if (p.x >= win->rect.left && p.x < win->rect.right && p.y >= win->rect.top && p.y < win->rect.bottom)
+        return HTCAPTION;
+      return HTNOWHERE;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(static_cast<uintptr_t>(lp)) == HTCLIENT && win->cls.cursor) SetCursor(win->cls.cursor);
+      return FALSE;
+    case WM_SYSCOMMAND:
+      switch (wp & 0xFFF0) {
+        case SC_CLOSE: PostMessageA(w, WM_CLOSE, 0, 0); break;
+        case SC_MINIMIZE: ShowWindow(w, SW_MINIMIZE); break;
+        case SC_RESTORE: ShowWindow(w, SW_RESTORE); break;
+        default: break;
+      }
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (wp == static_cast<WPARAM>(VK_F4)) PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_SETTEXT:
+      SetWindowTextA(w, reinterpret_cast<const char*>(lp));
+      return TRUE;
+    default: return 0;
+  }
+}
+
+LRESULT DefWindowProcW(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_SETTEXT && lp) {
+    std::string t = win32::Utf16ToCp932(reinterpret_cast<const char16_t*>(lp));
+    return DefWindowProcA(w, msg, wp, reinterpret_cast<LPARAM>(t.c_str()));
+  }
+  return DefWindowProcA(w, msg, wp, lp);
+}
+
+LRESULT CallWindowProcA(WNDPROC proc, HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  return proc ? proc(w, msg, wp, lp) : 0;
+}
+
+BOOL ShowWindow(HWND w, int cmd) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  BOOL was = win->visible;
+  switch (cmd) {
+    case SW_HIDE:
+      win->visible = false;
+      if (w == g_host_window) host::get().show_window(false);
+      break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+      win->visible = true;
+      if (!win->iconic) {
+        win->iconic = true;
+        Post(w, WM_SIZE, SIZE_MINIMIZED, 0);
+      }
+      break;
+    default:
+      win->visible = true;
+      if (cmd == SW_RESTORE || cmd == SW_SHOWNORMAL) win->iconic = false;
+      win->needs_paint = true;
+      if (!g_host_window) OpenHostWindow(w, *win);
+      if (w == g_host_window) host::get().show_window(true);
+      break;
+  }
+  win->style = win->visible ? (win->style | WS_VISIBLE) : (win->style & ~WS_VISIBLE);
+  return was;
+}
+
+BOOL UpdateWindow(HWND w) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  if (win->needs_paint && win->visible) Call(w, WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL IsIconic(HWND w) {
+  Window* win = Find(w);
+  return win && win->iconic;
+}
+
+BOOL IsWindowVisible(HWND w) {
+  Window* win = Find(w);
+  return win && win->visible;
+}
+
+BOOL IsWindowEnabled(HWND w) {
+  Window* win = Find(w);
+  return win && win->enabled;
+}
+
+BOOL EnableWindow(HWND w, BOOL enable) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  BOOL was_disabled = !win->enabled;
+  win->enabled = enable != FALSE;
+  return was_disabled;
+}
+
+HWND GetParent(HWND w) {
+  Window* win = Find(w);
+  return win ? win->parent : nullptr;
+}
+
+HWND GetForegroundWindow() {
+  if (!g_host_window || !host::get().focused()) return nullptr;
+  return g_host_window;
+}
+
+BOOL SetForegroundWindow(HWND w) { return Find(w) != nullptr; }
+
+HWND GetFocus() { return host::get().focused() ? g_focus : nullptr; }
+
+int GetWindowTextA(HWND w, char* out, int size) {
+  Window* win = Find(w);
+  if (!out || size <= 0) return 0;
+  out[0] = '\0';
+  if (!win) return 0;
+  size_t n = std::min(win->title.size(), static_cast<size_t>(size - 1));
+  // Never cut a double-byte character in two.
+  size_t i = 0;
+  while (i < n) {
+    size_t step = win32::IsLeadByte(static_cast<uint8_t>(win->title[i])) ? 2 : 1;
+    if (i + step > n) break;
+    i += step;
+  }
+  std::memcpy(out, win->title.data(), i);
+  out[i] = '\0';
+  return static_cast<int>(i);
+}
+
+BOOL SetWindowTextA(HWND w, const char* text) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  win->title = text ? text : "";
+  if (w == g_host_window) host::get().set_title(win32::Cp932ToUtf8(win->title));
+  return TRUE;
+}
+
+LONG GetWindowLongA(HWND w, int index) {
+  Window* win = Find(w);
+  if (!win) return 0;
+  if (index == GWL_STYLE) return static_cast<LONG>(win->style);
+  if (index == GWL_EXSTYLE) return static_cast<LONG>(win->ex_style);
+  return 0;
+}
+
+LONG SetWindowLongA(HWND w, int index, LONG value) {
+  Window* win = Find(w);
+  if (!win) return 0;
+  LONG old = GetWindowLongA(w, index);
+  if (index == GWL_STYLE) {
+    win->style = static_cast<DWORD>(value);
+    win->visible = (win->style & WS_VISIBLE) != 0;
+  } else if (index == GWL_EXSTYLE) {
+    win->ex_style = static_cast<DWORD>(value);
+  }
+  return old;
+}
+
+BOOL GetClientRect(HWND w, RECT* r) {
+  Window* win = Find(w);
+  if (!win || !r) return FALSE;
+  RECT c = ClientOnScreen(*win);
+  *r = {0, 0, c.right - c.left, c.bottom - c.top};
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND w, RECT* r) {
+  Window* win = Find(w);
+  if (!win || !r) return FALSE;
+  *r = win->rect;
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND w, POINT* p) {
+  Window* win = Find(w);
+  if (!win || !p) return FALSE;
+  RECT c = ClientOnScreen(*win);
+  p->x += c.left;
+  p->y += c.top;
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND w, POINT* p) {
+  Window* win = Find(w);
+  if (!win || !p) return FALSE;
+  RECT c = ClientOnScreen(*win);
+  p->x -= c.left;
+  p->y -= c.top;
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND w, int x, int y, int width, int height, BOOL repaint) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  win->rect = {x, y, x + width, y + height};
+  if (repaint) win->needs_paint = true;
+  return TRUE;
+}
+
+BOOL SetWindowPos(HWND w, HWND, int x, int y, int width, int height, UINT flags) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  RECT r = win->rect;
+  if (!(flags & SWP_NOMOVE)) {
+    LONG dx = x - r.left, dy = y - r.top;
+    r.left += dx, r.right += dx, r.top += dy, r.bottom += dy;
+  }
+  if (!(flags & SWP_NOSIZE)) r.right = r.left + width, r.bottom = r.top + height;
+  win->rect = r;
+  if (flags & SWP_SHOWWINDOW) ShowWindow(w, SW_SHOW);
+  return TRUE;
+}
+
+BOOL AdjustWindowRectEx(RECT* r, DWORD style, BOOL menu, DWORD ex_style) {
+  if (!r) return FALSE;
+  RECT f;
+  FrameSize(style, ex_style, menu != FALSE, f);
+  r->left -= f.left, r->top -= f.top, r->right += f.right, r->bottom += f.bottom;
+  return TRUE;
+}
+
+int GetSystemMetrics(int index) {
+  win32::DisplayMode m = win32::CurrentMode();
+  switch (index) {
+    case SM_CXSCREEN: return m.width;
+    case SM_CYSCREEN: return m.height;
+    case SM_CYCAPTION: return kCaption;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return kBorder;
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME: return kDlgFrame;
+    case SM_CXEDGE:
+    case SM_CYEDGE: return kEdge;
+    case SM_CYMENU: return kMenu;
+    default: return 0;
+  }
+}
+
+BOOL InvalidateRect(HWND w, const RECT*, BOOL) {
+  if (!w) {
+    for (auto& p : g_windows) p->needs_paint = true;
+    return TRUE;
+  }
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  win->needs_paint = true;
+  return TRUE;
+}
+
+BOOL ValidateRect(HWND w, const RECT*) {
+  Window* win = Find(w);
+  if (!win) return FALSE;
+  win->needs_paint = false;
+  return TRUE;
+}
+
+BOOL EnumThreadWindows(DWORD, WNDENUMPROC proc, LPARAM param) {
+  if (!proc) return FALSE;
+  std::vector<HWND> all;
+  for (auto& p : g_windows)
+    if (!p->parent) all.push_back(reinterpret_cast<HWND>(p.get()));
+  for (HWND w : all)
+    if (Find(w) && !proc(w, param)) break;
+  return TRUE;
+}
+
+DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
+
+BOOL SetMenu(HWND w, HMENU menu) {
+  Window* win = Find(w);
+  if (!win || (win->style & WS_CHILD)) return FALSE;
+  // The client area keeps its place on the screen only if the frame grows.
+  win->menu = menu;
+  return TRUE;
+}
+
+HMENU GetMenu(HWND w) {
+  Window* win = Find(w);
+  return win ? win->menu : nullptr;
+}
+
+BOOL DrawMenuBar(HWND w) { return Find(w) != nullptr; }
+
+// --- Messages ---
+
+BOOL PeekMessageA(MSG* msg, HWND w, UINT min, UINT max, UINT remove) {
+  if (!msg) return FALSE;
+  PollHost();
+  for (auto it = g_queue.begin(); it != g_queue.end(); ++it) {
+    if (!Matches(*it, w, min, max)) continue;
+    *msg = *it;
+    if (remove & PM_REMOVE) g_queue.erase(it);
+    return TRUE;
+  }
+  if (g_quit_posted && (!w) && (min == 0 || (WM_QUIT >= min && WM_QUIT <= max))) {
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = static_cast<WPARAM>(g_quit_code);
+    if (remove & PM_REMOVE) g_quit_posted = false;
+    return TRUE;
+  }
+  // Paint comes when nothing else is waiting, and stays until validated.
+  if (min == 0 || (WM_PAINT >= min && WM_PAINT <= max)) {
+    for (auto& p : g_windows) {
+      HWND hw = reinterpret_cast<HWND>(p.get());
+      if (p->needs_paint && p->visible && !p->iconic && (!w || w == hw)) {
+        *msg = MSG{};
+        msg->hwnd = hw;
+        msg->message = WM_PAINT;
+        msg->time = timeGetTime();
+        return TRUE;
+      }
+    }
+  }
+  return FALSE;
+}
+
+BOOL GetMessageA(MSG* msg, HWND w, UINT min, UINT max) {
+  while (!PeekMessageA(msg, w, min, max, PM_REMOVE)) WaitMessage();
+  return msg->message != WM_QUIT;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  // Characters come from the host's text events, already in the queue.
+  return msg && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN);
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg || !msg->hwnd) return 0;
+  Window* win = Find(msg->hwnd);
+  if (!win) return 0;
+  // Before a mouse message the window is asked where the pointer is and which
+  // cursor to show, as Windows does.
+  if (msg->message >= WM_MOUSEMOVE && msg->message <= WM_XBUTTONUP && msg->message != WM_MOUSEWHEEL) {
+    POINT p{static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(msg->lParam))),
+            static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(msg->lParam)))};
+    ClientToScreen(msg->hwnd, &p);
+    LRESULT hit = Call(msg->hwnd, WM_NCHITTEST, 0, MouseLParam(p.x, p.y));
+    if (!Find(msg->hwnd)) return 0;
+    Call(msg->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(msg->hwnd),
+         static_cast<LPARAM>(MAKELONG(static_cast<WORD>(hit), static_cast<WORD>(msg->message))));
+    if (!Find(msg->hwnd)) return 0;
+  }
+  return Call(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+BOOL PostMessageA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+  if (w && !Find(w)) return FALSE;
+  Post(w, msg, wp, lp);
+  return TRUE;
+}
+
+LRESULT SendMessageA(HWND w, UINT msg, WPARAM wp, LPARAM lp) { return Call(w, msg, wp, lp); }
+
+void PostQuitMessage(int code) {
+  g_quit_posted = true;
+  g_quit_code = code;
+}
+
+BOOL WaitMessage() {
+  PollHost();
+  if (!g_queue.empty() || g_quit_posted) return TRUE;
+  for (auto& p : g_windows)
+    if (p->needs_paint && p->visible && !p->iconic) return TRUE;
+  host::Event e;
+  host::get().wait_event(e);
+  Translate(e);
+  return TRUE;
+}
+
+UINT RegisterWindowMessageA(const char* name) {
+  if (!name || !*name) return 0;
+  for (size_t i = 0; i < g_registered.size(); ++i)
+    if (g_registered[i] == name) return static_cast<UINT>(0xC000 + i);
+  g_registered.emplace_back(name);
+  return static_cast<UINT>(0xC000 + g_registered.size() - 1);
+}
+
+// --- Cursor, keys, icons, system colours ---
+
+HCURSOR LoadCursorA(HINSTANCE, const char* name) { return name == IDC_ARROW ? ArrowCursor() : nullptr; }
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  HCURSOR old = g_cursor;
+  g_cursor = cursor;
+  host::get().show_cursor(cursor != nullptr && g_cursor_count >= 0);
+  return old;
+}
+
+int ShowCursor(BOOL show) {
+  g_cursor_count += show ? 1 : -1;
+  host::get().show_cursor(g_cursor != nullptr && g_cursor_count >= 0);
+  return g_cursor_count;
+}
+
+BOOL GetCursorPos(POINT* p) {
+  if (!p) return FALSE;
+  host::MouseState m = host::get().mouse();
+  p->x = m.x, p->y = m.y;
+  if (Window* win = Find(g_host_window)) {
+    RECT c = ClientOnScreen(*win);
+    p->x += c.left, p->y += c.top;
+  }
+  return TRUE;
+}
+
+SHORT GetAsyncKeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  uint32_t b = host::get().mouse().buttons;
+  bool down;
+  switch (vk) {
+    case VK_LBUTTON: down = b & 1; break;
+    case VK_MBUTTON: down = b & 2; break;
+    case VK_RBUTTON: down = b & 4; break;
+    case VK_XBUTTON1: down = b & 8; break;
+    case VK_XBUTTON2: down = b & 16; break;
+    default: down = (g_keys[vk] & 0x80) != 0; break;
+  }
+  return down ? static_cast<SHORT>(0x8000) : 0;
+}
+
+SHORT GetKeyState(int vk) { return GetAsyncKeyState(vk); }
+
+HICON LoadIconA(HINSTANCE, const char* name) {
+  static char application;
+  return name == IDI_APPLICATION ? reinterpret_cast<HICON>(&application) : nullptr;
+}
+
+UINT ExtractIconExA(const char*, int, HICON* large, HICON* small, UINT) {
+  // The executable carries no icon resources: the host gives the window its own.
+  if (large) *large = nullptr;
+  if (small) *small = nullptr;
+  return 0;
+}
+
+DWORD GetSysColor(int index) {
+  if (!g_sys_colors_made) {
+    for (DWORD& c : g_sys_colors) c = RGB(192, 192, 192);
+    g_sys_colors[COLOR_WINDOW] = RGB(255, 255, 255);
+    g_sys_colors[COLOR_WINDOWTEXT] = RGB(0, 0, 0);
+    g_sys_colors_made = true;
+  }
+  return index >= 0 && index < 256 ? g_sys_colors[index] : 0;
+}
+
+BOOL SetSysColors(int count, const int* indices, const COLORREF* colors) {
+  if (count < 0 || (count && (!indices || !colors))) return FALSE;
+  GetSysColor(0);
+  for (int i = 0; i < count; ++i)
+    if (indices[i] >= 0 && indices[i] < 256) g_sys_colors[indices[i]] = colors[i];
+  return TRUE;
+}
+
+namespace win32 {
+
+HWND HostWindow() { return g_host_window; }
+
+void AddHostEventListener(HostEventListener l) {
+  if (l && std::find(g_listeners.begin(), g_listeners.end(), l) == g_listeners.end()) g_listeners.push_back(l);
+}
+
+int ScancodeToVk(int sc) {
+  using namespace host::key;
+  if (sc >= A && sc <= Z) return 'A' + (sc - A);
+  if (sc >= N1 && sc <= N1 + 8) return '1' + (sc - N1);
+  if (sc == N0) return '0';
+  if (sc >= F1 && sc <= F12) return VK_F1 + (sc - F1);
+  switch (sc) {
+    case Return: return VK_RETURN;
+    case Escape: return VK_ESCAPE;
+    case Backspace: return VK_BACK;
+    case Tab: return VK_TAB;
+    case Space: return VK_SPACE;
+    case 45: return 0xBD;  // - =
+    case 46: return 0xDE;  // ^ ~
+    case 47: return 0xC0;  // @ `
+    case 48: return 0xDB;  // [ {
+    case 49: return 0xDC;  // backslash
+    case 50: return 0xDD;  // ] }
+    case 51: return 0xBB;  // ; +
+    case 52: return 0xBA;  // : *
+    case 53: return 0xF3;  // half-width / full-width
+    case 54: return 0xBC;  // , <
+    case 55: return 0xBE;  // . >
+    case 56: return 0xBF;  // / ?
+    case 57: return 0x14;  // caps lock
+    case 70: return 0x2C;  // print screen
+    case 71: return 0x91;  // scroll lock
+    case 72: return 0x13;  // pause
+    case Insert: return 0x2D;
+    case Home: return 0x24;
+    case PageUp: return 0x21;
+    case Delete: return 0x2E;
+    case End: return 0x23;
+    case PageDown: return 0x22;
+    case Right: return VK_RIGHT;
+    case Left: return VK_LEFT;
+    case Down: return VK_DOWN;
+    case Up: return VK_UP;
+    case 83: return 0x90;  // num lock
+    case 84: return 0x6F;  // keypad /
+    case 85: return 0x6A;  // keypad *
+    case 86: return 0x6D;  // keypad -
+    case 87: return 0x6B;  // keypad +
+    case KpEnter: return VK_RETURN;
+    case 89: case 90: case 91: case 92: case 93: case 94: case 95: case 96: case 97:
+      return 0x61 + (sc - 89);  // keypad 1-9
+    case 98: return 0x60;      // keypad 0
+    case 99: return 0x6E;      // keypad .
+    case 101: return 0x5D;     // application
+    case 135: return 0xE2;     // backslash and underscore
+    case 136: return 0x15;     // kana
+    case 137: return 0xDC;     // yen
+    case 138: return 0x1C;     // convert
+    case 139: return 0x1D;     // no convert
+    case LCtrl: return VK_LCONTROL;
+    case LShift: return VK_LSHIFT;
+    case LAlt: return VK_LMENU;
+    case 227: return 0x5B;     // left GUI
+    case RCtrl: return VK_RCONTROL;
+    case RShift: return VK_RSHIFT;
+    case RAlt: return VK_RMENU;
+    case 231: return 0x5C;     // right GUI
+    default: return 0;
+  }
+}
+
+void ClearClient(HWND w) {
+  Window* win = Find(w);
+  if (!win || w != g_host_window || !host::get().window_open()) return;
+  RECT c = ClientOnScreen(*win);
+  int cw = c.right - c.left, ch = c.bottom - c.top;
+  if (cw <= 0 || ch <= 0) return;
+  std::vector<uint32_t> black(static_cast<size_t>(cw) * ch, 0);
+  host::get().present(black.data(), cw, ch, cw * 4);
+}
+
+}  // namespace win32

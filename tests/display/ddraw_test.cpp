@@ -1,0 +1,260 @@
+// Surfaces of the DirectDraw stand-in: fills, copies, keys, mirroring,
+// stretching, clipping by failure, locks, palettes and the video-memory pool.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/ddraw/ddraw.h"
+#include "platform/host/headless_host.h"
+#include "platform/win32/display.h"
+
+namespace {
+
+class DdrawTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::set(&host_);
+    ddraw::ResetForTests();
+    ASSERT_EQ(DirectDrawCreate(nullptr, &dd_, nullptr), DD_OK);
+  }
+  void TearDown() override {
+    dd_->Release();
+    EXPECT_EQ(ddraw::LiveSurfaces(), 0);
+    ddraw::ResetForTests();
+    host::set(nullptr);
+  }
+
+  IDirectDrawSurface* Make(int w, int h, int bpp, DWORD caps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN) {
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    d.dwWidth = static_cast<DWORD>(w);
+    d.dwHeight = static_cast<DWORD>(h);
+    d.ddsCaps.dwCaps = caps;
+    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
+    IDirectDrawSurface* s = nullptr;
+    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
+    return s;
+  }
+
+  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
+    platform::PixelBuffer pb = s->pixels();
+    const uint8_t* p = pb.bits + y * pb.pitch + x * (pb.format.bpp / 8);
+    uint32_t v = 0;
+    std::memcpy(&v, p, static_cast<size_t>(pb.format.bpp / 8));
+    return v;
+  }
+
+  static void Fill(IDirectDrawSurface* s, RECT r, uint32_t v) {
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    fx.dwFillColor = v;
+    ASSERT_EQ(s->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+  }
+
+  host::HeadlessHost host_;
+  IDirectDraw* dd_ = nullptr;
+};
+
+TEST_F(DdrawTest, NewSurfacesAreZeroAtEveryDepth) {
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* s = Make(7, 5, bpp);
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    ASSERT_EQ(s->GetSurfaceDesc(&d), DD_OK);
+    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, static_cast<DWORD>(bpp));
+    EXPECT_GE(d.lPitch, 7 * bpp / 8);
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 7; ++x) EXPECT_EQ(At(s, x, y), 0u);
+    s->Release();
+  }
+}
+
+TEST_F(DdrawTest, ColourFillCoversExactlyTheRectangleAndIsMaskedToTheDepth) {
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* s = Make(10, 10, bpp);
+    Fill(s, {2, 3, 5, 4}, 0xFFFFFFFF);
+    uint32_t full = bpp == 32 ? 0xFFFFFFFF : (1u << bpp) - 1;
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(At(s, x, y), (x >= 2 && x < 5 && y == 3) ? full : 0u) << bpp << " " << x << "," << y;
+    s->Release();
+  }
+}
+
+TEST_F(DdrawTest, RectanglesLeavingASurfaceFailAndDrawNothing) {
+  IDirectDrawSurface* a = Make(10, 10, 16);
+  IDirectDrawSurface* b = Make(4, 4, 16);
+  Fill(b, {0, 0, 4, 4}, 0x1234);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = 7;
+  RECT out{8, 8, 12, 12};
+  EXPECT_EQ(a->Blt(&out, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDRECT);
+  RECT neg{-1, 0, 3, 3};
+  EXPECT_EQ(a->Blt(&neg, b, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+  RECT src_out{2, 2, 6, 6};
+  EXPECT_EQ(a->BltFast(0, 0, b, &src_out, DDBLTFAST_WAIT), DDERR_INVALIDRECT);
+  EXPECT_EQ(a->BltFast(7, 7, b, nullptr, DDBLTFAST_WAIT), DDERR_INVALIDRECT);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(At(a, x, y), 0u);
+  EXPECT_EQ(a->BltFast(6, 6, b, nullptr, DDBLTFAST_WAIT), DD_OK);
+  EXPECT_EQ(At(a, 9, 9), 0x1234u);
+  a->Release();
+  b->Release();
+}
+
+TEST_F(DdrawTest, SourceAndDestinationKeys) {
+  IDirectDrawSurface* dst = Make(4, 1, 32);
+  IDirectDrawSurface* src = Make(4, 1, 32);
+  DDCOLORKEY key{0, 0};
+  src->SetColorKey(DDCKEY_SRCBLT, &key);
+  dst->SetColorKey(DDCKEY_DESTBLT, &key);
+  Fill(src, {0, 0, 2, 1}, 0xAA);  // pixels 2 and 3 stay 0: transparent
+  Fill(dst, {0, 0, 4, 1}, 0x55);
+  EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY), DD_OK);
+  EXPECT_EQ(At(dst, 0, 0), 0xAAu);
+  EXPECT_EQ(At(dst, 3, 0), 0x55u);
+  // The key is the whole 32-bit value: a pixel with only its fourth byte set is drawn.
+  Fill(src, {2, 0, 3, 1}, 0);
+  Fill(src, {3, 0, 4, 1}, 0xFF000000);
+  Fill(dst, {0, 0, 4, 1}, 0x55);
+  EXPECT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC, nullptr), DD_OK);
+  EXPECT_EQ(At(dst, 2, 0), 0x55u);
+  EXPECT_EQ(At(dst, 3, 0), 0xFF000000u);
+  // Destination key: only pixels of value 0 are written.
+  Fill(dst, {0, 0, 4, 1}, 0);
+  Fill(dst, {1, 0, 2, 1}, 9);
+  Fill(src, {0, 0, 4, 1}, 0x77);
+  EXPECT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_DESTCOLORKEY), DD_OK);
+  EXPECT_EQ(At(dst, 0, 0), 0x77u);
+  EXPECT_EQ(At(dst, 1, 0), 9u);
+  dst->Release();
+  src->Release();
+}
+
+TEST_F(DdrawTest, MirroringStretchingAndInvert) {
+  IDirectDrawSurface* src = Make(3, 2, 8);
+  IDirectDrawSurface* dst = Make(6, 4, 8);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) Fill(src, {x, y, x + 1, y + 1}, static_cast<uint32_t>(1 + x + 3 * y));
+  DDBLTFX fx{};
+  fx.dwSize = sizeof(fx);
+  fx.dwDDFX = DDBLTFX_MIRRORLEFTRIGHT | DDBLTFX_MIRRORUPDOWN;
+  RECT d{0, 0, 3, 2};
+  ASSERT_EQ(dst->Blt(&d, src, nullptr, DDBLT_DDFX, &fx), DD_OK);
+  EXPECT_EQ(At(dst, 0, 0), 6u);
+  EXPECT_EQ(At(dst, 2, 0), 4u);
+  EXPECT_EQ(At(dst, 0, 1), 3u);
+  // Nearest-neighbour doubling.
+  ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+  const uint32_t want[4][6] = {{1, 1, 2, 2, 3, 3}, {1, 1, 2, 2, 3, 3}, {4, 4, 5, 5, 6, 6}, {4, 4, 5, 5, 6, 6}};
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(At(dst, x, y), want[y][x]);
+  fx.dwROP = DSTINVERT;
+  RECT one{0, 0, 1, 1};
+  ASSERT_EQ(dst->Blt(&one, nullptr, nullptr, DDBLT_ROP, &fx), DD_OK);
+  EXPECT_EQ(At(dst, 0, 0), 0xFEu);
+  dst->Release();
+  src->Release();
+}
+
+TEST_F(DdrawTest, CopiesBetweenDepthsAreRefused) {
+  IDirectDrawSurface* a = Make(2, 2, 16);
+  IDirectDrawSurface* b = Make(2, 2, 32);
+  EXPECT_EQ(a->Blt(nullptr, b, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPIXELFORMAT);
+  a->Release();
+  b->Release();
+}
+
+TEST_F(DdrawTest, LockGivesPointerAndPitchIncludingWideRows) {
+  ddraw::SetPitchPadding(12);
+  IDirectDrawSurface* s = Make(5, 3, 24);
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  RECT r{1, 2, 3, 3};
+  ASSERT_EQ(s->Lock(&r, &d, DDLOCK_WAIT, nullptr), DD_OK);
+  EXPECT_EQ(d.lPitch, 16 + 12);  // 15 bytes rounded to 16, then the padding
+  static_cast<uint8_t*>(d.lpSurface)[0] = 0x42;
+  EXPECT_EQ(s->Unlock(d.lpSurface), DD_OK);
+  EXPECT_EQ(At(s, 1, 2) & 0xFF, 0x42u);
+  RECT bad{4, 0, 6, 1};
+  EXPECT_EQ(s->Lock(&bad, &d, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
+  EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
+  s->Release();
+}
+
+TEST_F(DdrawTest, LostSurfacesRefuseWorkUntilRestored) {
+  IDirectDrawSurface* s = Make(2, 2, 32);
+  ddraw::LoseAllSurfaces();
+  EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
+  EXPECT_EQ(s->GetBltStatus(DDGBS_CANBLT), DDERR_SURFACELOST);
+  DDSURFACEDESC d{};
+  EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+  DDBLTFX fx{};
+  EXPECT_EQ(s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_SURFACELOST);
+  EXPECT_EQ(s->Restore(), DD_OK);
+  EXPECT_EQ(s->IsLost(), DD_OK);
+  s->Release();
+}
+
+TEST_F(DdrawTest, VideoMemoryPoolRunsOut) {
+  ddraw::SetVideoMemory(100 * 100 * 4 + 10);
+  IDirectDrawSurface* a = Make(100, 100, 32, DDSCAPS_VIDEOMEMORY | DDSCAPS_OFFSCREENPLAIN);
+  ASSERT_NE(a, nullptr);
+  EXPECT_TRUE(a->in_video_memory());
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  d.dwWidth = d.dwHeight = 100;
+  d.ddsCaps.dwCaps = DDSCAPS_VIDEOMEMORY | DDSCAPS_OFFSCREENPLAIN;
+  IDirectDrawSurface* b = nullptr;
+  EXPECT_EQ(dd_->CreateSurface(&d, &b, nullptr), DDERR_OUTOFVIDEOMEMORY);
+  // Without a memory named, the surface goes to system memory instead.
+  d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  ASSERT_EQ(dd_->CreateSurface(&d, &b, nullptr), DD_OK);
+  EXPECT_FALSE(b->in_video_memory());
+  b->Release();
+  a->Release();
+  EXPECT_EQ(ddraw::VideoMemoryUsed(), 0u);
+}
+
+TEST_F(DdrawTest, PaletteColoursReachThePixelBuffer) {
+  PALETTEENTRY e[256] = {};
+  e[5] = {10, 20, 30, 0};
+  IDirectDrawPalette* p = nullptr;
+  ASSERT_EQ(dd_->CreatePalette(DDPCAPS_8BIT | DDPCAPS_ALLOW256, e, &p, nullptr), DD_OK);
+  IDirectDrawSurface* s = Make(2, 2, 8);
+  EXPECT_EQ(s->pixels().palette[255], 0xFFFFFFu);  // 3-3-2 without a palette
+  ASSERT_EQ(s->SetPalette(p), DD_OK);
+  EXPECT_EQ(s->pixels().palette[5], 0x0A141Eu);
+  PALETTEENTRY w{200, 100, 50, 0};
+  p->SetEntries(0, 5, 1, &w);
+  EXPECT_EQ(s->pixels().palette[5], 0xC86432u);
+  p->Release();
+  s->Release();
+}
+
+TEST_F(DdrawTest, ModesAndCapsBlock) {
+  win32::SetDesktopDepth(32);
+  std::vector<DWORD> seen;
+  dd_->EnumDisplayModes(0, nullptr, &seen, [](DDSURFACEDESC* m, void* ctx) -> HRESULT {
+    static_cast<std::vector<DWORD>*>(ctx)->push_back(m->ddpfPixelFormat.dwRGBBitCount);
+    return DDENUMRET_OK;
+  });
+  EXPECT_EQ(seen.size(), 8u);  // 640 x 480 and the 1024 x 768 desktop, four depths each
+  EXPECT_EQ(dd_->SetDisplayMode(640, 480, 16), DD_OK);
+  EXPECT_EQ(win32::CurrentMode().bpp, 16);
+  EXPECT_EQ(dd_->SetDisplayMode(800, 600, 16), DDERR_INVALIDMODE);
+  EXPECT_EQ(dd_->RestoreDisplayMode(), DD_OK);
+  EXPECT_EQ(win32::CurrentMode().bpp, 32);
+  DDCAPS caps{};
+  caps.dwSize = 100;
+  EXPECT_NE(dd_->GetCaps(&caps, nullptr), DD_OK);
+  caps.dwSize = sizeof(caps);
+  EXPECT_EQ(dd_->GetCaps(&caps, nullptr), DD_OK);
+  caps.dwSize = kDdcapsOldSize;
+  EXPECT_EQ(dd_->GetCaps(&caps, nullptr), DD_OK);
+}
+
+}  // namespace
