@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dx/package.h"
 #include "platform/gdi/dib.h"
 
 namespace {
@@ -112,6 +113,13 @@ size_t ReadMemory(void* user, void* buf, size_t n) {
   return k;
 }
 
+// Reads never pass the end of the package entry: the reader stops there.
+size_t ReadPkg(void* user, void* buf, size_t n) {
+  int32_t want = n > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(n);
+  int32_t got = PkgFileRead(static_cast<PkgFile*>(user), buf, want);
+  return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
 size_t Stride(int width) { return (static_cast<size_t>(width) * 3 + 3) & ~size_t{3}; }
 
 }  // namespace
@@ -144,6 +152,26 @@ PngImage* PngDecode(PngReadFn read, void* user) {
 PngImage* PngDecodeMemory(const void* data, size_t size) {
   Memory m{static_cast<const uint8_t*>(data), data ? size : 0, 0};
   return PngDecode(ReadMemory, &m);
+}
+
+PngImage* PngLoadImage(const char* name) {
+  if (!name) return nullptr;
+  PkgFile* f = PkgFileOpen(name, "rb");
+  if (!f) return nullptr;
+  PngImage* image = PngDecode(ReadPkg, f);
+  PkgFileClose(f);
+  return image;
+}
+
+void LoadPngDib(const char* name, DibImage* dib) {
+  if (!dib) return;
+  PngImage* image = PngLoadImage(name);
+  if (!image) {
+    dib->bits = nullptr;
+    return;
+  }
+  PngImageToDib(image, dib);
+  PngFreeImage(image);
 }
 
 PngImage* PngNewImage(int width, int height) {

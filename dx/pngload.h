@@ -32,6 +32,13 @@ PngImage* PngDecode(PngReadFn read, void* user);
 // The same from memory.
 PngImage* PngDecodeMemory(const void* data, size_t size);
 
+// A PNG by file name through the package reader (the package first, then the
+// disk); null when it is missing or not a whole 8-bit RGB PNG. The file is
+// closed exactly once whatever happens.
+PngImage* PngLoadImage(const char* name);
+// Fills the header and the pixels; on failure only sets the pixel pointer to null.
+void LoadPngDib(const char* name, DibImage* dib);
+
 PngImage* PngNewImage(int width, int height);
 void PngFreeImage(PngImage* image);
 // 0xFFBBGGRR (red in the low byte); 0xFF000000 outside.

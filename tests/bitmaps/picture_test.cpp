@@ -13,6 +13,10 @@
 #include "dx/pngload.h"
 #include "platform/gdi/dib.h"
 #include "png_writer.h"
+#include "dx/package.h"
+#include "tests/package/temp_dir.h"
+#include "tools/mkpack/packwriter.h"
+#include <filesystem>
 
 namespace {
 
@@ -301,6 +305,49 @@ TEST(PngDecode, RefusesOtherKindsAndDamage) {
   PngImage* img = PngDecodeMemory(bad.data(), bad.size());
   EXPECT_EQ(img, nullptr);
   PngFreeImage(img);
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
+}
+
+TEST(PngLoad, ThroughThePackageAndTheDisk) {
+  TempDir dir;
+  auto good = testpng::Pattern(9, 4);
+  std::vector<uint8_t> cut(good.begin(), good.end() - 30);
+  // The truncated entry is followed by a whole PNG in the package file: a
+  // reader that ran past the entry's end would find valid data there.
+  std::vector<packwriter::Entry> entries = {{"data/a.png", good}, {"data/cut.png", cut}, {"data/z.png", good}};
+  std::string error;
+  ASSERT_TRUE(packwriter::Write(entries, "test.pak", error)) << error;
+  ASSERT_EQ(PackageOpen("test.pak"), 0);
+  TempDir::Write("disk.png", std::string(good.begin(), good.end()));
+  int fds = OpenDescriptors();
+  PngImage* a = PngLoadImage("data/a.png");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->width, 9);
+  EXPECT_EQ(GetPngPixel(a, 8, 3), 0xFF000000u | (8u ^ 3) << 16 | 15u << 8 | 59u);
+  PngFreeImage(a);
+  PngImage* d = PngLoadImage("disk.png");
+  ASSERT_NE(d, nullptr);
+  PngFreeImage(d);
+  EXPECT_EQ(PngLoadImage("data/cut.png"), nullptr);
+  EXPECT_EQ(PngLoadImage("missing.png"), nullptr);
+  EXPECT_EQ(OpenDescriptors(), fds);  // every stream closed
+
+  DibImage dib;
+  dib.info.bmiHeader.biWidth = 77;
+  dib.bits = reinterpret_cast<uint8_t*>(&dib);
+  LoadPngDib("missing.png", &dib);
+  EXPECT_EQ(dib.bits, nullptr);
+  EXPECT_EQ(dib.info.bmiHeader.biWidth, 77);  // the header is left as it was
+  LoadPngDib("data/z.png", &dib);
+  ASSERT_NE(dib.bits, nullptr);
+  EXPECT_EQ(dib.info.bmiHeader.biWidth, 9);
+  std::free(dib.bits);
+  PackageOpen(nullptr);
 }
 
 TEST(PngPixels, BlendDividesBy255AndBoundsAreChecked) {
