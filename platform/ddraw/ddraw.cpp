@@ -11,6 +11,7 @@
 namespace {
 
 constexpr size_t kDefaultVideoMemory = 32u << 20;
+constexpr DWORD kSrcCopy = 0x00CC0020;  // the raster operation of a plain copy
 
 size_t g_vram_size = kDefaultVideoMemory;
 size_t g_vram_used = 0;
@@ -389,12 +390,12 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
   const uint32_t mask = DepthMask(format_.bpp);
   const int bytes = format_.bpp / 8;
   Surface out{bits_.data(), pitch_};
-  DWORD rop = (flags & DDBLT_ROP) ? fx->dwROP : SRCCOPY;
+  DWORD rop = (flags & DDBLT_ROP) ? fx->dwROP : kSrcCopy;
   if (flags & DDBLT_COLORFILL) {
     Fill(bytes, out, clip, fx->dwFillColor & mask, false, mask);
   } else if (rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS) {
     Fill(bytes, out, clip, rop == WHITENESS ? mask : 0, rop == DSTINVERT, mask);
-  } else if (rop != SRCCOPY) {
+  } else if (rop != kSrcCopy) {
     return DDERR_NORASTEROPHW;
   } else {
     if (!src) return DDERR_INVALIDPARAMS;

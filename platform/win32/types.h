@@ -100,8 +100,7 @@ struct PALETTEENTRY {
 };
 constexpr BYTE PC_RESERVED = 0x01, PC_EXPLICIT = 0x02, PC_NOCOLLAPSE = 0x04;
 
-// Raster operations, shared by DirectDraw blits and GDI.
-constexpr DWORD SRCCOPY = 0x00CC0020;
+// Raster operations of DirectDraw blits (SRCCOPY, GDI's too, is in platform/gdi/gdi.h).
 constexpr DWORD DSTINVERT = 0x00550009;
 constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
