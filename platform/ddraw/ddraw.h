@@ -201,10 +201,10 @@ struct DDCAPS {
 static_assert(sizeof(DDCAPS) == 364);
 constexpr DWORD kDdcapsOldSize = 316;
 
-class IDirectDrawSurface;
-class IDirectDrawPalette;
-class IDirectDrawClipper;
-class IDirectDraw;
+struct IDirectDrawSurface;
+struct IDirectDrawPalette;
+struct IDirectDrawClipper;
+struct IDirectDraw;
 using LPDIRECTDRAWSURFACE = IDirectDrawSurface*;
 using LPDIRECTDRAWPALETTE = IDirectDrawPalette*;
 using LPDIRECTDRAWCLIPPER = IDirectDrawClipper*;
@@ -213,8 +213,7 @@ using LPDDSURFACEDESC = DDSURFACEDESC*;
 using LPDDENUMMODESCALLBACK = HRESULT (*)(DDSURFACEDESC* mode, void* context);
 
 // A reference count shared by the DirectDraw objects.
-class DdObject {
- public:
+struct DdObject {
   DdObject() = default;
   DdObject(const DdObject&) = delete;
   DdObject& operator=(const DdObject&) = delete;
@@ -229,8 +228,7 @@ class DdObject {
 };
 
 // 256 colours for 8-bit surfaces.
-class IDirectDrawPalette : public DdObject {
- public:
+struct IDirectDrawPalette : public DdObject {
   IDirectDrawPalette(DWORD caps, const PALETTEENTRY* entries);
   HRESULT GetCaps(DWORD* caps);
   HRESULT GetEntries(DWORD flags, DWORD start, DWORD count, PALETTEENTRY* out);
@@ -245,8 +243,7 @@ class IDirectDrawPalette : public DdObject {
 };
 
 // Clips blits to the primary surface to a window's client area.
-class IDirectDrawClipper : public DdObject {
- public:
+struct IDirectDrawClipper : public DdObject {
   HRESULT SetHWnd(DWORD flags, HWND window);
   HRESULT GetHWnd(HWND* window);
 
@@ -254,8 +251,7 @@ class IDirectDrawClipper : public DdObject {
   HWND window_ = nullptr;
 };
 
-class IDirectDrawSurface : public DdObject {
- public:
+struct IDirectDrawSurface : public DdObject {
   HRESULT GetSurfaceDesc(DDSURFACEDESC* desc);
   HRESULT GetPixelFormat(DDPIXELFORMAT* format);
   HRESULT GetCaps(DDSCAPS* caps);
@@ -314,7 +310,7 @@ class IDirectDrawSurface : public DdObject {
   ~IDirectDrawSurface() override;
 
  private:
-  friend class IDirectDraw;
+  friend struct IDirectDraw;
   HRESULT Transfer(const RECT& dst, IDirectDrawSurface* src, const RECT& srect, DWORD flags,
                    const DDBLTFX* fx);
   bool ClipToWindow(RECT& dst, RECT& srect) const;
@@ -335,8 +331,7 @@ class IDirectDrawSurface : public DdObject {
   size_t vram_bytes_ = 0;
 };
 
-class IDirectDraw : public DdObject {
- public:
+struct IDirectDraw : public DdObject {
   HRESULT GetCaps(DDCAPS* driver, DDCAPS* emulation);
   HRESULT SetCooperativeLevel(HWND window, DWORD flags);
   // Modes of 8, 16 (5-6-5), 24 and 32 bits exist at the desktop size and at 640 x 480.
@@ -358,7 +353,6 @@ class IDirectDraw : public DdObject {
   ~IDirectDraw() override;
 
  private:
-  friend class IDirectDraw_;
   HWND window_ = nullptr;
   bool exclusive_ = false;
   bool mode_set_ = false;
