@@ -1,0 +1,175 @@
+// Every fast worker against the per-channel reference, bit for bit, at every
+// depth and layout, over random pictures with transparent pixels, odd widths
+// and the bytes around each row.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dx/effects/format.h"
+#include "dx/effects/hue.h"
+#include "dx/effects/workers.h"
+
+using namespace dx::effects;
+
+namespace {
+
+struct Depth {
+  const char* name;
+  int bpp;
+  Format format;
+};
+
+std::vector<Depth> depths() {
+  return {{"8", 8, format8()}, {"565", 16, format565()}, {"555", 16, format555()},
+          {"24", 24, format24()}, {"32", 32, format32()}};
+}
+
+// Random pixels of a layout: a share of 0s (the key), of channel extremes and of
+// arbitrary values. Bits outside the channels stay 0 at 16 bits (no drawing
+// makes them) and take any value in the fourth byte at 32 bits.
+uint32_t random_pixel(std::mt19937& rng, const Depth& d) {
+  uint32_t r = rng();
+  const uint32_t pixel = d.bpp == 32 ? 0xFFFFFFFFu : (1u << d.bpp) - 1;
+  const uint32_t channels = d.format.allmask & pixel;
+  switch (r % 8) {
+    case 0:
+    case 1: return 0;
+    case 2: return channels;
+    case 3: return rng() & channels & (r & 0x10000 ? d.format.topmask : ~d.format.topmask);
+    default: return d.bpp == 32 ? rng() : rng() & channels;
+  }
+}
+
+struct Picture {
+  int w, h, bytes, pitch;
+  std::vector<uint8_t> data;
+  uint8_t* at(int x, int y) { return data.data() + y * pitch + x * bytes; }
+};
+
+// Rows padded by a few guard bytes so that writes past a row's end show.
+Picture random_picture(std::mt19937& rng, const Depth& d, int w, int h) {
+  Picture p{w, h, d.bpp / 8, w * (d.bpp / 8) + 5, {}};
+  p.data.resize(static_cast<size_t>(p.pitch) * h + 3);
+  for (auto& b : p.data) b = static_cast<uint8_t>(rng());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      uint32_t v = random_pixel(rng, d);
+      for (int i = 0; i < p.bytes; ++i) p.at(x, y)[i] = static_cast<uint8_t>(v >> (8 * i));
+    }
+  }
+  return p;
+}
+
+struct Case {
+  Mode mode;
+  const char* name;
+};
+
+const Case kCases[] = {
+    {Mode::Add, "Add"}, {Mode::AddPct, "AddPct"}, {Mode::Sub, "Sub"}, {Mode::Alpha, "Alpha"},
+    {Mode::Half, "Half"}, {Mode::Mesh, "Mesh"}, {Mode::Grey, "Grey"}, {Mode::Darken, "Darken"},
+    {Mode::Lighten, "Lighten"}, {Mode::Hue, "Hue"}, {Mode::Masked, "Masked"}, {Mode::Silhouette, "Silhouette"},
+    {Mode::SilhouetteAdd, "SilhouetteAdd"}, {Mode::SilhouetteAlpha, "SilhouetteAlpha"},
+    {Mode::FillAlpha, "FillAlpha"}, {Mode::FillHalf, "FillHalf"}, {Mode::FillAdd, "FillAdd"},
+    {Mode::FillSub, "FillSub"}, {Mode::FillMul, "FillMul"}, {Mode::FillDarken, "FillDarken"},
+    {Mode::FillLighten, "FillLighten"}, {Mode::FillMesh, "FillMesh"},
+};
+static_assert(std::size(kCases) == kModeCount);
+
+bool is_fill(Mode m) { return static_cast<int>(m) >= static_cast<int>(Mode::FillAlpha); }
+
+class WorkerMatchesReference : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WorkerMatchesReference, AtEveryDepth) {
+  const Mode mode = GetParam().mode;
+  std::mt19937 rng(static_cast<uint32_t>(mode) * 7919u + 1);
+  const int32_t params[] = {0, 1, 10, 33, 48, 49, 50, 51, 52, 66, 99, 100, 150};
+  const int32_t hue_offsets[] = {0, 1, 255, 256, 700, 1535, 1536, 3000, -1, -1536, -700};
+  for (const Depth& d : depths()) {
+    for (int round = 0; round < 60; ++round) {
+      const int w = 1 + round % 11, h = 1 + (round / 3) % 6;
+      Picture target = random_picture(rng, d, w, h);
+      Picture source = random_picture(rng, d, w, h);
+      Picture mask = random_picture(rng, d, w, h);
+      uint32_t pattern[4];
+      for (auto& row : pattern) {
+        row = 0;
+        for (int i = 0; i < 4; ++i) row |= (rng() & 1 ? 0xFFu : 0u) << (8 * i);
+      }
+      Blit b;
+      b.w = w, b.h = h;
+      b.spitch = source.pitch, b.mpitch = mask.pitch, b.dpitch = target.pitch;
+      b.src = is_fill(mode) ? nullptr : source.data.data();
+      b.mask = mask.data.data();
+      b.pattern = pattern;
+      b.param = static_cast<uint32_t>(params[round % std::size(params)]);
+      if (mode == Mode::Hue) b.param = static_cast<uint32_t>(hue_offsets[round % std::size(hue_offsets)]);
+      if (mode >= Mode::Silhouette) {
+        b.param = random_pixel(rng, d);
+        b.param2 = static_cast<uint32_t>(params[round % std::size(params)]);
+      }
+      Picture fast = target, ref = target;
+      b.dst = fast.data.data();
+      worker(mode, d.bpp)(b, d.format);
+      b.dst = ref.data.data();
+      reference(mode)(b, d.format);
+      ASSERT_EQ(fast.data, ref.data) << GetParam().name << " at " << d.name << " bits, " << w << " x " << h
+                                     << ", parameter " << b.param << "/" << b.param2;
+      // Nothing outside the rectangle moved.
+      for (int y = 0; y < h; ++y) {
+        for (int i = w * target.bytes; i < target.pitch && y * target.pitch + i < int(target.data.size()); ++i) {
+          ASSERT_EQ(fast.data[y * target.pitch + i], target.data[y * target.pitch + i]);
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WorkerMatchesReference, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WorkerTable, CoversTheFourDepthsOnly) {
+  for (const Case& c : kCases) {
+    for (int bpp : {8, 16, 24, 32}) EXPECT_NE(worker(c.mode, bpp), nullptr);
+    EXPECT_EQ(worker(c.mode, 15), nullptr);
+    EXPECT_EQ(worker(c.mode, 0), nullptr);
+  }
+  EXPECT_EQ(worker(Mode::Count, 16), nullptr);
+}
+
+TEST(Format, DerivedMasksOfTheDisplayLayouts) {
+  struct Want {
+    Format f;
+    uint32_t all, low, nonlow, top;
+  } want[] = {{format8(), 0xFFFFFFFF, 0x25252525, 0xDADADADA, 0x92929292},
+              {format565(), 0xFFFFFFFF, 0x08210821, 0xF7DEF7DE, 0x84108410},
+              {format555(), 0x7FFF7FFF, 0x04210421, 0x7BDE7BDE, 0x42104210},
+              {format24(), 0x00FFFFFF, 0x00010101, 0x00FEFEFE, 0x00808080},
+              {format32(), 0x00FFFFFF, 0x00010101, 0x00FEFEFE, 0x00808080}};
+  for (const Want& w : want) {
+    EXPECT_EQ(w.f.allmask, w.all);
+    EXPECT_EQ(w.f.lowmask, w.low);
+    EXPECT_EQ(w.f.nonlowmask, w.nonlow);
+    EXPECT_EQ(w.f.topmask, w.top);
+  }
+  Format f = format565();
+  EXPECT_EQ(f.rmask, 0xF800F800u);
+  EXPECT_EQ(f.gmask, 0x07E007E0u);
+  EXPECT_EQ(f.bmask, 0x001F001Fu);
+  EXPECT_EQ(f.rshift, 11u);
+  EXPECT_EQ(f.gshift, 5u);
+  EXPECT_EQ(f.rloss, 3u);
+  EXPECT_EQ(f.gloss, 2u);
+  EXPECT_EQ(f.bytesperpixel, 2u);
+  f = format8();
+  EXPECT_EQ(f.rshift, 5u);
+  EXPECT_EQ(f.bloss, 6u);
+  Format none;
+  EXPECT_FALSE(make_format(16, 0xF800, 0, 0x1F, &none));
+  EXPECT_FALSE(make_format(15, 0x7C00, 0x3E0, 0x1F, &none));
+}
+
+}  // namespace
