@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "dx/effects/geometry.h"
 #include "dx/effects/hue.h"
 #include "dx/effects/words.h"
 
@@ -257,6 +258,44 @@ constexpr auto make_references(std::integer_sequence<int, I...>) {
 constexpr auto kReferences = make_references(std::make_integer_sequence<int, kModeCount>{});
 
 }  // namespace
+
+// Span pixels channel by channel: set, added (the colour scaled by the weight
+// unless it is full or half), averaged at exactly half weight, else blended.
+void spans_reference(const Spans& s, const Format& f) {
+  const Layout l = layout_of(f);
+  const bool wide = l.bytes > 2;
+  const int64_t full = wide ? 256 : 32;
+  const int64_t w = wide ? weight256(s.percent) : weight32(s.percent);
+  const uint32_t colour = s.pixel & l.pixel_mask;
+  int32_t left = s.left, right = s.right;
+  for (int y = 0; y < s.rows; ++y, left += s.left_step, right += s.right_step) {
+    if (!(left < s.limit && right >= 1)) continue;
+    const int from = std::max(left, 0) / 4096, to = std::min(right, s.limit) / 4096;
+    for (int x = from; x < to; ++x) {
+      uint8_t* p = s.dst + static_cast<std::ptrdiff_t>(y) * s.pitch + x * l.bytes;
+      const uint32_t t = get(p, l.bytes);
+      uint32_t out;
+      if (s.additive) {
+        out = per_channel(l, t, colour, Rest::Sum, [&](int c, int64_t a, int64_t v) {
+          int64_t add = (w == full || w * 2 == full) ? v : v * w / full;
+          return std::min(a + add, top(l, c));
+        });
+        // The scaled colour keeps no bits outside the channels.
+        if (w != full && w * 2 != full) out = (out & ~l.outside) | (t & l.outside);
+      } else if (w == full) {
+        out = colour;
+      } else if (w * 2 == full) {
+        out = per_channel(l, t, colour, Rest::Zero,
+                          [&](int, int64_t a, int64_t v) { return (a + v + (l.bytes == 1 ? 0 : 1)) >> 1; });
+      } else {
+        out = per_channel(l, t, colour, Rest::Zero, [&](int, int64_t a, int64_t v) {
+          return blend_channel(l, a, v, s.percent);
+        });
+      }
+      put(p, l.bytes, out);
+    }
+  }
+}
 
 BlitFn reference(Mode mode) {
   int i = static_cast<int>(mode);
