@@ -17,6 +17,8 @@ struct HDC__ {
   COLORREF bk = 0xFFFFFF;
   int bkmode = OPAQUE;
   HBITMAP bitmap = nullptr;      // the DIB section of a memory context
+  HPALETTE palette = nullptr;    // selected palette (null: the buffer's own)
+  const uint32_t* own_palette = nullptr;  // the buffer's palette before one was selected
 };
 
 namespace gdi {
@@ -33,6 +35,9 @@ const platform::PixelBuffer* SectionBuffer(HBITMAP bitmap);
 RECT DrawArea(const HDC__& dc);
 // The font drawing uses: the selected one or the stock font.
 HFONT CurrentFont(HDC__& dc);
+
+// 0x00RRGGBB colours of a palette object (256 entries, unused ones black).
+const uint32_t* PaletteColors(HPALETTE palette);
 
 // Channel helpers for buffers of 16, 24 and 32 bits.
 struct Channel {

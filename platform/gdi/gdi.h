@@ -18,6 +18,14 @@ struct HBITMAP__ : HGDIOBJ__ {};
 using HBITMAP = HBITMAP__*;
 struct HRGN__ : HGDIOBJ__ {};
 using HRGN = HRGN__*;
+struct HPALETTE__ : HGDIOBJ__ {};
+using HPALETTE = HPALETTE__*;
+
+struct LOGPALETTE {
+  WORD palVersion;  // 0x300
+  WORD palNumEntries;
+  PALETTEENTRY palPalEntry[1];
+};
 
 #pragma pack(push, 1)
 struct BITMAPFILEHEADER {
@@ -123,6 +131,10 @@ constexpr int BITSPIXEL = 12;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 
+constexpr UINT SYSPAL_ERROR = 0;
+constexpr UINT SYSPAL_STATIC = 1;
+constexpr UINT SYSPAL_NOSTATIC = 2;
+
 constexpr int ERROR = 0;
 constexpr int NULLREGION = 1;
 constexpr int SIMPLEREGION = 2;
@@ -154,6 +166,25 @@ int SetBkMode(HDC dc, int mode);
 // Clipping: one rectangle per context. Selecting no region removes it.
 int SelectClipRgn(HDC dc, HRGN region);
 int IntersectClipRect(HDC dc, int left, int top, int right, int bottom);
+
+// --- Palettes ---
+// Palettes of up to 256 entries. A context with a palette selected matches RGB
+// colours against it at 8 bits per pixel (PALETTEINDEX colours name its entries).
+HPALETTE CreatePalette(const LOGPALETTE* palette);
+// 256 entries: the 20 static colours at both ends and a 6 x 6 x 6 colour cube
+// between them.
+HPALETTE CreateHalftonePalette(HDC dc);
+UINT GetPaletteEntries(HPALETTE palette, UINT start, UINT count, PALETTEENTRY* out);
+UINT SetPaletteEntries(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* in);
+// Changes entries in place (only those marked PC_RESERVED, as on Windows).
+BOOL AnimatePalette(HPALETTE palette, UINT start, UINT count, const PALETTEENTRY* in);
+// The previous palette; null for a bad handle or context.
+HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL force_background);
+// The number of entries mapped (GDI_ERROR without a palette).
+UINT RealizePalette(HDC dc);
+// Whether the static colours are reserved; the previous setting.
+UINT SetSystemPaletteUse(HDC dc, UINT use);
+UINT GetSystemPaletteUse(HDC dc);
 
 // --- Text ---
 BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* tm);

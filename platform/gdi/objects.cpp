@@ -138,6 +138,10 @@ BOOL DeleteObject(HGDIOBJ obj) {
   for (HDC dc : Contexts()) {
     if (dc->font == obj) dc->font = nullptr;
     if (dc->bitmap == obj) dc->bitmap = nullptr, dc->buffer = {};
+    if (dc->palette == obj) {
+      dc->palette = nullptr;
+      if (dc->buffer.format.bpp == 8) dc->buffer.palette = dc->own_palette;
+    }
   }
   Objects().erase(obj);
   delete obj;
@@ -151,6 +155,7 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
     dc->font = font;
     return old;
   }
+  if (auto* palette = dynamic_cast<HPALETTE>(obj)) return SelectPalette(dc, palette, FALSE);
   if (auto* bitmap = dynamic_cast<HBITMAP>(obj)) {
     if (dc->kind != HDC__::Kind::Memory) return nullptr;
     const platform::PixelBuffer* pixels = gdi::SectionBuffer(bitmap);
@@ -158,6 +163,10 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
     HGDIOBJ old = dc->bitmap;
     dc->bitmap = bitmap;
     dc->buffer = *pixels;
+    if (dc->palette && dc->buffer.format.bpp == 8) {
+      dc->own_palette = dc->buffer.palette;
+      dc->buffer.palette = gdi::PaletteColors(dc->palette);
+    }
     return old;
   }
   return nullptr;

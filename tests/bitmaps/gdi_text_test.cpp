@@ -200,3 +200,50 @@ TEST(DxFont, SetFontKeepsTheOldOneOnFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiPalette, SelectedPaletteMatchesColoursAtEightBits) {
+  std::vector<uint8_t> px(8 * 4, 0);
+  uint32_t grey[256];
+  for (int i = 0; i < 256; ++i) grey[i] = static_cast<uint32_t>(i) * 0x010101u;
+  platform::PixelBuffer b;
+  b.bits = px.data(), b.width = 8, b.height = 4, b.pitch = 8, b.format = {8, 0, 0, 0}, b.palette = grey;
+  HDC dc = gdi::CreateBufferDC(b);
+  struct {
+    LOGPALETTE head;
+    PALETTEENTRY more[3];
+  } lp{};
+  lp.head.palVersion = 0x300;
+  lp.head.palNumEntries = 4;
+  PALETTEENTRY cols[4] = {{0, 0, 0, 0}, {255, 0, 0, PC_RESERVED}, {0, 255, 0, 0}, {0, 0, 255, 0}};
+  std::memcpy(lp.head.palPalEntry, cols, sizeof cols);
+  HPALETTE pal = CreatePalette(&lp.head);
+  ASSERT_NE(pal, nullptr);
+  // Without a palette a red COLORREF finds the nearest grey; with one, its red entry.
+  SetBkColor(dc, RGB(250, 10, 10));  // an opaque blank shows the background colour
+  TextOutA(dc, 0, 0, " ", 1);
+  EXPECT_NE(px[0], 1);
+  EXPECT_EQ(SelectPalette(dc, pal, FALSE), nullptr);
+  EXPECT_EQ(RealizePalette(dc), 4u);
+  TextOutA(dc, 0, 0, " ", 1);
+  EXPECT_EQ(px[0], 1);
+  // Animating changes only reserved entries.
+  PALETTEENTRY anim[2] = {{9, 9, 9, PC_RESERVED}, {8, 8, 8, 0}};
+  EXPECT_TRUE(AnimatePalette(pal, 1, 2, anim));
+  PALETTEENTRY out[4];
+  EXPECT_EQ(GetPaletteEntries(pal, 0, 4, out), 4u);
+  EXPECT_EQ(out[1].peRed, 9);
+  EXPECT_EQ(out[2].peGreen, 255);
+  EXPECT_EQ(SelectPalette(dc, nullptr, FALSE), pal);
+  EXPECT_TRUE(DeleteObject(pal));
+  HPALETTE half = CreateHalftonePalette(dc);
+  PALETTEENTRY all[256];
+  EXPECT_EQ(GetPaletteEntries(half, 0, 256, all), 256u);
+  EXPECT_EQ(all[255].peRed, 255);
+  EXPECT_EQ(GetPaletteEntries(half, 0, 0, nullptr), 256u);
+  DeleteObject(half);
+  gdi::DeleteBufferDC(dc);
+}
+
+}  // namespace
