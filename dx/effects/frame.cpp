@@ -1,0 +1,223 @@
+#include "dx/effects/frame.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "dx/effects/geometry.h"
+#include "platform/win32/crt.h"
+
+namespace dx::effects {
+
+namespace {
+
+// A surface locked for the length of one worker call.
+class Locked {
+ public:
+  Locked(IDirectDrawSurface* s, RECT* area, DWORD flags) : surface_(s) {
+    desc_.dwSize = sizeof(desc_);
+    if (s && s->Lock(area, &desc_, flags, nullptr) == DD_OK) bits_ = static_cast<uint8_t*>(desc_.lpSurface);
+  }
+  ~Locked() {
+    if (bits_) surface_->Unlock(bits_);
+  }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+
+  explicit operator bool() const { return bits_ != nullptr; }
+  uint8_t* bits() const { return bits_; }
+  int32_t pitch() const { return desc_.lPitch; }
+  int32_t width() const { return static_cast<int32_t>(desc_.dwWidth); }
+  int32_t height() const { return static_cast<int32_t>(desc_.dwHeight); }
+  int bpp() const { return static_cast<int>(desc_.ddpfPixelFormat.dwRGBBitCount); }
+
+ private:
+  IDirectDrawSurface* surface_;
+  DDSURFACEDESC desc_{};
+  uint8_t* bits_ = nullptr;
+};
+
+// The clip rectangle kept inside the target surface, so that the target's lock
+// never asks for pixels it does not have.
+RECT target_clip(const Target& t) {
+  RECT c = t.clip;
+  c.left = std::max<LONG>(c.left, 0), c.top = std::max<LONG>(c.top, 0);
+  c.right = std::min<LONG>(c.right, t.surface->width()), c.bottom = std::min<LONG>(c.bottom, t.surface->height());
+  return c;
+}
+
+RECT rect_at(int32_t x, int32_t y, int64_t w, int64_t h) {
+  // Rectangles reaching past the 32-bit range are cut at its end.
+  auto cut = [](int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  return RECT{x, y, cut(int64_t{x} + w), cut(int64_t{y} + h)};
+}
+
+}  // namespace
+
+bool clip_rects(RECT& dst, RECT& src, const RECT& clip) {
+  if (dst.left < clip.left) src.left += clip.left - dst.left, dst.left = clip.left;
+  if (dst.top < clip.top) src.top += clip.top - dst.top, dst.top = clip.top;
+  if (dst.right > clip.right) src.right -= dst.right - clip.right, dst.right = clip.right;
+  if (dst.bottom > clip.bottom) src.bottom -= dst.bottom - clip.bottom, dst.bottom = clip.bottom;
+  return dst.left < dst.right && dst.top < dst.bottom;
+}
+
+bool clip_rect(RECT& dst, const RECT& clip) {
+  dst.left = std::max(dst.left, clip.left), dst.top = std::max(dst.top, clip.top);
+  dst.right = std::min(dst.right, clip.right), dst.bottom = std::min(dst.bottom, clip.bottom);
+  return dst.left < dst.right && dst.top < dst.bottom;
+}
+
+void blit(const Target& t, IDirectDrawSurface* source, int32_t x, int32_t y, Mode mode, const Blit& params) {
+  const BlitFn fn = worker(mode, t.bpp);
+  if (!t.surface || !source || !fn) return;
+  Locked src(source, nullptr, DDLOCK_WAIT | DDLOCK_READONLY);
+  if (!src || src.bpp() != t.bpp) return;
+  RECT s{0, 0, src.width(), src.height()};
+  RECT d = rect_at(x, y, src.width(), src.height());
+  if (!clip_rects(d, s, target_clip(t))) return;
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  Blit b = params;
+  b.src = src.bits() + static_cast<std::ptrdiff_t>(s.top) * src.pitch() + s.left * (t.bpp / 8);
+  b.spitch = src.pitch();
+  b.dst = dst.bits(), b.dpitch = dst.pitch();
+  b.w = d.right - d.left, b.h = d.bottom - d.top;
+  fn(b, t.format);
+}
+
+void blit_masked(const Target& t, IDirectDrawSurface* source, int32_t x, int32_t y, IDirectDrawSurface* mask,
+                 int32_t mask_x, int32_t mask_y) {
+  const BlitFn fn = worker(Mode::Masked, t.bpp);
+  if (!t.surface || !source || !mask || !fn) return;
+  Locked src(source, nullptr, DDLOCK_WAIT | DDLOCK_READONLY);
+  if (!src || src.bpp() != t.bpp) return;
+  RECT s{0, 0, src.width(), src.height()};
+  RECT d = rect_at(x, y, src.width(), src.height());
+  if (!clip_rects(d, s, target_clip(t))) return;
+  Locked m(mask, nullptr, DDLOCK_WAIT | DDLOCK_READONLY);
+  if (!m || m.bpp() != t.bpp) return;
+  if (!clip_rects(d, s, rect_at(mask_x, mask_y, m.width(), m.height()))) return;
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  const int bytes = t.bpp / 8;
+  Blit b;
+  b.src = src.bits() + static_cast<std::ptrdiff_t>(s.top) * src.pitch() + s.left * bytes;
+  b.spitch = src.pitch();
+  b.mask = m.bits() + static_cast<std::ptrdiff_t>(d.top - mask_y) * m.pitch() + (d.left - mask_x) * bytes;
+  b.mpitch = m.pitch();
+  b.dst = dst.bits(), b.dpitch = dst.pitch();
+  b.w = d.right - d.left, b.h = d.bottom - d.top;
+  fn(b, t.format);
+}
+
+void fill(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, Mode mode, uint32_t colour,
+          uint32_t percent, const uint32_t* pattern) {
+  const BlitFn fn = worker(mode, t.bpp);
+  if (!t.surface || !fn) return;
+  RECT d = rect_at(x, y, w, h);
+  if (!clip_rect(d, target_clip(t))) return;
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  Blit b;
+  b.dst = dst.bits(), b.dpitch = dst.pitch();
+  b.w = d.right - d.left, b.h = d.bottom - d.top;
+  b.param = colour, b.param2 = percent, b.pattern = pattern;
+  fn(b, t.format);
+}
+
+void affine(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, const int32_t c[6],
+            int32_t screen_w, int32_t screen_h) {
+  const AffineFn fn = affine_worker(t.bpp);
+  if (!t.surface || !source || !fn) return;
+  AffineBox box;
+  if (!affine_setup(width, height, c[0], c[1], c[2], c[3], c[4], c[5], screen_w, screen_h, &box)) return;
+  // The screen's size bounds the box; the target surface bounds the lock.
+  RECT d{box.left, box.top, box.right, box.bottom};
+  const RECT whole{0, 0, t.surface->width(), t.surface->height()};
+  const RECT before = d;
+  if (!clip_rect(d, whole)) return;
+  Locked src(source, nullptr, DDLOCK_WAIT | DDLOCK_READONLY);
+  if (!src || src.bpp() != t.bpp) return;
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  Affine a;
+  a.dst = dst.bits(), a.dpitch = dst.pitch();
+  a.src = src.bits(), a.spitch = src.pitch();
+  a.sw = std::min(width, src.width()), a.sh = std::min(height, src.height());
+  a.w = d.right - d.left, a.h = d.bottom - d.top;
+  a.dudx = box.dudx, a.dvdx = box.dvdx, a.dudy = box.dudy, a.dvdy = box.dvdy;
+  const uint32_t lx = static_cast<uint32_t>(d.left - before.left), ty = static_cast<uint32_t>(d.top - before.top);
+  a.u = box.u + a.dudx * lx + a.dudy * ty;
+  a.v = box.v + a.dvdx * lx + a.dvdy * ty;
+  fn(a);
+}
+
+void mosaic(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, int32_t block, int first_copies) {
+  if (block <= 1 || !t.surface || t.bpp % 8 != 0 || t.bpp < 8 || t.bpp > 32) return;
+  RECT d = rect_at(x, y, w, h);
+  if (!clip_rect(d, target_clip(t))) return;
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  mosaic_rows(dst.bits(), dst.pitch(), d.right - d.left, d.bottom - d.top, block, first_copies, t.bpp / 8);
+}
+
+void trapezoid(const Target& t, int32_t top_left, int32_t top_right, int32_t bottom_left, int32_t bottom_right,
+               int32_t top_y, int32_t bottom_y, uint32_t pixel, uint32_t percent, bool additive) {
+  const SpansFn fn = spans_worker(t.bpp);
+  if (!t.surface || !fn || top_y >= bottom_y) return;
+  const RECT clip = target_clip(t);
+  const int64_t h = int64_t{bottom_y} - top_y;
+  const int64_t left_step = (int64_t{bottom_left} - top_left) / h, right_step = (int64_t{bottom_right} - top_right) / h;
+  int64_t left = top_left, right = top_right, y0 = top_y, y1 = bottom_y;
+  if (y0 < clip.top) {
+    left += left_step * (clip.top - y0), right += right_step * (clip.top - y0);
+    y0 = clip.top;
+  }
+  if (clip.bottom <= y1) y1 = clip.bottom;
+  const int64_t lbound = std::max<int64_t>(std::min(top_left, bottom_left), int64_t{clip.left} * 4096);
+  const int64_t rbound = std::min<int64_t>(std::max(top_right, bottom_right), int64_t{clip.right} * 4096);
+  if (!(lbound < rbound) || y0 >= y1) return;
+  const int64_t lpx = lbound >> 12, rpx = rbound >> 12;
+  if (lpx >= rpx) return;
+  RECT d{static_cast<LONG>(lpx), static_cast<LONG>(y0), static_cast<LONG>(rpx), static_cast<LONG>(y1)};
+  Locked dst(t.surface, &d, DDLOCK_WAIT);
+  if (!dst) return;
+  Spans s;
+  s.dst = dst.bits(), s.pitch = dst.pitch();
+  // Relative to the locked rectangle's left edge, fraction included.
+  auto fit = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
+  s.left = fit(left - lbound), s.right = fit(right - lbound);
+  s.left_step = fit(left_step), s.right_step = fit(right_step);
+  s.limit = static_cast<int32_t>((rpx - lpx) * 4096);
+  s.rows = static_cast<int>(y1 - y0);
+  s.pixel = pixel, s.percent = percent, s.additive = additive;
+  fn(s, t.format);
+}
+
+void triangle(const Target& t, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
+              uint32_t pixel, uint32_t percent, bool additive) {
+  // Corners far beyond any screen are pulled in so that 20.12 values fit.
+  auto fx = [](int32_t x) { return std::clamp(x, -131072, 131071) * 4096; };
+  auto fy = [](int32_t y) { return std::clamp(y, -(1 << 29), 1 << 29); };
+  int32_t px[3] = {fx(x0), fx(x1), fx(x2)}, py[3] = {fy(y0), fy(y1), fy(y2)};
+  auto order = [&](int a, int b) {
+    if (py[a] > py[b]) std::swap(px[a], px[b]), std::swap(py[a], py[b]);
+  };
+  order(0, 1), order(0, 2), order(1, 2);
+  if (py[0] == py[1]) {
+    if (px[0] > px[1]) std::swap(px[0], px[1]);
+    trapezoid(t, px[0], px[1], px[2], px[2], py[0], py[2], pixel, percent, additive);
+  } else if (py[1] == py[2]) {
+    if (px[1] > px[2]) std::swap(px[1], px[2]);
+    trapezoid(t, px[0], px[0], px[1], px[2], py[0], py[2], pixel, percent, additive);
+  } else {
+    int32_t xm = static_cast<int32_t>(
+        std::clamp<int64_t>(MulDiv(px[2] - px[0], py[1] - py[0], py[2] - py[0]) + int64_t{px[0]}, INT32_MIN, INT32_MAX));
+    int32_t xa = px[1];
+    if (xa > xm) std::swap(xa, xm);
+    trapezoid(t, px[0], px[0], xa, xm, py[0], py[1], pixel, percent, additive);
+    trapezoid(t, xa, xm, px[2], px[2], py[1], py[2], pixel, percent, additive);
+  }
+}
+
+}  // namespace dx::effects

@@ -1,0 +1,192 @@
+// The software drivers on memory surfaces: clipping, locking and dispatch.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "dx/effects/format.h"
+#include "dx/effects/frame.h"
+#include "platform/ddraw/ddraw.h"
+
+using namespace dx::effects;
+
+namespace {
+
+class Surfaces : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(DirectDrawCreate(nullptr, &dd_, nullptr), DD_OK); }
+  void TearDown() override {
+    for (auto* s : made_) s->Release();
+    dd_->Release();
+  }
+
+  IDirectDrawSurface* make(int w, int h, int bpp) {
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof(d);
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    d.dwWidth = static_cast<DWORD>(w), d.dwHeight = static_cast<DWORD>(h);
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
+    IDirectDrawSurface* s = nullptr;
+    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
+    made_.push_back(s);
+    return s;
+  }
+  Target target(IDirectDrawSurface* s, RECT clip) {
+    Target t;
+    t.surface = s, t.clip = clip, t.bpp = s->bpp();
+    t.format = t.bpp == 8 ? format8() : t.bpp == 16 ? format565() : t.bpp == 24 ? format24() : format32();
+    return t;
+  }
+  static uint32_t get(IDirectDrawSurface* s, int x, int y) {
+    platform::PixelBuffer p = s->pixels();
+    const uint8_t* b = p.bits + y * p.pitch + x * (p.format.bpp / 8);
+    uint32_t v = 0;
+    for (int i = 0; i < p.format.bpp / 8; ++i) v |= static_cast<uint32_t>(b[i]) << (8 * i);
+    return v;
+  }
+  static void set(IDirectDrawSurface* s, int x, int y, uint32_t v) {
+    platform::PixelBuffer p = s->pixels();
+    uint8_t* b = p.bits + y * p.pitch + x * (p.format.bpp / 8);
+    for (int i = 0; i < p.format.bpp / 8; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+  }
+  // The picture's pixel (x, y) is 1 + x + 16 * y.
+  IDirectDrawSurface* numbered(int w, int h, int bpp) {
+    IDirectDrawSurface* s = make(w, h, bpp);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) set(s, x, y, static_cast<uint32_t>(1 + x + 16 * y));
+    return s;
+  }
+  std::vector<uint32_t> all(IDirectDrawSurface* s) {
+    std::vector<uint32_t> v;
+    for (int y = 0; y < s->height(); ++y)
+      for (int x = 0; x < s->width(); ++x) v.push_back(get(s, x, y));
+    return v;
+  }
+
+  IDirectDraw* dd_ = nullptr;
+  std::vector<IDirectDrawSurface*> made_;
+};
+
+TEST_F(Surfaces, BlitStartsAtTheInnerPixelWhenClippedAtTheTopLeft) {
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* screen = make(20, 20, bpp);
+    IDirectDrawSurface* pic = numbered(6, 5, bpp);
+    Blit p;
+    p.param = 100;
+    blit(target(screen, RECT{4, 3, 20, 20}), pic, 2, 1, Mode::Alpha, p);
+    EXPECT_EQ(get(screen, 3, 3), 0u);
+    EXPECT_EQ(get(screen, 4, 3), static_cast<uint32_t>(1 + 2 + 16 * 2)) << bpp;
+    EXPECT_EQ(get(screen, 7, 5), static_cast<uint32_t>(1 + 5 + 16 * 4));
+    EXPECT_EQ(get(screen, 8, 5), 0u);
+    EXPECT_EQ(get(screen, 7, 6), 0u);
+  }
+}
+
+TEST_F(Surfaces, NothingOutsideTheClipAndNothingOnAFailedLock) {
+  IDirectDrawSurface* screen = make(20, 20, 16);
+  IDirectDrawSurface* pic = numbered(6, 5, 16);
+  const std::vector<uint32_t> before = all(screen);
+  blit(target(screen, RECT{10, 10, 20, 20}), pic, 2, 2, Mode::Add, Blit{});
+  blit(target(screen, RECT{0, 0, 20, 20}), pic, 20, 0, Mode::Add, Blit{});
+  blit(target(screen, RECT{0, 0, 20, 20}), pic, -6, 0, Mode::Add, Blit{});
+  fill(target(screen, RECT{0, 0, 20, 20}), 5, 5, 0, 4, Mode::FillAdd, 0xFFFF, 0, nullptr);
+  EXPECT_EQ(all(screen), before);
+  // A picture of another depth is not mixed in.
+  blit(target(screen, RECT{0, 0, 20, 20}), numbered(4, 4, 32), 0, 0, Mode::Add, Blit{});
+  EXPECT_EQ(all(screen), before);
+  pic->lose();
+  blit(target(screen, RECT{0, 0, 20, 20}), pic, 0, 0, Mode::Add, Blit{});
+  EXPECT_EQ(all(screen), before);
+  // A clip rectangle larger than the target is cut to it.
+  IDirectDrawSurface* pic2 = numbered(6, 5, 16);
+  blit(target(screen, RECT{-50, -50, 500, 500}), pic2, 17, 18, Mode::Add, Blit{});
+  EXPECT_EQ(get(screen, 19, 19), 1u + 2 + 16u);
+}
+
+TEST_F(Surfaces, FillChangesOnlyTheInsideOfTheClip) {
+  IDirectDrawSurface* screen = make(10, 10, 32);
+  fill(target(screen, RECT{2, 2, 6, 6}), 0, 4, 10, 10, Mode::FillAdd, 0x00010203, 0, nullptr);
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x)
+      EXPECT_EQ(get(screen, x, y), (x >= 2 && x < 6 && y >= 4 && y < 6) ? 0x00010203u : 0u) << x << "," << y;
+  // Width 1 at 16 bits changes exactly one pixel a row.
+  IDirectDrawSurface* s16 = make(5, 3, 16);
+  fill(target(s16, RECT{0, 0, 5, 3}), 2, 0, 1, 3, Mode::FillAlpha, 0xFFFF, 100, nullptr);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(get(s16, x, y), x == 2 ? 0xFFFFu : 0u);
+}
+
+TEST_F(Surfaces, MaskedBlitDrawsWhereTheMaskIsSet) {
+  IDirectDrawSurface* screen = make(12, 12, 16);
+  IDirectDrawSurface* pic = numbered(4, 4, 16);
+  IDirectDrawSurface* mask = make(4, 4, 16);
+  set(mask, 0, 0, 1), set(mask, 1, 0, 0), set(mask, 3, 3, 7);
+  // The mask sits one pixel right of and below the picture.
+  blit_masked(target(screen, RECT{0, 0, 12, 12}), pic, 2, 2, mask, 3, 3);
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 0; x < 12; ++x) {
+      uint32_t want = 0;
+      if (x == 3 && y == 3) want = 1 + 1 + 16 * 1;
+      EXPECT_EQ(get(screen, x, y), want) << x << "," << y;
+    }
+  }
+  // A mask wholly off the picture draws nothing.
+  IDirectDrawSurface* screen2 = make(12, 12, 16);
+  blit_masked(target(screen2, RECT{0, 0, 12, 12}), pic, 0, 0, mask, 6, 6);
+  EXPECT_EQ(all(screen2), std::vector<uint32_t>(144, 0));
+}
+
+TEST_F(Surfaces, TriangleRowsAndCornerOrder) {
+  IDirectDrawSurface* a = make(32, 32, 32);
+  const Target ta = target(a, RECT{0, 0, 32, 32});
+  triangle(ta, 10, 10, 20, 10, 15, 20, 0x00FFFFFF, 100, false);
+  for (int y = 0; y < 32; ++y) {
+    bool any = false;
+    for (int x = 0; x < 32; ++x) any = any || get(a, x, y) != 0;
+    EXPECT_EQ(any, y >= 10 && y < 20) << y;
+  }
+  const int orders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  const int cx[3] = {3, 28, 12}, cy[3] = {5, 14, 30};
+  std::vector<uint32_t> first;
+  for (const auto& o : orders) {
+    IDirectDrawSurface* s = make(32, 32, 16);
+    triangle(target(s, RECT{0, 0, 32, 32}), cx[o[0]], cy[o[0]], cx[o[1]], cy[o[1]], cx[o[2]], cy[o[2]], 0xFFFF, 100,
+             false);
+    if (first.empty()) first = all(s);
+    EXPECT_EQ(all(s), first);
+  }
+  IDirectDrawSurface* flat = make(32, 32, 16);
+  triangle(target(flat, RECT{0, 0, 32, 32}), 1, 7, 20, 7, 30, 7, 0xFFFF, 100, false);
+  EXPECT_EQ(all(flat), std::vector<uint32_t>(32 * 32, 0));
+}
+
+TEST_F(Surfaces, AffineCopyAndMosaic) {
+  IDirectDrawSurface* screen = make(24, 24, 24);
+  IDirectDrawSurface* pic = numbered(5, 4, 24);
+  const int32_t corners[6] = {10, 12, 15, 12, 10, 16};
+  affine(target(screen, RECT{0, 0, 24, 24}), pic, 5, 4, corners, 24, 24);
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) {
+      bool in = x >= 10 && x < 15 && y >= 12 && y < 16;
+      EXPECT_EQ(get(screen, x, y), in ? static_cast<uint32_t>(1 + (x - 10) + 16 * (y - 12)) : 0u);
+    }
+  // Partly off the screen: drawn up to its edge.
+  IDirectDrawSurface* s2 = make(24, 24, 24);
+  const int32_t off[6] = {-2, -1, 3, -1, -2, 3};
+  affine(target(s2, RECT{0, 0, 24, 24}), pic, 5, 4, off, 24, 24);
+  EXPECT_EQ(get(s2, 0, 0), static_cast<uint32_t>(1 + 2 + 16));
+  EXPECT_EQ(get(s2, 2, 2), static_cast<uint32_t>(1 + 4 + 16 * 3));
+  EXPECT_EQ(get(s2, 3, 0), 0u);
+
+  IDirectDrawSurface* m = numbered(10, 6, 16);
+  const std::vector<uint32_t> before = all(m);
+  mosaic(target(m, RECT{0, 0, 10, 6}), 0, 0, 10, 6, 1, 1);
+  EXPECT_EQ(all(m), before);
+  mosaic(target(m, RECT{0, 0, 10, 6}), 0, 0, 10, 6, 4, 3);
+  EXPECT_EQ(get(m, 0, 0), 1u + 3);
+  EXPECT_EQ(get(m, 9, 3), 1u + 8);
+  EXPECT_EQ(get(m, 5, 5), 1u + 7 + 16 * 4);
+}
+
+}  // namespace
