@@ -1,6 +1,8 @@
 #include "dx/effects/frame.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 #include <utility>
 
 #include "dx/effects/geometry.h"
@@ -150,6 +152,54 @@ void affine(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t 
   a.u = box.u + a.dudx * lx + a.dudy * ty;
   a.v = box.v + a.dvdx * lx + a.dvdy * ty;
   fn(a);
+}
+
+namespace {
+
+// The rows of a picture from its first visible row, each placed by left_of(r).
+template <class LeftOf>
+void shifted_rows(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t y,
+                  LeftOf left_of) {
+  if (!t.surface || !source || width <= 0 || height <= 0) return;
+  const RECT clip = target_clip(t);
+  int64_t r = 0, row = y;
+  if (row < clip.top) r = clip.top - row, row = clip.top;
+  const int64_t last = std::min<int64_t>(int64_t{y} + height - 1, int64_t{clip.bottom} - 1);
+  for (; row <= last; ++row, ++r) {
+    int64_t left = left_of(static_cast<int32_t>(r));
+    int64_t sleft = 0, sright = width;
+    if (left < clip.left) sleft = clip.left - left, left = clip.left;
+    if (left + (sright - sleft) > clip.right) sright -= left + (sright - sleft) - clip.right;
+    if (sleft >= sright) continue;
+    RECT s{static_cast<LONG>(sleft), static_cast<LONG>(r), static_cast<LONG>(sright), static_cast<LONG>(r + 1)};
+    t.surface->BltFast(static_cast<DWORD>(left), static_cast<DWORD>(row), source, &s,
+                       DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+  }
+}
+
+}  // namespace
+
+void wave(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
+          int32_t amplitude, int32_t period, int32_t phase) {
+  shifted_rows(t, source, width, height, y, [=](int32_t r) {
+    const int64_t angle = (period != 0 ? int64_t{r} * 360 / period : 0) + phase;
+    return static_cast<int64_t>(std::trunc(x + amplitude * std::sin(static_cast<double>(angle) * std::numbers::pi / 180.0)));
+  });
+}
+
+int32_t Jitter::next_left(int32_t x, int32_t amplitude) {
+  uint32_t sum = 0;
+  for (int i = 0; i < 8; ++i) {
+    state = (state ^ (state >> 1)) + increment;
+    sum += state % static_cast<uint32_t>(amplitude);
+  }
+  return x - amplitude + static_cast<int32_t>(sum / 4);
+}
+
+void jitter(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
+            int32_t amplitude, Jitter generator) {
+  if (amplitude < 1) return;
+  shifted_rows(t, source, width, height, y, [&](int32_t) { return int64_t{generator.next_left(x, amplitude)}; });
 }
 
 void mosaic(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, int32_t block, int first_copies) {

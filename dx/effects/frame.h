@@ -47,6 +47,22 @@ void fill(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, Mode mode
 void affine(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, const int32_t corners[6],
             int32_t screen_w, int32_t screen_h);
 
+// Draws a width x height picture (its display surface, keyed on 0) row by row
+// with each row moved sideways: by amplitude x sin(row x 360 / period + phase)
+// for the wave, by a random amount from the generator for the jitter. Rows
+// above the clip still count in the wave's phase. A period of 0 holds every
+// row at the phase's angle.
+void wave(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
+          int32_t amplitude, int32_t period, int32_t phase);
+// The jitter's generator: seeded with the clock, stepped eight times a row.
+struct Jitter {
+  uint32_t state, increment;
+  // The next row's left edge, between x - amplitude and x + amplitude - 2.
+  int32_t next_left(int32_t x, int32_t amplitude);
+};
+void jitter(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
+            int32_t amplitude, Jitter generator);
+
 // Blocks of one colour over the rectangle cut to the clip; first_copies rows
 // follow the first sampling row.
 void mosaic(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, int32_t block, int first_copies);

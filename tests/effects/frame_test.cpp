@@ -189,4 +189,36 @@ TEST_F(Surfaces, AffineCopyAndMosaic) {
   EXPECT_EQ(get(m, 5, 5), 1u + 7 + 16 * 4);
 }
 
+TEST_F(Surfaces, WaveAndJitterMoveWholeRows) {
+  IDirectDrawSurface* pic = numbered(4, 4, 32);
+  DDCOLORKEY key{0, 0};
+  pic->SetColorKey(DDCKEY_SRCBLT, &key);
+  // Rows at x, x + 10, x, x - 10; the first row is above the clip but still
+  // counts in the phase.
+  IDirectDrawSurface* screen = make(40, 10, 32);
+  wave(target(screen, RECT{0, 3, 40, 10}), pic, 4, 4, 15, 2, 10, 4, 0);
+  EXPECT_EQ(get(screen, 15, 2), 0u);
+  EXPECT_EQ(get(screen, 25, 3), 1u + 16);
+  EXPECT_EQ(get(screen, 15, 4), 1u + 32);
+  EXPECT_EQ(get(screen, 5, 5), 1u + 48);
+  // A row half off the clip's left edge starts inside the picture.
+  IDirectDrawSurface* s2 = make(40, 10, 32);
+  wave(target(s2, RECT{0, 0, 40, 10}), pic, 4, 4, 2, 0, 0, 0, 0);
+  EXPECT_EQ(get(s2, 2, 0), 1u);
+  IDirectDrawSurface* s3 = make(40, 10, 32);
+  wave(target(s3, RECT{0, 0, 40, 10}), pic, 4, 4, -2, 0, 0, 7, 0);
+  EXPECT_EQ(get(s3, 0, 0), 3u);
+  EXPECT_EQ(get(s3, 2, 0), 0u);
+  // Amplitude 1: every row one pixel to the left.
+  IDirectDrawSurface* s4 = make(40, 10, 32);
+  jitter(target(s4, RECT{0, 0, 40, 10}), pic, 4, 4, 10, 1, 1, Jitter{12345, 678});
+  for (int r = 0; r < 4; ++r) EXPECT_EQ(get(s4, 9, 1 + r), static_cast<uint32_t>(1 + 16 * r));
+  Jitter j{99, 1700000000};
+  for (int i = 0; i < 200; ++i) {
+    int32_t left = j.next_left(100, 6);
+    EXPECT_GE(left, 94);
+    EXPECT_LE(left, 104);
+  }
+}
+
 }  // namespace
