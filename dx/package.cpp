@@ -232,7 +232,7 @@ int32_t PkgFileSize(PkgFile* f) {
 }
 
 dx::file* dxfopen(const char* name) {
-  if (!name) return nullptr;
+  if (!name || !*name) return nullptr;  // an empty name marks records outside the cache
   auto hit = g_names.find(name);
   if (hit != g_names.end()) {
     ++hit->second->refs;
@@ -336,10 +336,8 @@ void dxfclose(dx::file* f) {
   if (f->refs >= 1) --f->refs;
   if (f->refs != 0) return;
   g_open.erase(f);
-  if (!f->name.empty()) {
-    auto it = g_names.find(f->name);
-    if (it != g_names.end() && it->second == f) g_names.erase(it);
-  }
+  auto it = g_names.find(f->name);
+  if (it != g_names.end() && it->second == f) g_names.erase(it);
   if (f->hmap) {
     if (f->data) UnmapViewOfFile(f->data);
     CloseHandle(f->hmap);

@@ -319,6 +319,19 @@ TEST_F(DamagedPackage, IndexProblemsFail) {
   EXPECT_EQ(Open(std::vector<uint8_t>(good_.begin(), good_.end() - 1)), 1);
 }
 
+TEST_F(DamagedPackage, AnEmptyNameIsNeverShared) {
+  auto blank = good_;
+  blank[kFirst + 12] = 0xFF;  // the first name inverts to a zero byte: ""
+  ASSERT_EQ(Open(blank), 0);
+  EXPECT_TRUE(PackageContains(""));
+  for (int i = 0; i < 2; ++i) {
+    dx::file* f = dxfopen("");
+    EXPECT_EQ(f, nullptr);
+    dxfclose(f);
+    dxfcloseall();
+  }
+}
+
 TEST(PackageWriter, RefusesWhatTheReaderCannotTake) {
   std::vector<uint8_t> out;
   std::string error;
