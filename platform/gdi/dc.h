@@ -29,8 +29,7 @@ bool ValidDC(HDC dc);
 // SelectObject can refuse handles that are not (or no longer) objects.
 void RegisterObject(HGDIOBJ obj);
 bool ValidObject(HGDIOBJ obj);
-// A DIB section's pixels, as a buffer (rows top to bottom; pitch may be negative).
-const platform::PixelBuffer* SectionBuffer(HBITMAP bitmap);
+
 // The area drawing may touch: the buffer's bounds cut by the clip rectangle.
 RECT DrawArea(const HDC__& dc);
 // The font drawing uses: the selected one or the stock font.

@@ -218,6 +218,9 @@ namespace gdi {
 // surface, while it is locked for the context). Freed with DeleteBufferDC.
 HDC CreateBufferDC(const platform::PixelBuffer& buffer);
 void DeleteBufferDC(HDC dc);
+// A DIB section's pixels, rows top to bottom (the pitch is negative for a
+// bottom-up section); null for a bad handle.
+const platform::PixelBuffer* SectionBuffer(HBITMAP bitmap);
 // The buffer a context draws into; null for a window's context.
 const platform::PixelBuffer* DCBuffer(HDC dc);
 

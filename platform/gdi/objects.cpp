@@ -7,13 +7,14 @@
 
 namespace {
 
+// Both sets live as long as the process: objects may outlive static destructors.
 std::unordered_set<HGDIOBJ>& Objects() {
-  static std::unordered_set<HGDIOBJ> set;
-  return set;
+  static auto* set = new std::unordered_set<HGDIOBJ>;
+  return *set;
 }
 std::unordered_set<HDC>& Contexts() {
-  static std::unordered_set<HDC> set;
-  return set;
+  static auto* set = new std::unordered_set<HDC>;
+  return *set;
 }
 
 HDC NewDC(HDC__::Kind kind) {

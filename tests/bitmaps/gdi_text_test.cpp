@@ -13,12 +13,20 @@ struct Canvas {
   std::vector<uint32_t> px;
   platform::PixelBuffer buf;
   HDC dc;
+  std::vector<HFONT> fonts;
+  void Use(HFONT f) {
+    fonts.push_back(f);
+    SelectObject(dc, f);
+  }
   Canvas(int w, int h, uint32_t fill) : px(static_cast<size_t>(w) * h, fill) {
     buf.bits = reinterpret_cast<uint8_t*>(px.data());
     buf.width = w, buf.height = h, buf.pitch = w * 4;
     dc = gdi::CreateBufferDC(buf);
   }
-  ~Canvas() { gdi::DeleteBufferDC(dc); }
+  ~Canvas() {
+    gdi::DeleteBufferDC(dc);
+    for (HFONT f : fonts) DeleteObject(f);
+  }
   uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * buf.width + x]; }
   int count(uint32_t v) const {
     int n = 0;
@@ -74,7 +82,8 @@ TEST(GdiFont, HalfAndFullWidthAdvances) {
 
 TEST(GdiFont, TrailingLeadByteStaysInsideTheText) {
   HDC dc = GetDC(nullptr);
-  SelectObject(dc, Font(16, 8));
+  HFONT font = Font(16, 8);
+  SelectObject(dc, font);
   // A lead byte as the last byte: one blank half-width character, never paired
   // with the terminator or what lies beyond it.
   char text[4] = {'A', '\x82', '\0', '\xA0'};
@@ -84,16 +93,17 @@ TEST(GdiFont, TrailingLeadByteStaysInsideTheText) {
   ASSERT_TRUE(GetTextExtentPoint32A(dc, text, 3, &sz));
   EXPECT_EQ(sz.cx, 24);  // the zero ends the pair: lead, then the zero itself
   Canvas c(40, 20, 0x123456);
-  SelectObject(c.dc, Font(16, 8));
+  c.Use(Font(16, 8));
   SetBkMode(c.dc, TRANSPARENT);
   EXPECT_TRUE(TextOutA(c.dc, 0, 0, text + 1, 1));
   EXPECT_EQ(c.count(0x123456), 40 * 20);
   ReleaseDC(nullptr, dc);
+  DeleteObject(font);
 }
 
 TEST(GdiText, DrawsInsideTheClipOnly) {
   Canvas c(64, 32, 0x00FFFFFF);
-  SelectObject(c.dc, Font(16, 8));
+  c.Use(Font(16, 8));
   SetBkMode(c.dc, TRANSPARENT);
   SetTextColor(c.dc, RGB(0, 0, 0));
   ASSERT_TRUE(TextOutA(c.dc, 0, 0, "■■■■", 8));
@@ -104,7 +114,7 @@ TEST(GdiText, DrawsInsideTheClipOnly) {
     for (int x = 0; x < 64; ++x) EXPECT_EQ(c.at(x, y), 0x00FFFFFFu) << x << "," << y;
 
   Canvas d(64, 32, 0x00FFFFFF);
-  SelectObject(d.dc, Font(16, 8));
+  d.Use(Font(16, 8));
   SetBkMode(d.dc, TRANSPARENT);
   SetTextColor(d.dc, RGB(255, 0, 0));
   IntersectClipRect(d.dc, 10, 4, 30, 12);
@@ -167,7 +177,7 @@ TEST(GdiText, AntialiasingBlendsWithTheBackground) {
 
 TEST(GdiText, OpaqueBackgroundFillsTheCells) {
   Canvas c(40, 20, 0x00ABCDEF);
-  SelectObject(c.dc, Font(16, 8));
+  c.Use(Font(16, 8));
   SetTextColor(c.dc, RGB(255, 255, 255));
   SetBkColor(c.dc, RGB(0, 0, 0));
   TextOutA(c.dc, 2, 1, "i ", 2);
