@@ -6,6 +6,8 @@ namespace acm {
 
 namespace {
 
+constexpr DWORD kMaxRate = 192000;
+
 int16_t Read16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 
 class PcmDecoder : public Decoder {
@@ -177,9 +179,30 @@ DWORD FormatSize(WORD tag) {
   return 0;
 }
 
+namespace {
+
+std::unique_ptr<Decoder> Make(const WAVEFORMATEX* f);
+
+}  // namespace
+
 std::unique_ptr<Decoder> MakeDecoder(const WAVEFORMATEX* f) {
-  if (!f || f->nChannels < 1 || f->nChannels > 2 || f->nSamplesPerSec == 0 || f->nBlockAlign == 0)
+  if (!f || f->nChannels < 1 || f->nChannels > 2 || f->nSamplesPerSec == 0 || f->nSamplesPerSec > kMaxRate ||
+      f->nBlockAlign == 0)
     return nullptr;
+  auto d = Make(f);
+  // Buffers are sized from the average rate: one far above what the format can
+  // carry is damage, and would ask for huge buffers.
+  if (d) {
+    uint64_t most = d->Variable() ? 64000
+                                  : 2ull * f->nSamplesPerSec * d->BlockBytes() / d->BlockFrames() + d->BlockBytes();
+    if (f->nAvgBytesPerSec > most) return nullptr;
+  }
+  return d;
+}
+
+namespace {
+
+std::unique_ptr<Decoder> Make(const WAVEFORMATEX* f) {
   int ch = f->nChannels;
   switch (f->wFormatTag) {
     case WAVE_FORMAT_PCM:
@@ -211,5 +234,7 @@ std::unique_ptr<Decoder> MakeDecoder(const WAVEFORMATEX* f) {
   }
   return nullptr;
 }
+
+}  // namespace
 
 }  // namespace acm
