@@ -897,6 +897,44 @@ int ScancodeToVk(int sc) {
   }
 }
 
+bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
+  Window* win = Find(w);
+  if (!win || w != g_host_window || !host::get().window_open() || !pb.bits) return false;
+  RECT s = src;
+  s.left = std::max<LONG>(s.left, 0), s.top = std::max<LONG>(s.top, 0);
+  s.right = std::min<LONG>(s.right, pb.width), s.bottom = std::min<LONG>(s.bottom, pb.height);
+  RECT c = ClientOnScreen(*win);
+  const int cw = c.right - c.left, ch = c.bottom - c.top;
+  const int sw = s.right - s.left, sh = s.bottom - s.top;
+  if (cw <= 0 || ch <= 0 || sw <= 0 || sh <= 0) return false;
+  std::vector<uint32_t> out(static_cast<size_t>(cw) * ch);
+  const int bytes = pb.format.bpp / 8;
+  auto channel = [](uint32_t v, uint32_t mask) -> uint32_t {
+    if (!mask) return 0;
+    int shift = __builtin_ctz(mask);
+    return ((v & mask) >> shift) * 255 / (mask >> shift);
+  };
+  for (int y = 0; y < ch; ++y) {
+    int sy = s.top + static_cast<int>(static_cast<int64_t>(y) * sh / ch);
+    const uint8_t* row = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch;
+    for (int x = 0; x < cw; ++x) {
+      int sx = s.left + static_cast<int>(static_cast<int64_t>(x) * sw / cw);
+      const uint8_t* p = row + static_cast<ptrdiff_t>(sx) * bytes;
+      uint32_t v = 0;
+      std::memcpy(&v, p, static_cast<size_t>(bytes));
+      uint32_t rgb;
+      if (bytes == 1) {
+        rgb = pb.palette ? pb.palette[v & 0xFF] & 0xFFFFFF : 0;
+      } else {
+        rgb = channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 | channel(v, pb.format.bmask);
+      }
+      out[static_cast<size_t>(y) * cw + x] = rgb;
+    }
+  }
+  host::get().present(out.data(), cw, ch, cw * 4);
+  return true;
+}
+
 void ClearClient(HWND w) {
   Window* win = Find(w);
   if (!win || w != g_host_window || !host::get().window_open()) return;

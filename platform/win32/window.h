@@ -5,6 +5,7 @@
 // windows belong to the one thread that pumps messages.
 #pragma once
 
+#include "platform/pixels.h"
 #include "platform/win32/types.h"
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
@@ -189,5 +190,9 @@ HWND HostWindow();
 int ScancodeToVk(int scancode);
 // Shows black in the window's client area (a window with nothing to paint yet).
 void ClearClient(HWND w);
+// Shows the `src` part of the pixels (any depth; 8 bits through their palette)
+// stretched over the whole client area, as a copy to the window's device context
+// would; false when the window is not the host's or the rectangle is empty.
+bool ShowInClient(HWND w, const platform::PixelBuffer& pixels, const RECT& src);
 
 }  // namespace win32

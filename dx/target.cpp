@@ -1,0 +1,190 @@
+#include "dx/target.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "dx/display.h"
+#include "dx/pixelformat.h"
+#include "platform/gdi/gdi.h"
+#include "platform/win32/time.h"
+
+IDirectDrawSurface* dxtarget = nullptr;
+RECT dxcliprect{0, 0, 640, 480};
+
+namespace {
+
+std::vector<dx::targetsave> g_stack;
+
+HRESULT FillRect(RECT r, uint32_t value) {
+  DDBLTFX fx{};
+  fx.dwSize = sizeof(fx);
+  fx.dwFillColor = value;
+  return dxtarget->Blt(&r, nullptr, nullptr, DDBLT_WAIT | DDBLT_COLORFILL | DDBLT_ASYNC, &fx);
+}
+
+void FillClipped(RECT r, uint32_t value) {
+  if (dxcliptest(&r)) FillRect(r, value);
+}
+
+}  // namespace
+
+void dxpushtargetsurface(IDirectDrawSurface* surface) {
+  if (!surface) return;
+  g_stack.push_back({dxtarget, dxcliprect.left, dxcliprect.top, dxcliprect.right, dxcliprect.bottom});
+  dxtarget = surface;
+  dxtarget->AddRef();
+  dxresetclip();
+}
+
+void dxpoptarget(bool refresh) {
+  // A pop without its push would leave no target at all.
+  if (g_stack.empty()) return;
+  if (dxtarget) {
+    if (refresh && dxhooks.refreshbitmapcopy) dxhooks.refreshbitmapcopy(dxtarget);
+    dxtarget->Release();
+  }
+  const dx::targetsave& s = g_stack.back();
+  dxtarget = s.target;
+  dxcliprect = {s.left, s.top, s.right, s.bottom};
+  g_stack.pop_back();
+}
+
+size_t dxtargetdepth() { return g_stack.size(); }
+
+void dxresetclip() {
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  if (dxtarget && dxtarget->GetSurfaceDesc(&d) == DD_OK) {
+    dxcliprect = {0, 0, static_cast<LONG>(d.dwWidth), static_cast<LONG>(d.dwHeight)};
+  } else {
+    dxcliprect = {0, 0, 0, 0};
+  }
+}
+
+void dxsetclip(int x, int y, int width, int height) {
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  LONG w = 0, h = 0;
+  if (dxtarget && dxtarget->GetSurfaceDesc(&d) == DD_OK) w = static_cast<LONG>(d.dwWidth), h = static_cast<LONG>(d.dwHeight);
+  dxcliprect = {std::max(x, 0), std::max(y, 0), std::min<LONG>(x + width, w), std::min<LONG>(y + height, h)};
+}
+
+bool dxclip(RECT* dst, RECT* src) {
+  const RECT& c = dxcliprect;
+  if (dst->right > c.right) src->right += c.right - dst->right, dst->right = c.right;
+  if (dst->bottom > c.bottom) src->bottom += c.bottom - dst->bottom, dst->bottom = c.bottom;
+  if (dst->left < c.left) src->left += c.left - dst->left, dst->left = c.left;
+  if (dst->top < c.top) src->top += c.top - dst->top, dst->top = c.top;
+  return dst->left < dst->right && dst->top < dst->bottom;
+}
+
+bool dxcliptest(RECT* r) {
+  RECT out{std::max(r->left, dxcliprect.left), std::max(r->top, dxcliprect.top),
+           std::min(r->right, dxcliprect.right), std::min(r->bottom, dxcliprect.bottom)};
+  if (out.left >= out.right || out.top >= out.bottom) {
+    *r = {0, 0, 0, 0};
+    return false;
+  }
+  *r = out;
+  return true;
+}
+
+void dxcls(uint32_t value) {
+  if (!dxtarget) return;
+  if (dxcliprect.left >= dxcliprect.right || dxcliprect.top >= dxcliprect.bottom) return;
+  if (FillRect(dxcliprect, value) != DD_OK) {
+    dxtarget->Restore();
+    FillRect(dxcliprect, value);
+  }
+}
+
+void dxrect(int x, int y, int w, int h, uint32_t value, int t) {
+  if (!dxtarget) return;
+  FillClipped({x, y, x + w, y + t}, value);
+  FillClipped({x, y + h - t, x + w, y + h}, value);
+  FillClipped({x, y + t, x + t, y + h - t}, value);
+  FillClipped({x + w - t, y + t, x + w, y + h - t}, value);
+}
+
+void dxsetpixel(int x, int y, uint32_t value) {
+  if (!dxtarget) return;
+  if (x < dxcliprect.left || x >= dxcliprect.right || y < dxcliprect.top || y >= dxcliprect.bottom) return;
+  FillRect({x, y, x + 1, y + 1}, value);
+}
+
+uint32_t dxgetpixel(int x, int y) {
+  RECT r{x, y, x + 1, y + 1};
+  DDSURFACEDESC* d = dxlocktarget(&r, DDLOCK_WAIT | DDLOCK_READONLY);
+  if (!d) return 0;
+  const uint8_t* p = static_cast<const uint8_t*>(d->lpSurface);
+  uint32_t v;
+  switch (d->ddpfPixelFormat.dwRGBBitCount) {
+    case 8: v = p[0]; break;
+    case 16: v = (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8) & dx::dxpixelformat.allmask & 0xFFFF; break;
+    case 24: v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16; break;
+    default: v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+                 static_cast<uint32_t>(p[3]) << 24; break;
+  }
+  dxunlocktarget(d);
+  return v;
+}
+
+void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
+  const int dx = std::abs(x0 - x1), dy = std::abs(y0 - y1);
+  if (dy < dx) {
+    if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
+    const int step = y1 > y0 ? 1 : -1;
+    int y = y0, err = dx / 2;
+    dxsetpixel(x0, y, value);
+    for (int x = x0 + 1; x <= x1; ++x) {
+      err -= dy;
+      if (err < 0) err += dx, y += step;
+      dxsetpixel(x, y, value);
+    }
+  } else {
+    if (y1 < y0) std::swap(x0, x1), std::swap(y0, y1);
+    const int step = x1 > x0 ? 1 : -1;
+    int x = x0, err = dy / 2;
+    dxsetpixel(x, y0, value);
+    for (int y = y0 + 1; y <= y1; ++y) {
+      err -= dx;
+      if (err < 0) err += dy, x += step;
+      dxsetpixel(x, y, value);
+    }
+  }
+}
+
+HDC dxgetdc() {
+  if (!dxtarget) return nullptr;
+  while (dxtarget->GetBltStatus(DDGBS_ISBLTDONE) == DDERR_WASSTILLDRAWING) Sleep(0);
+  HDC dc = nullptr;
+  if (dxtarget->GetDC(&dc) != DD_OK || !dc) return nullptr;
+  SelectClipRgn(dc, nullptr);
+  IntersectClipRect(dc, dxcliprect.left, dxcliprect.top, dxcliprect.right, dxcliprect.bottom);
+  if (dxscreendepth == 8 && dxgdipalette) SelectPalette(dc, dxgdipalette, TRUE);
+  return dc;
+}
+
+void dxreleasedc(HDC dc) {
+  if (!dc || !dxtarget) return;
+  SelectClipRgn(dc, nullptr);
+  dxtarget->ReleaseDC(dc);
+}
+
+DDSURFACEDESC* dxlocktarget(RECT* rect, DWORD flags) {
+  if (!dxtarget) return nullptr;
+  auto* d = new DDSURFACEDESC{};
+  d->dwSize = sizeof(DDSURFACEDESC);
+  if (dxtarget->Lock(rect, d, flags | DDLOCK_WAIT, nullptr) != DD_OK) {
+    delete d;
+    return nullptr;
+  }
+  return d;
+}
+
+void dxunlocktarget(DDSURFACEDESC* desc) {
+  if (!desc) return;
+  if (dxtarget) dxtarget->Unlock(desc->lpSurface);
+  delete desc;
+}

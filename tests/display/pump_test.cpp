@@ -1,0 +1,158 @@
+// Frame pacing, waits, the clock, the minimised window and random numbers.
+#include "fixture.h"
+
+#include "platform/win32/crt.h"
+#include "platform/winmm/time.h"
+
+namespace {
+
+constexpr uint64_t kSecond = 1000000;
+
+// Runs frames for `us` of virtual time: each frame asks dxsync(fps) and, when
+// told to draw, presents. Returns the number of true answers.
+int Frames(host::HeadlessHost& h, int fps, uint64_t us) {
+  const uint64_t end = h.now_us() + us;
+  int drawn = 0;
+  while (h.now_us() < end) {
+    if (dxsync(fps)) {
+      ++drawn;
+      dxupdate();
+    } else {
+      h.advance_clock(1000);  // a frame's work that took a millisecond
+    }
+  }
+  return drawn;
+}
+
+TEST_F(DxTest, SyncGivesThirtyFramesAVirtualSecond) {
+  Start();
+  Frames(host_, 30, kSecond / 2);  // settle
+  EXPECT_EQ(Frames(host_, 30, kSecond), 30);
+}
+
+TEST_F(DxTest, SyncRestartsAfterAFrameWithoutPresent) {
+  Start();
+  EXPECT_TRUE(dxsync(30));
+  dxupdate();
+  EXPECT_TRUE(dxsync(30));  // told to draw, but nothing is presented
+  host_.advance_clock(200000);
+  // The schedule starts afresh instead of skipping frames to catch up.
+  EXPECT_TRUE(dxsync(30));
+  dxupdate();
+  host_.advance_clock(10000);
+  EXPECT_TRUE(dxsync(30));
+}
+
+TEST_F(DxTest, SyncSkipsWhenLateAndResynchronisesAfterAStall) {
+  Start();
+  EXPECT_TRUE(dxsync(30));
+  dxupdate();
+  host_.advance_clock(100000);  // three frames late, 100 ms after the present
+  // Two frames are skipped to catch up; the schedule is kept.
+  EXPECT_FALSE(dxsync(30));
+  EXPECT_FALSE(dxsync(30));
+  EXPECT_TRUE(dxsync(30));
+  dxupdate();
+  host_.advance_clock(2 * kSecond);
+  EXPECT_TRUE(dxsync(30));  // more than 500 ms since a present: start again
+  dxupdate();
+  host_.advance_clock(1000);
+  EXPECT_TRUE(dxsync(30));
+}
+
+TEST_F(DxTest, WaitPassesTheTimeAndPresentsNothing) {
+  Start();
+  const uint64_t before = host_.frames_presented();
+  const DWORD t0 = timeGetTime();
+  dxwait(250);
+  EXPECT_GE(timeGetTime() - t0, 250u);
+  EXPECT_LT(timeGetTime() - t0, 260u);
+  EXPECT_EQ(host_.frames_presented(), before);
+}
+
+TEST_F(DxTest, TickCountsIntervalsAcrossTheClockWrap) {
+  Start();
+  dxtick(1);
+  // Bring the microsecond count to just before 2^32.
+  const DWORD now = dxgettime();
+  host_.advance_clock(static_cast<uint64_t>(0xFFFFFF00u - now));
+  EXPECT_TRUE(dxtick(1));
+  host_.advance_clock(0x80);
+  EXPECT_FALSE(dxtick(1000));
+  host_.advance_clock(0x200);  // past the wrap, 640 us after the last true answer
+  EXPECT_FALSE(dxtick(1000));
+  host_.advance_clock(400);
+  EXPECT_TRUE(dxtick(1000));
+}
+
+TEST_F(DxTest, ClockCarriesTheRemainder) {
+  const DWORD a = dxgettime();
+  host_.advance_clock(1234567);
+  EXPECT_EQ(dxgettime() - a, 1234567u);
+}
+
+TEST_F(DxTest, MinimisedWindowBlocksThePumpUntilRestored) {
+  Start();
+  host::Event e;
+  e.type = host::EventType::Minimized;
+  host_.push(0, e);
+  e.type = host::EventType::Restored;
+  host_.push(5, e);
+  dxpump();
+  EXPECT_FALSE(IsIconic(dxgetwindow()));
+  EXPECT_TRUE(host_.script_done());
+}
+
+TEST_F(DxTest, CloseWhileMinimisedEndsWithZero) {
+  Start();
+  host::Event e;
+  e.type = host::EventType::Minimized;
+  host_.push(0, e);
+  host_.close(3);
+  try {
+    dxpump();
+    FAIL();
+  } catch (const host::ProcessExit& x) {
+    EXPECT_EQ(x.code, 0);
+  }
+}
+
+TEST_F(DxTest, FramesAreShownAtSixtyHertz) {
+  Start();
+  dxcls(dxrgb(255, 0, 0));
+  const uint64_t t0 = host_.now_us();
+  for (int i = 0; i < 60; ++i) dxupdate();
+  EXPECT_GE(host_.now_us() - t0, 59 * kSecond / 60);
+  EXPECT_LE(host_.now_us() - t0, kSecond);
+  ASSERT_NE(host_.last_frame(), nullptr);
+  EXPECT_EQ(host_.last_frame()->w, 640);
+  EXPECT_EQ(host_.last_frame()->at(320, 240), 0xFF0000u);
+}
+
+TEST_F(DxTest, SixteenBitWindowOnADeeperDesktopShowsItsFrames) {
+  Start(16);
+  dxcls(dxrgb(0, 255, 0));
+  dxupdate();
+  ASSERT_NE(host_.last_frame(), nullptr);
+  EXPECT_EQ(host_.last_frame()->at(0, 0), 0x00FF00u);
+}
+
+TEST_F(DxTest, RandomNumbers) {
+  srand(1);
+  EXPECT_EQ(dxrand(0), 0);
+  EXPECT_EQ(dxrand(-5), 0);
+  for (int i = 0; i < 100; ++i) {
+    int v = dxrand(6);
+    EXPECT_GE(v, 0);
+    EXPECT_LT(v, 6);
+  }
+}
+
+TEST_F(DxTest, InternedStringsLast) {
+  const char* a = dxinternstring("abc");
+  std::string tmp = "abc";
+  EXPECT_EQ(dxinternstring(tmp.c_str()), a);
+  EXPECT_STREQ(dxinternstringw(u"xyz"), "xyz");
+}
+
+}  // namespace

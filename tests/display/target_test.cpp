@@ -1,0 +1,175 @@
+// The clip rectangle, the target stack and the simple drawing operations.
+#include "fixture.h"
+
+namespace {
+
+int CountSet(int w, int h) {
+  int n = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) n += DxTest::Back(x, y) != 0;
+  return n;
+}
+
+TEST_F(DxTest, SetClipIsCutToTheTarget) {
+  Start();
+  dxsetclip(-10, -10, 50, 50);
+  EXPECT_EQ(dxcliprect.left, 0);
+  EXPECT_EQ(dxcliprect.top, 0);
+  EXPECT_EQ(dxcliprect.right, 40);
+  EXPECT_EQ(dxcliprect.bottom, 40);
+  dxsetclip(600, 0, 100, 100);
+  EXPECT_EQ(dxcliprect.right, 640);
+  EXPECT_EQ(dxcliprect.bottom, 100);
+}
+
+TEST_F(DxTest, ClipMovesTheSourceWithTheDestination) {
+  Start();
+  RECT d{-5, 0, 15, 10}, s{0, 0, 20, 10};
+  EXPECT_TRUE(dxclip(&d, &s));
+  EXPECT_EQ(d.left, 0);
+  EXPECT_EQ(d.right, 15);
+  EXPECT_EQ(s.left, 5);
+  EXPECT_EQ(s.right, 20);
+  RECT e{700, 0, 720, 10}, t{0, 0, 20, 10};
+  EXPECT_FALSE(dxclip(&e, &t));
+}
+
+TEST_F(DxTest, ClearAndFramesStayInsideTheClip) {
+  Start();
+  dxsetclip(10, 10, 5, 5);
+  dxcls(dxrgb(255, 255, 255));
+  EXPECT_EQ(CountSet(640, 40), 25);
+  dxresetclip();
+  dxcls(0);
+  dxrect(20, 20, 10, 10, dxrgb(255, 0, 0), 1);
+  EXPECT_EQ(CountSet(640, 40), 36);
+  EXPECT_NE(Back(20, 20), 0u);
+  EXPECT_NE(Back(29, 29), 0u);
+  EXPECT_EQ(Back(21, 21), 0u);
+}
+
+TEST_F(DxTest, LineIncludesBothEnds) {
+  Start();
+  dxline(0, 0, 5, 2, 7);
+  const int want[][2] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {5, 2}};
+  for (auto& p : want) EXPECT_EQ(Back(p[0], p[1]), 7u);
+  EXPECT_EQ(CountSet(8, 4), 6);
+  EXPECT_EQ(dxgetpixel(2, 1), 7u);
+}
+
+TEST_F(DxTest, PixelsOutsideTheClipAreNotSet) {
+  Start();
+  dxsetclip(0, 0, 10, 10);
+  dxsetpixel(10, 5, 9);
+  dxsetpixel(-1, 5, 9);
+  dxsetpixel(9, 9, 9);
+  EXPECT_EQ(CountSet(640, 20), 1);
+}
+
+TEST_F(DxTest, PushAndPopRestoreTargetAndClip) {
+  Start();
+  dxsetclip(5, 6, 7, 8);
+  IDirectDrawSurface* s = dxcreatesurface(32, 16, DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN);
+  ASSERT_NE(s, nullptr);
+  dxpushtargetsurface(s);
+  EXPECT_EQ(dxtarget, s);
+  EXPECT_EQ(dxcliprect.right, 32);
+  EXPECT_EQ(dxcliprect.bottom, 16);
+  dxcls(3);
+  dxpoptarget(false);
+  EXPECT_EQ(dxtarget, dxbackbuffer);
+  EXPECT_EQ(dxcliprect.left, 5);
+  EXPECT_EQ(dxcliprect.bottom, 14);
+  platform::PixelBuffer pb = s->pixels();
+  EXPECT_EQ(pb.bits[0], 3);
+  s->Release();
+  // A pop without a push leaves the target alone.
+  dxpoptarget(true);
+  EXPECT_EQ(dxtarget, dxbackbuffer);
+  EXPECT_EQ(dxtargetdepth(), 0u);
+}
+
+TEST_F(DxTest, LockTargetGivesItsPixels) {
+  Start(16);
+  dxsetpixel(3, 4, 0x1234);
+  RECT r{3, 4, 4, 5};
+  DDSURFACEDESC* d = dxlocktarget(&r, DDLOCK_READONLY);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(*static_cast<uint16_t*>(d->lpSurface), 0x1234);
+  dxunlocktarget(d);
+  RECT bad{639, 0, 641, 1};
+  EXPECT_EQ(dxlocktarget(&bad, 0), nullptr);
+}
+
+TEST_F(DxTest, DeviceContextOnTheTarget) {
+  Start();
+  HDC dc = dxgetdc();
+  ASSERT_NE(dc, nullptr);
+  dxreleasedc(dc);
+  dxreleasedc(nullptr);
+}
+
+TEST_F(DxTest, UseVramKeepsTheFrameAndFallsBackToSystemMemory) {
+  Start();
+  dxcls(dxrgb(1, 2, 3));
+  dxusevram(true);
+  EXPECT_TRUE(dxvram);
+  EXPECT_TRUE(dxbackbuffer->in_video_memory());
+  EXPECT_EQ(dxtarget, dxbackbuffer);
+  EXPECT_EQ(Back(100, 100), 0x010203u);
+  dxusevram(false);
+  EXPECT_FALSE(dxbackbuffer->in_video_memory());
+  EXPECT_EQ(Back(100, 100), 0x010203u);
+  ddraw::SetVideoMemory(1000);
+  dxusevram(true);
+  EXPECT_FALSE(dxvram);  // no video memory to be had
+}
+
+TEST_F(DxTest, UseVramOnlyTakesTheFlagAtTheDesktopDepth) {
+  Start(16);
+  dxusevram(true);
+  EXPECT_FALSE(dxvram);
+  EXPECT_FALSE(dxbackbuffer->in_video_memory());
+}
+
+TEST_F(DxTest, LostSurfacesAreRestoredByThePump) {
+  Start();
+  ddraw::LoseAllSurfaces();
+  dxpump();
+  EXPECT_EQ(dxprimary->IsLost(), DD_OK);
+  EXPECT_EQ(dxbackbuffer->IsLost(), DD_OK);
+}
+
+TEST_F(DxTest, PrimaryRefusedForFiveSecondsStops) {
+  Start();
+  ddraw::LoseAllSurfaces();
+  ddraw::RefusePrimary(true);
+  EXPECT_THROW(dxpump(), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text, U8("DirectDraw の復帰に失敗しました。"));
+  ddraw::RefusePrimary(false);
+}
+
+TEST_F(DxTest, SwitchToFullScreenAndBack) {
+  Start();
+  dxddreinit(false);  // the current mode: nothing happens
+  const uint64_t presented = host_.frames_presented();
+  dxddreinit(true);
+  EXPECT_TRUE(dxfullscreen);
+  EXPECT_TRUE(host_.fullscreen());
+  EXPECT_GT(host_.frames_presented(), presented);
+  dxddreinit(false);
+  EXPECT_FALSE(dxfullscreen);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dxgetwindow(), GWL_STYLE)), 0x96CA0000u);
+}
+
+TEST_F(DxTest, RefusedFullScreenModeStaysAWindow) {
+  Start();
+  ddraw::RefuseFullScreen(true);
+  dxddreinit(true);
+  EXPECT_FALSE(dxfullscreen);
+  dxcls(dxrgb(0, 0, 255));
+  dxupdate();
+  EXPECT_EQ(host_.last_frame()->at(5, 5), 0x0000FFu);
+}
+
+}  // namespace
