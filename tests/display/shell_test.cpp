@@ -35,6 +35,7 @@ TEST_F(DxTest, SecondInitReplacesTheFirstWindow) {
 }
 
 TEST_F(DxTest, DepthErrorsStopWithTheirTexts) {
+  Start();  // the process's set-up reads the desktop depth once
   dxdesktopdepth = 15;
   EXPECT_THROW(dxinit("t", 640, 480, 0, false), host::ProcessExit);
   ASSERT_EQ(host_.message_boxes().size(), 1u);
