@@ -3,6 +3,7 @@
 // and message boxes that are recorded and answered from a script.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -116,7 +117,7 @@ class HeadlessHost : public Host {
  private:
   void Track(const Event& e);
 
-  uint64_t clock_us_ = 0;
+  std::atomic<uint64_t> clock_us_{0};  // read by timer threads in tests
   int desktop_w_ = 1024, desktop_h_ = 768;
   bool window_open_ = false, fullscreen_ = false, shown_ = true;
   bool focused_ = true, minimized_ = false, cursor_shown_ = true, text_input_ = false;

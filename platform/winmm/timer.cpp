@@ -78,9 +78,10 @@ UINT Earliest(State& s, bool headless) {
 thread_local bool t_firing = false;
 
 void OnVirtualClock(uint64_t) {
+  State& s = S();
+  s.cv.notify_all();  // a timer thread waiting on a moved clock looks again
   if (t_firing) return;  // a callback that sleeps moves the clock; the loop below catches up
   t_firing = true;
-  State& s = S();
   std::unique_lock<std::mutex> lk(s.m);
   for (;;) {
     uint64_t now = host::get().now_us();
@@ -116,7 +117,7 @@ MMRESULT timeSetEvent(UINT delay_ms, UINT, LPTIMECALLBACK proc, DWORD_PTR user, 
   if (!proc || delay_ms < kPeriodMin || delay_ms > kPeriodMax) return 0;
   host::Host& h = host::get();
   bool headless = h.headless();
-  if (headless) host::add_clock_listener(OnVirtualClock);
+  host::add_clock_listener(OnVirtualClock);
   State& s = S();
   std::lock_guard<std::mutex> lock(s.m);
   if (!headless && !s.thread.joinable()) s.thread = std::thread(ThreadMain);

@@ -319,6 +319,36 @@ TEST_F(SoundLibrary, ARenderThatOverrunsIsReportedAndSilenced) {
   EXPECT_EQ(h_.pull_audio(2), (std::vector<int16_t>(4, 0)));
 }
 
+// A host whose timers run on the timer thread, as under SDL, with a clock the test moves.
+class ThreadHost : public host::HeadlessHost {
+ public:
+  bool headless() const override { return false; }
+};
+
+TEST(SoundThreads, StopAndUnloadNeverMeetARunningRefill) {
+  ThreadHost h;
+  host::set(&h);
+  h.set_quiet(true);
+  TempDir dir;
+  TempDir::Write("bgm.wav", PcmWave(Pcm(44100, 16, 2), Ramp(30000)));
+  ASSERT_EQ(QvxSoundStartDefault(nullptr), 0);
+  // Each round lets a refill fall due on the timer thread and at once stops or
+  // frees the stream under it; the refill must either finish first or not run.
+  for (int round = 0; round < 24; ++round) {
+    ASSERT_EQ(QvxSoundLoad(round % 3, "bgm.wav", 200), 1);
+    QvxSoundPlay(round % 3, round & 1);
+    h.pull_audio(441 * (round % 11));
+    h.advance_clock(10000);
+    if (round % 4 == 0) QvxSoundStop(round % 3);
+    if (round % 4 == 1) QvxSoundPause(round % 3);
+    QvxSoundUnload(round % 3);
+  }
+  EXPECT_EQ(platform::timer_count(), 0);
+  QvxSoundTerminate();
+  EXPECT_EQ(QvxAllocFirst(MEMTYPE_NORMAL), nullptr);
+  host::set(nullptr);
+}
+
 // --- Start-up ---
 
 class NoAudioHost : public host::HeadlessHost {
