@@ -1,0 +1,600 @@
+#include "platform/d3d/raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace soft3d {
+namespace {
+
+// --- Pixel formats ---
+
+// How one channel sits in a pixel: the widening table holds the 8-bit value of
+// every raw value.
+struct Channel {
+  int shift = 0, bits = 0;
+  uint32_t mask = 0;
+  uint8_t widen[256] = {};
+};
+
+void MakeChannel(Channel& c, uint32_t mask) {
+  c.mask = mask;
+  c.shift = mask ? __builtin_ctz(mask) : 0;
+  int bits = mask ? __builtin_popcount(mask) : 0;
+  if (bits > 8) {  // keep the top 8 bits of a wider channel
+    c.shift += bits - 8;
+    bits = 8;
+  }
+  c.bits = bits;
+  // Widening rounds v * 255 / max, so that inverting a channel and narrowing
+  // it back is exact.
+  const int max = (1 << bits) - 1;
+  for (int v = 0; v <= max && bits > 0; ++v) c.widen[v] = static_cast<uint8_t>((v * 255 + max / 2) / max);
+}
+
+struct Format {
+  Channel r, g, b, a;
+  const uint32_t* palette = nullptr;
+};
+
+void MakeFormat(Format& f, const platform::PixelBuffer& p, uint32_t amask) {
+  if (p.format.bpp == 8) {
+    f.palette = p.palette;
+    return;
+  }
+  MakeChannel(f.r, p.format.rmask);
+  MakeChannel(f.g, p.format.gmask);
+  MakeChannel(f.b, p.format.bmask);
+  MakeChannel(f.a, amask);
+}
+
+// The 8-bit write rule: colours in cells of 5 bits a channel, each cell taking
+// the palette entry nearest to its own colour (the lowest index on a tie).
+struct InverseTable {
+  uint32_t palette[256];
+  uint8_t index[32768];
+};
+
+uint8_t Nearest(const uint32_t* pal, int r, int g, int b) {
+  int best = 0;
+  int bestd = 1 << 30;
+  for (int i = 0; i < 256; ++i) {
+    int dr = static_cast<int>((pal[i] >> 16) & 0xFF) - r;
+    int dg = static_cast<int>((pal[i] >> 8) & 0xFF) - g;
+    int db = static_cast<int>(pal[i] & 0xFF) - b;
+    int d = dr * dr + dg * dg + db * db;
+    if (d < bestd) {
+      bestd = d;
+      best = i;
+    }
+  }
+  return static_cast<uint8_t>(best);
+}
+
+const InverseTable& InverseOf(const uint32_t* pal) {
+  static std::unique_ptr<InverseTable> table;
+  if (table && std::memcmp(table->palette, pal, sizeof table->palette) == 0) return *table;
+  if (!table) table = std::make_unique<InverseTable>();
+  std::memcpy(table->palette, pal, sizeof table->palette);
+  for (int i = 0; i < 32768; ++i) {
+    int r = (i >> 10) & 31, g = (i >> 5) & 31, b = i & 31;
+    table->index[i] = Nearest(pal, (r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
+  }
+  return *table;
+}
+
+// Whole pixels of 1 to 4 bytes.
+template <int B>
+inline uint32_t Load(const uint8_t* p) {
+  if constexpr (B == 1) return p[0];
+  if constexpr (B == 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  if constexpr (B == 3) return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
+  if constexpr (B == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+}
+
+template <int B>
+inline void Store(uint8_t* p, uint32_t v) {
+  if constexpr (B == 1) p[0] = static_cast<uint8_t>(v);
+  if constexpr (B == 2) {
+    uint16_t w = static_cast<uint16_t>(v);
+    std::memcpy(p, &w, 2);
+  }
+  if constexpr (B == 3) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+  }
+  if constexpr (B == 4) std::memcpy(p, &v, 4);
+}
+
+struct Rgba {
+  int r, g, b, a;
+};
+
+template <int B>
+inline Rgba Widen(const Format& f, uint32_t v) {
+  if constexpr (B == 1) {
+    uint32_t c = f.palette ? f.palette[v] : 0;
+    return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+            static_cast<int>(c & 0xFF), 255};
+  } else {
+    return {f.r.widen[(v & f.r.mask) >> f.r.shift & 0xFF], f.g.widen[(v & f.g.mask) >> f.g.shift & 0xFF],
+            f.b.widen[(v & f.b.mask) >> f.b.shift & 0xFF],
+            f.a.bits ? f.a.widen[(v & f.a.mask) >> f.a.shift & 0xFF] : 255};
+  }
+}
+
+template <int B>
+inline uint32_t Narrow(const Format& f, const InverseTable* inv, int r, int g, int b) {
+  if constexpr (B == 1) {
+    return inv->index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+  } else {
+    return (static_cast<uint32_t>(r >> (8 - f.r.bits)) << f.r.shift) |
+           (static_cast<uint32_t>(g >> (8 - f.g.bits)) << f.g.shift) |
+           (static_cast<uint32_t>(b >> (8 - f.b.bits)) << f.b.shift);
+  }
+}
+
+inline int Div255(int x) { return (x + 127) / 255; }
+
+inline bool Compare(DWORD func, uint32_t a, uint32_t b) {
+  switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return a < b;
+    case D3DCMP_EQUAL: return a == b;
+    case D3DCMP_LESSEQUAL: return a <= b;
+    case D3DCMP_GREATER: return a > b;
+    case D3DCMP_NOTEQUAL: return a != b;
+    case D3DCMP_GREATEREQUAL: return a >= b;
+    default: return true;
+  }
+}
+
+// A blend factor for one channel: s = source channel, d = target channel.
+inline int Factor(DWORD f, int s, int d, int sa) {
+  switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return 255;
+    case D3DBLEND_SRCCOLOR: return s;
+    case D3DBLEND_INVSRCCOLOR: return 255 - s;
+    case D3DBLEND_SRCALPHA: return sa;
+    case D3DBLEND_INVSRCALPHA: return 255 - sa;
+    case D3DBLEND_DESTALPHA: return 255;
+    case D3DBLEND_INVDESTALPHA: return 0;
+    case D3DBLEND_DESTCOLOR: return d;
+    case D3DBLEND_INVDESTCOLOR: return 255 - d;
+    case D3DBLEND_SRCALPHASAT: return 0;  // min(source alpha, 1 - target alpha)
+    default: return 255;
+  }
+}
+
+inline int Wrap(int i, int n, DWORD mode, bool& border) {
+  if (static_cast<unsigned>(i) < static_cast<unsigned>(n)) return i;
+  switch (mode) {
+    case D3DTADDRESS_CLAMP: return i < 0 ? 0 : n - 1;
+    case D3DTADDRESS_MIRROR: {
+      int p = i % (2 * n);
+      if (p < 0) p += 2 * n;
+      return p < n ? p : 2 * n - 1 - p;
+    }
+    case D3DTADDRESS_BORDER: border = true; return 0;
+    default: {
+      int p = i % n;
+      return p < 0 ? p + n : p;
+    }
+  }
+}
+
+// Everything a span needs, prepared once per primitive. Linear quantities are
+// planes: value(x, y) = v0 + dx * (x - x0) + dy * (y - y0).
+struct Plane {
+  double v0 = 0, dx = 0, dy = 0;
+  double At(double x, double y, double x0, double y0) const { return v0 + dx * (x - x0) + dy * (y - y0); }
+};
+
+struct Setup {
+  const Target* t;
+  const PixelState* s;
+  const Texture* tex;
+  Format dst, texf;
+  const InverseTable* inv = nullptr;
+  int zbits = 0;
+  double x0 = 0, y0 = 0;
+  Plane z, rhw, r, g, b, a, u, v;  // u and v already multiplied by rhw when perspective
+  bool flat = false;
+  int fr = 0, fg = 0, fb = 0, fa = 0;
+  float fogA = 0, fogB = 1;  // f = fogA * d + fogB
+  bool fogstep = false;      // start == end: no fog up to start, full fog beyond
+};
+
+inline int ToByte(double v) {
+  int i = static_cast<int>(v + 0.5);
+  return i < 0 ? 0 : (i > 255 ? 255 : i);
+}
+
+// One pixel row from xl to xr inclusive, both inside the clip.
+template <int DB, int TB>
+void Span(const Setup& st, int y, int xl, int xr) {
+  const PixelState& s = *st.s;
+  const Target& t = *st.t;
+  uint8_t* row = t.color.bits + static_cast<ptrdiff_t>(y) * t.color.pitch;
+  uint8_t* zrow = st.zbits ? t.depth.bits + static_cast<ptrdiff_t>(y) * t.depth.pitch : nullptr;
+  const double fx = xl, fy = y;
+  float z = static_cast<float>(st.z.At(fx, fy, st.x0, st.y0));
+  const float dz = static_cast<float>(st.z.dx);
+  float rhw = static_cast<float>(st.rhw.At(fx, fy, st.x0, st.y0));
+  const float drhw = static_cast<float>(st.rhw.dx);
+  // Colours in 16.16 fixed point.
+  int32_t cr, cg, cb, ca, dcr = 0, dcg = 0, dcb = 0, dca = 0;
+  if (st.flat) {
+    cr = st.fr << 16, cg = st.fg << 16, cb = st.fb << 16, ca = st.fa << 16;
+  } else {
+    auto start = [&](const Plane& p) {
+      double v = std::clamp(p.At(fx, fy, st.x0, st.y0), 0.0, 255.0);
+      return static_cast<int32_t>((v + 0.5) * 65536.0);
+    };
+    cr = start(st.r), cg = start(st.g), cb = start(st.b), ca = start(st.a);
+    dcr = static_cast<int32_t>(st.r.dx * 65536.0), dcg = static_cast<int32_t>(st.g.dx * 65536.0);
+    dcb = static_cast<int32_t>(st.b.dx * 65536.0), dca = static_cast<int32_t>(st.a.dx * 65536.0);
+  }
+  float u = 0, v = 0, du = 0, dv = 0;
+  int tw = 0, th = 0;
+  if constexpr (TB != 0) {
+    u = static_cast<float>(st.u.At(fx, fy, st.x0, st.y0));
+    v = static_cast<float>(st.v.At(fx, fy, st.x0, st.y0));
+    du = static_cast<float>(st.u.dx), dv = static_cast<float>(st.v.dx);
+    tw = st.tex->pixels.width, th = st.tex->pixels.height;
+  }
+  const uint32_t zmax = st.zbits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+  const double zscale = zmax;
+  const bool zt = s.zenable && zrow;
+
+  for (int x = xl; x <= xr;
+       ++x, z += dz, rhw += drhw, cr += dcr, cg += dcg, cb += dcb, ca += dca, u += du, v += dv) {
+    uint32_t zi = 0;
+    if (zt) {
+      float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+      zi = static_cast<uint32_t>(zc * zscale + 0.5);
+      uint32_t old = st.zbits == 16 ? Load<2>(zrow + 2 * x) : Load<4>(zrow + 4 * x);
+      if (!Compare(s.zfunc, zi, old)) continue;
+    }
+    int r = std::clamp(cr >> 16, 0, 255), g = std::clamp(cg >> 16, 0, 255);
+    int b = std::clamp(cb >> 16, 0, 255), a = std::clamp(ca >> 16, 0, 255);
+    if constexpr (TB != 0) {
+      float w = s.perspective ? 1.0f / rhw : 1.0f;
+      // A small bias keeps texel edges that fall exactly on pixel centres on
+      // the texel to the right (exact copies of pictures).
+      double fu = static_cast<double>(u) * w * tw + 1.0 / 1024;
+      double fv = static_cast<double>(v) * w * th + 1.0 / 1024;
+      int iu = static_cast<int>(std::floor(fu)), iv = static_cast<int>(std::floor(fv));
+      bool border = false;
+      iu = Wrap(iu, tw, s.address_u, border);
+      iv = Wrap(iv, th, s.address_v, border);
+      Rgba tc;
+      if (border) {
+        tc = {static_cast<int>((s.border >> 16) & 0xFF), static_cast<int>((s.border >> 8) & 0xFF),
+              static_cast<int>(s.border & 0xFF), static_cast<int>(s.border >> 24)};
+      } else {
+        const uint8_t* tp = st.tex->pixels.bits + static_cast<ptrdiff_t>(iv) * st.tex->pixels.pitch + iu * TB;
+        uint32_t raw = Load<TB>(tp);
+        if (raw == 0 && s.colorkey) continue;
+        tc = Widen<TB>(st.texf, raw);
+      }
+      switch (s.texblend) {
+        case D3DTBLEND_DECAL:
+        case D3DTBLEND_COPY:
+          r = tc.r, g = tc.g, b = tc.b, a = tc.a;
+          break;
+        case D3DTBLEND_DECALALPHA:
+          r = Div255(tc.r * tc.a + r * (255 - tc.a));
+          g = Div255(tc.g * tc.a + g * (255 - tc.a));
+          b = Div255(tc.b * tc.a + b * (255 - tc.a));
+          break;
+        case D3DTBLEND_MODULATE:
+          r = Div255(tc.r * r), g = Div255(tc.g * g), b = Div255(tc.b * b);
+          if (st.texf.a.bits) a = tc.a;
+          break;
+        case D3DTBLEND_ADD:
+          r = std::min(255, tc.r + r), g = std::min(255, tc.g + g), b = std::min(255, tc.b + b);
+          break;
+        default:  // modulate-alpha
+          r = Div255(tc.r * r), g = Div255(tc.g * g), b = Div255(tc.b * b);
+          a = Div255(tc.a * a);
+          break;
+      }
+    }
+    if (s.alphatest && !Compare(s.alphafunc, static_cast<uint32_t>(a), static_cast<uint32_t>(s.alpharef)))
+      continue;
+    if (s.fog) {
+      float d = s.fog_eye ? 1.0f / rhw : z;
+      int f;
+      if (st.fogstep) {
+        f = d <= s.fogstart ? 255 : 0;
+      } else {
+        float ff = st.fogA * d + st.fogB;
+        ff = ff < 0 ? 0.0f : (ff > 1 ? 1.0f : ff);
+        f = static_cast<int>(ff * 255.0f + 0.5f);
+      }
+      const int fr = (s.fogcolor >> 16) & 0xFF, fg = (s.fogcolor >> 8) & 0xFF, fb = s.fogcolor & 0xFF;
+      r = Div255(r * f + fr * (255 - f));
+      g = Div255(g * f + fg * (255 - f));
+      b = Div255(b * f + fb * (255 - f));
+    }
+    uint8_t* p = row + x * DB;
+    if (s.blend) {
+      Rgba d = Widen<DB>(st.dst, Load<DB>(p));
+      if (s.srcblend == D3DBLEND_BOTHSRCALPHA || s.srcblend == D3DBLEND_BOTHINVSRCALPHA) {
+        int sf = s.srcblend == D3DBLEND_BOTHSRCALPHA ? a : 255 - a;
+        r = std::min(255, Div255(r * sf + d.r * (255 - sf)));
+        g = std::min(255, Div255(g * sf + d.g * (255 - sf)));
+        b = std::min(255, Div255(b * sf + d.b * (255 - sf)));
+      } else {
+        r = std::min(255, Div255(r * Factor(s.srcblend, r, d.r, a) + d.r * Factor(s.destblend, r, d.r, a)));
+        g = std::min(255, Div255(g * Factor(s.srcblend, g, d.g, a) + d.g * Factor(s.destblend, g, d.g, a)));
+        b = std::min(255, Div255(b * Factor(s.srcblend, b, d.b, a) + d.b * Factor(s.destblend, b, d.b, a)));
+      }
+    }
+    Store<DB>(p, Narrow<DB>(st.dst, st.inv, r, g, b));
+    if (zt && s.zwrite) {
+      if (st.zbits == 16) Store<2>(zrow + 2 * x, zi);
+      else Store<4>(zrow + 4 * x, zi);
+    }
+  }
+}
+
+using SpanFn = void (*)(const Setup&, int, int, int);
+
+template <int DB>
+SpanFn PickTex(int tb) {
+  switch (tb) {
+    case 1: return Span<DB, 1>;
+    case 2: return Span<DB, 2>;
+    case 3: return Span<DB, 3>;
+    case 4: return Span<DB, 4>;
+    default: return Span<DB, 0>;
+  }
+}
+
+SpanFn PickSpan(int db, int tb) {
+  switch (db) {
+    case 1: return PickTex<1>(tb);
+    case 2: return PickTex<2>(tb);
+    case 3: return PickTex<3>(tb);
+    case 4: return PickTex<4>(tb);
+    default: return nullptr;
+  }
+}
+
+// The clip rectangle cut to the buffer (and the depth buffer when there is one).
+RECT Bounds(const Target& t) {
+  RECT r = t.clip;
+  r.left = std::max<LONG>(r.left, 0);
+  r.top = std::max<LONG>(r.top, 0);
+  LONG w = t.color.width, h = t.color.height;
+  if (t.depth.bits && t.depth.bits != t.color.bits) {
+    w = std::min<LONG>(w, t.depth.width);
+    h = std::min<LONG>(h, t.depth.height);
+  }
+  r.right = std::min<LONG>(r.right, w);
+  r.bottom = std::min<LONG>(r.bottom, h);
+  return r;
+}
+
+// Prepares what does not depend on the primitive's shape; false when nothing
+// can be drawn.
+bool Prepare(Setup& st, const Target& t, const PixelState& s, const Texture* tex) {
+  st.t = &t;
+  st.s = &s;
+  int db = t.color.format.bpp / 8;
+  if (!t.color.bits || db < 1 || db > 4) return false;
+  if (db == 1 && !t.color.palette) return false;
+  MakeFormat(st.dst, t.color, 0);
+  if (db == 1) st.inv = &InverseOf(t.color.palette);
+  st.tex = nullptr;
+  if (tex && tex->pixels.bits && tex->pixels.width > 0 && tex->pixels.height > 0) {
+    int tb = tex->pixels.format.bpp / 8;
+    if (tb >= 1 && tb <= 4 && (tb != 1 || tex->pixels.palette)) {
+      st.tex = tex;
+      MakeFormat(st.texf, tex->pixels, tex->amask);
+    }
+  }
+  st.zbits = 0;
+  if (t.depth.bits && (t.depth.format.bpp == 16 || t.depth.format.bpp == 32)) st.zbits = t.depth.format.bpp;
+  if (s.fog) {
+    float range = s.fogend - s.fogstart;
+    st.fogstep = !(range > 0);
+    if (!st.fogstep) {
+      st.fogA = -1.0f / range;
+      st.fogB = s.fogend / range;
+    }
+  }
+  return true;
+}
+
+void Flat(Setup& st, const ScreenVertex& f) {
+  st.fr = ToByte(f.r), st.fg = ToByte(f.g), st.fb = ToByte(f.b), st.fa = ToByte(f.a);
+}
+
+}  // namespace
+
+uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b) {
+  return InverseOf(palette).index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+}
+
+uint32_t DepthValue(float z, int bits) {
+  float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+  double scale = bits == 16 ? 65535.0 : 4294967295.0;
+  return static_cast<uint32_t>(zc * scale + 0.5);
+}
+
+void ClearDepth(const platform::PixelBuffer& depth, const RECT& area, float z) {
+  if (!depth.bits || (depth.format.bpp != 16 && depth.format.bpp != 32)) return;
+  int l = std::max<LONG>(area.left, 0), t = std::max<LONG>(area.top, 0);
+  int r = std::min<LONG>(area.right, depth.width), b = std::min<LONG>(area.bottom, depth.height);
+  uint32_t v = DepthValue(z, depth.format.bpp);
+  for (int y = t; y < b; ++y) {
+    uint8_t* row = depth.bits + static_cast<ptrdiff_t>(y) * depth.pitch;
+    for (int x = l; x < r; ++x) {
+      if (depth.format.bpp == 16) Store<2>(row + 2 * x, v);
+      else Store<4>(row + 4 * x, v);
+    }
+  }
+}
+
+void DrawTriangle(const Target& t, const PixelState& s, const Texture* tex, const ScreenVertex& a,
+                  const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex& flat) {
+  Setup st;
+  if (!Prepare(st, t, s, tex)) return;
+  RECT clip = Bounds(t);
+  if (clip.left >= clip.right || clip.top >= clip.bottom) return;
+  const ScreenVertex* v[3] = {&a, &b, &c};
+  double area = (static_cast<double>(b.x) - a.x) * (static_cast<double>(c.y) - a.y) -
+                (static_cast<double>(c.x) - a.x) * (static_cast<double>(b.y) - a.y);
+  if (!(std::fabs(area) > 0)) return;  // degenerate (or not a number)
+  if (area < 0) {
+    std::swap(v[1], v[2]);
+    area = -area;
+  }
+  for (const ScreenVertex* p : v)
+    if (!std::isfinite(p->x) || !std::isfinite(p->y)) return;
+
+  // Attribute planes.
+  st.x0 = v[0]->x, st.y0 = v[0]->y;
+  const double x1 = v[1]->x - st.x0, y1 = v[1]->y - st.y0, x2 = v[2]->x - st.x0, y2 = v[2]->y - st.y0;
+  auto plane = [&](double f0, double f1, double f2) {
+    Plane p;
+    p.v0 = f0;
+    p.dx = ((f1 - f0) * y2 - (f2 - f0) * y1) / area;
+    p.dy = ((f2 - f0) * x1 - (f1 - f0) * x2) / area;
+    return p;
+  };
+  st.z = plane(v[0]->z, v[1]->z, v[2]->z);
+  st.rhw = plane(v[0]->rhw, v[1]->rhw, v[2]->rhw);
+  st.flat = !s.gouraud;
+  if (st.flat) {
+    Flat(st, flat);
+  } else {
+    st.r = plane(v[0]->r, v[1]->r, v[2]->r);
+    st.g = plane(v[0]->g, v[1]->g, v[2]->g);
+    st.b = plane(v[0]->b, v[1]->b, v[2]->b);
+    st.a = plane(v[0]->a, v[1]->a, v[2]->a);
+  }
+  if (st.tex) {
+    if (s.perspective) {
+      st.u = plane(v[0]->u * v[0]->rhw, v[1]->u * v[1]->rhw, v[2]->u * v[2]->rhw);
+      st.v = plane(v[0]->v * v[0]->rhw, v[1]->v * v[1]->rhw, v[2]->v * v[2]->rhw);
+    } else {
+      st.u = plane(v[0]->u, v[1]->u, v[2]->u);
+      st.v = plane(v[0]->v, v[1]->v, v[2]->v);
+    }
+  }
+  SpanFn span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
+
+  // Edges as E(x, y) = ea * x + eb * y + ec, >= 0 inside; an edge that is not
+  // top or left excludes its own pixels so that shared edges are drawn once.
+  struct Edge {
+    double a, b, c;
+    bool topleft;
+  } e[3];
+  for (int i = 0; i < 3; ++i) {
+    const ScreenVertex* p = v[i];
+    const ScreenVertex* q = v[(i + 1) % 3];
+    e[i].a = static_cast<double>(p->y) - q->y;
+    e[i].b = static_cast<double>(q->x) - p->x;
+    e[i].c = -(e[i].a * p->x + e[i].b * p->y);
+    e[i].topleft = e[i].a > 0 || (e[i].a == 0 && e[i].b > 0);
+  }
+  double ymin = std::min({a.y, b.y, c.y}), ymax = std::max({a.y, b.y, c.y});
+  int ytop = std::max<int>(clip.top, static_cast<int>(std::ceil(std::max(ymin, -1e9))));
+  int ybot = std::min<int>(clip.bottom - 1, static_cast<int>(std::floor(std::min(ymax, 1e9))));
+  for (int y = ytop; y <= ybot; ++y) {
+    double lo = clip.left, hi = clip.right - 1;
+    bool empty = false;
+    for (const Edge& ed : e) {
+      double rest = ed.b * y + ed.c;  // E = a x + rest
+      if (ed.a == 0) {
+        if (rest < 0 || (rest == 0 && !ed.topleft)) empty = true;
+        continue;
+      }
+      double xb = -rest / ed.a;
+      if (ed.a > 0) {
+        double xl = std::ceil(xb);
+        if (xl == xb && !ed.topleft) xl += 1;
+        lo = std::max(lo, xl);
+      } else {
+        double xr = std::floor(xb);
+        if (xr == xb && !ed.topleft) xr -= 1;
+        hi = std::min(hi, xr);
+      }
+    }
+    if (empty || lo > hi) continue;
+    span(st, y, static_cast<int>(lo), static_cast<int>(hi));
+  }
+}
+
+namespace {
+
+void Pixels(const Target& t, const PixelState& s, const Texture* tex, const ScreenVertex& a,
+            const ScreenVertex& b, const ScreenVertex& flat, bool line) {
+  Setup st;
+  if (!Prepare(st, t, s, tex)) return;
+  RECT clip = Bounds(t);
+  if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return;
+  double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+  double len = std::max(std::fabs(dx), std::fabs(dy));
+  if (len > 1e6) return;
+  int n = line ? static_cast<int>(std::floor(len + 0.5)) : 0;
+  int count = line ? n + (s.lastpixel ? 1 : 0) : 1;
+  st.flat = !s.gouraud || !line;
+  Flat(st, line ? flat : a);
+  SpanFn span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
+  for (int i = 0; i < count; ++i) {
+    double k = n ? static_cast<double>(i) / n : 0.0;
+    int x = static_cast<int>(std::floor(a.x + k * dx + 0.5));
+    int y = static_cast<int>(std::floor(a.y + k * dy + 0.5));
+    if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) continue;
+    // A one-pixel span whose planes are constant at this point.
+    st.x0 = x, st.y0 = y;
+    auto at = [&](float f0, float f1, float rw0, float rw1, bool persp) {
+      Plane p;
+      p.v0 = persp ? (f0 * rw0) + k * (f1 * rw1 - f0 * rw0) : f0 + k * (f1 - f0);
+      return p;
+    };
+    st.z = at(a.z, b.z, 1, 1, false);
+    st.rhw = at(a.rhw, b.rhw, 1, 1, false);
+    if (!st.flat) {
+      st.r = at(a.r, b.r, 1, 1, false);
+      st.g = at(a.g, b.g, 1, 1, false);
+      st.b = at(a.b, b.b, 1, 1, false);
+      st.a = at(a.a, b.a, 1, 1, false);
+    }
+    if (st.tex) {
+      st.u = at(a.u, b.u, a.rhw, b.rhw, s.perspective);
+      st.v = at(a.v, b.v, a.rhw, b.rhw, s.perspective);
+    }
+    span(st, y, x, x);
+  }
+}
+
+}  // namespace
+
+void DrawLine(const Target& t, const PixelState& s, const Texture* tex, const ScreenVertex& a,
+              const ScreenVertex& b, const ScreenVertex& flat) {
+  Pixels(t, s, tex, a, b, flat, true);
+}
+
+void DrawPoint(const Target& t, const PixelState& s, const Texture* tex, const ScreenVertex& p) {
+  Pixels(t, s, tex, p, p, p, false);
+}
+
+}  // namespace soft3d
