@@ -225,6 +225,19 @@ TEST_F(SoundLibrary, StreamEndingInsideAHalfPlaysSilenceThenStops) {
   EXPECT_EQ(Left(Run(441)), LeftOfRamp(441));
 }
 
+TEST_F(SoundLibrary, EightBitStreamEndsInEightBitSilence) {
+  // Unsigned 8-bit mono at 44,100 Hz: silence is 0x80, which mixes to 0.
+  std::string data(3000, '\xA0');
+  TempDir::Write("se8.wav", Riff(Fmt(Pcm(44100, 8, 1), 16) + Chunk("data", data)));
+  ASSERT_EQ(QvxSoundLoad(0, "se8.wav", 100), 1);
+  EXPECT_EQ(QvsGetState()->slots[0].pcm.wBitsPerSample, 8);
+  QvxSoundPlay(0, 0);
+  auto out = Left(Run(441 * 12));
+  std::vector<int16_t> expected(3000, 0x20 * 256);
+  expected.resize(out.size(), 0);
+  EXPECT_EQ(out, expected);
+}
+
 TEST_F(SoundLibrary, LoopingStreamWrapsWithoutAGap) {
   TempDir::Write("bgm.wav", PcmWave(Pcm(44100, 16, 2), Ramp(5000)));
   ASSERT_EQ(QvxSoundLoad(0, "bgm.wav", 200), 1);
