@@ -198,6 +198,7 @@ bool dxddinit() {
   dxresetclip();
 
   EightBitSystemColours();
+  if (dxscreendepth == 8 && dxdesktopdepth == 8 && !dxfullscreen && dxownwindow) dxsystempaletteuse(SYSPAL_NOSTATIC);
   DefaultPalette();
   if (dxscreendepth == 8) {
     std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
@@ -337,6 +338,7 @@ void dxddreinit(bool fullscreen) {
   if (fullscreen == dxfullscreen || !dxdd) return;
   dxfullscreen = fullscreen;
   if (!fullscreen && dxdesktopdepth != dxscreendepth) dxvram = false;
+  dxsystempaletteuse(SYSPAL_STATIC);
   dxrestoresyscolors();
   HWND w = dxmainwindow;
   if (!fullscreen) {
@@ -387,6 +389,10 @@ void dxddreinit(bool fullscreen) {
   dxddrestore();
   dxdropbitmapsurfaces();
   EightBitSystemColours();
+  if (dxscreendepth == 8 && dxdesktopdepth == 8 && !dxfullscreen && dxownwindow) {
+    dxsystempaletteuse(SYSPAL_NOSTATIC);
+    dxrealizepalette();
+  }
   dxpalettepending = true;
   dxpresent();
 }
@@ -419,6 +425,46 @@ void dxpresent() {
   if (!shown && dxmainwindow) {
     // The copy through the window's device context, converting the depth.
     win32::ShowInClient(dxmainwindow, dxbackbuffer->pixels(), dxpaintrect);
+  }
+  dxlastpresent = timeGetTime();
+  ++dxpresentcount;
+}
+
+void dxrealizepalette() {
+  HPALETTE p = (dxscreendepth == 8 && dxgdipalette) ? dxgdipalette : dxhalftonepalette;
+  if (!p || !dxmainwindow) return;
+  HDC dc = GetDC(dxmainwindow);
+  SelectPalette(dc, p, FALSE);
+  RealizePalette(dc);
+  ReleaseDC(dxmainwindow, dc);
+}
+
+void dxsystempaletteuse(UINT use) {
+  if (!dxmainwindow) return;
+  HDC dc = GetDC(dxmainwindow);
+  SetSystemPaletteUse(dc, use);
+  ReleaseDC(dxmainwindow, dc);
+}
+
+void dxpaint(HDC dc, int x, int y) {
+  if (!dxbackbuffer || !dc) return;
+  if (dxpalettepending) {
+    dxpalettepending = false;
+    if (dxddpalette) {
+      dxddpalette->SetEntries(0, 0, 256, dxpalette);
+      SetPaletteOnSurfaces();
+    }
+  }
+  if (dxdd) dxdd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+  if (dxhalftonepalette) {
+    SelectPalette(dc, dxhalftonepalette, FALSE);
+    RealizePalette(dc);
+  }
+  HDC src = nullptr;
+  if (dxbackbuffer->GetDC(&src) == DD_OK) {
+    StretchBlt(dc, x, y, dxscreenwidth, dxscreenheight, src, dxpaintrect.left, dxpaintrect.top,
+               dxpaintrect.right - dxpaintrect.left, dxpaintrect.bottom - dxpaintrect.top, SRCCOPY);
+    dxbackbuffer->ReleaseDC(src);
   }
   dxlastpresent = timeGetTime();
   ++dxpresentcount;

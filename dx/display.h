@@ -62,3 +62,11 @@ void dxddreinit(bool fullscreen);
 void dxusevram(bool on);
 void dxpresent();
 HRESULT dxenummodecallback(DDSURFACEDESC* mode, void* format);
+// Selects and realises the layer's palette in the main window's device context:
+// the 8-bit palette when the display has one, else the halftone palette.
+void dxrealizepalette();
+// SYSPAL_STATIC or SYSPAL_NOSTATIC on the main window's device context.
+void dxsystempaletteuse(UINT use);
+// Shows the back buffer in a device context of the host's own (for hosts that
+// paint themselves).
+void dxpaint(HDC dc, int x, int y);

@@ -298,6 +298,7 @@ void dxrelease() {
   dxreleaseinput();
   dxddterm();
   dxfcloseall();
+  dxsystempaletteuse(SYSPAL_STATIC);
   dxrestoresyscolors();
   if (dxmainwindow) {
     HWND w = dxmainwindow;
@@ -412,17 +413,19 @@ LRESULT dxwndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       return fallback(lp);
     case WM_ACTIVATE:
       if (LOWORD(wp) == WA_INACTIVE) {
+        if (EightBitWindowOnEightBitDesktop()) dxsystempaletteuse(SYSPAL_STATIC);
         dxrestoresyscolors();
       } else {
         if (dxscreendepth == 8 && (dxfullscreen || (dxdesktopdepth == 8 && dxownwindow))) dxsetsyscolors();
+        if (EightBitWindowOnEightBitDesktop()) dxsystempaletteuse(SYSPAL_NOSTATIC);
         dxpalettepending = true;
       }
       return fallback(lp);
     case WM_QUERYNEWPALETTE:
-      dxpalettepending = true;
+      dxrealizepalette();
       return 1;
     case WM_PALETTECHANGED:
-      if (reinterpret_cast<HWND>(wp) != w) dxpalettepending = true;
+      if (reinterpret_cast<HWND>(wp) != w) dxrealizepalette();
       return 0;
     case WM_CHAR:
     case WM_IME_CHAR:
