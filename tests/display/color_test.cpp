@@ -161,3 +161,28 @@ TEST_F(DxTest, EightBitFramesShowThroughThePalette) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DxTest, PaletteFromABitmapFile) {
+  Start(8);
+  const std::string dir = std::string(DOLVICAR_SOURCE_DIR) + "/fuzz/corpus/palette/";
+  dxloadpalette((dir + "info.bmp").c_str());
+  EXPECT_EQ(dxpalette[10].peRed, 10 / 2);
+  EXPECT_EQ(dxpalette[10].peGreen, 245);
+  EXPECT_EQ(dxpalette[10].peBlue, 10);
+  EXPECT_FALSE(dxdefaultpaletteflag);
+  dxloadpalette((dir + "core.bmp").c_str());
+  EXPECT_EQ(dxpalette[10].peRed, 245);
+  EXPECT_EQ(dxpalette[10].peBlue, 10);
+  EXPECT_THROW(dxloadpalette((dir + "deep.bmp").c_str()), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text.rfind("Assertion failed: \"bi->bmiHeader.biBitCount == 8\"", 0), 0u);
+}
+
+TEST_F(DxTest, MissingPaletteFileStops) {
+  Start(8);
+  EXPECT_THROW(dxloadpalette("no such.bmp"), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text, U8("ビットマップ \"no such.bmp\" のロードに失敗しました。"));
+}
+
+}  // namespace
