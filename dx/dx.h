@@ -12,3 +12,6 @@
 #include "dx/pixelformat.h"
 #include "dx/input.h"
 #include "dx/target.h"
+#include "dx/blit.h"
+#include "dx/capture.h"
+#include "dx/pngload.h"

@@ -163,6 +163,22 @@ PngImage* PngLoadImage(const char* name) {
   return image;
 }
 
+dx::bitmap* PngImageToBitmap(const PngImage* image) {
+  DibImage dib;
+  if (!PngImageToDib(image, &dib)) return nullptr;
+  dx::bitmap* b = dxloaddib(&dib.info, dib.bits);
+  std::free(dib.bits);
+  return b;
+}
+
+dx::bitmap* LoadPngBitmap(const char* name) {
+  PngImage* image = PngLoadImage(name);
+  if (!image) return nullptr;
+  dx::bitmap* b = PngImageToBitmap(image);
+  PngFreeImage(image);
+  return b;
+}
+
 void LoadPngDib(const char* name, DibImage* dib) {
   if (!dib) return;
   PngImage* image = PngLoadImage(name);

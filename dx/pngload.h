@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dx/bitmap.h"
 #include "platform/gdi/gdi.h"
 
 // Rows from top to bottom, each R, G, B per pixel; owned by the caller until
@@ -36,6 +37,10 @@ PngImage* PngDecodeMemory(const void* data, size_t size);
 // disk); null when it is missing or not a whole 8-bit RGB PNG. The file is
 // closed exactly once whatever happens.
 PngImage* PngLoadImage(const char* name);
+// A new bitmap of the PNG, or null when it cannot be read or is not 8-bit RGB.
+dx::bitmap* LoadPngBitmap(const char* name);
+// A new bitmap converted through a temporary DibImage and dxloaddib.
+dx::bitmap* PngImageToBitmap(const PngImage* image);
 // Fills the header and the pixels; on failure only sets the pixel pointer to null.
 void LoadPngDib(const char* name, DibImage* dib);
 
