@@ -157,9 +157,10 @@ int VFree(void* p) {
   size_t index = Find(h);
   if (index == SIZE_MAX || h->check != CheckWord(h, h->size)) return VMALLOC_BADCHECK;
   if (liveCount <= 0) return VMALLOC_UNDERFLOW;
-  size_t size = h->size;
   Detach(index);
-  std::memset(h, 0, size + sizeof(VMallocHeader));
+  // The registry is what refuses a second free; the cleared header keeps a
+  // stale copy of the block from passing for a live one.
+  std::memset(h, 0, sizeof(VMallocHeader));
   std::free(h);
   return 0;
 }

@@ -26,8 +26,8 @@ StrList* returnValue = nullptr;   // the value of the "return" being carried out
 
 bool IsRef(const StrList* value) { return value->name[0] == 'V' && value->ref; }
 
-// A node that holds a value of its own and a tag that can be rewritten in place.
-bool Reusable(const StrList* value) { return !IsRef(value) && value->name[0] != '\0'; }
+// A node that holds a value of its own, so it can carry a result instead.
+bool Reusable(const StrList* value) { return !IsRef(value); }
 
 // A value as it leaves its level: a reference becomes a string copy.
 int Settle(StrList* value) {
@@ -35,6 +35,7 @@ int Settle(StrList* value) {
   const char* text = value->ref && value->ref->text ? value->ref->text : "";
   if (StrListSet(value, text) != 0) return SCRIPT_NOMEM;
   value->name[0] = 'S';
+  value->name[1] = '\0';
   value->ref = nullptr;
   return 0;
 }
@@ -47,19 +48,20 @@ void FreeValue(StrList* value) {
   if (value) StrListFree(value);
 }
 
-// Pushes a result, reusing the left operand's node when it holds a value of its own.
+// Pushes a result, reusing an operand's node when one holds a value of its own.
 int PushResult(StrList** stack, StrList* left, StrList* right, char tag, const char* text) {
-  FreeValue(right);
-  if (Reusable(left)) {
-    left->name[0] = tag;
-    left->name[1] = '\0';
-    left->next = *stack;
-    *stack = left;
-    return StrListSet(left, text) == 0 ? 0 : SCRIPT_NOMEM;
+  StrList* keep = Reusable(left) ? left : (right && Reusable(right) ? right : nullptr);
+  if (keep != left) FreeValue(left);
+  if (keep != right) FreeValue(right);
+  if (!keep) {
+    char name[2] = {tag, '\0'};
+    return PushText(stack, name, text);
   }
-  FreeValue(left);
-  char name[2] = {tag, '\0'};
-  return PushText(stack, name, text);
+  keep->name[0] = tag;
+  keep->name[1] = '\0';
+  keep->next = *stack;
+  *stack = keep;
+  return StrListSet(keep, text) == 0 ? 0 : SCRIPT_NOMEM;
 }
 
 int PushInt(StrList** stack, StrList* left, StrList* right, int32_t v) {

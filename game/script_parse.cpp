@@ -1,6 +1,7 @@
 // Compiler stages that work on node lists: constants, brackets and the folding
 // of operators and statements into a tree; the compile driver; freeing and
 // dumping trees.
+#include <bitset>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -402,9 +403,15 @@ int ParseList(ScriptNode** head, ScriptError* error, int nesting) {
       rc = FoldMy(head, node, error);
     if (rc) return rc;
   }
+  // Folding never makes a token node, so a row whose code is absent now has
+  // nothing to fold on its pass.
+  std::bitset<0x600> present;
+  for (ScriptNode* node = *head; node; node = node->next)
+    if (node->kind >= 0 && node->kind < 0x600) present.set(static_cast<size_t>(node->kind));
   for (int g = 0; ScriptTokenTable[g][0].text; ++g) {
     for (int r = 0; ScriptTokenTable[g][r].text; ++r) {
       const ScriptToken* row = &ScriptTokenTable[g][r];
+      if (row->code < 0x600 && !present.test(static_cast<size_t>(row->code))) continue;
       for (ScriptNode* node = *head; node; node = node->next) {
         if (node->kind != row->code) continue;
         rc = Fold(head, &node, row, error);

@@ -16,8 +16,9 @@ namespace {
 
 int32_t Capacity(size_t length) { return static_cast<int32_t>((length + 256) & ~size_t{255}); }
 
-// Text lengths beyond what a 32-bit capacity holds are out of memory.
-constexpr size_t kMaxText = 0x7FFFFE00;
+// No script value needs more: a runaway join ends as "out of memory" instead
+// of taking the machine's memory.
+constexpr size_t kMaxText = SCRIPT_MAX_TEXT;
 
 bool IsSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -34,18 +35,14 @@ StrList* Target(StrList* node) {
   return node;
 }
 
-// Gives a value node a one-letter tag, reusing the name buffer when it can.
+// Gives a value node a one-letter tag (a name always has room for two bytes).
 void Retag(StrList* node, char tag) {
-  if (node->name && node->name[0] != '\0') {
-    node->name[0] = tag;
-    node->name[1] = '\0';
-    return;
-  }
-  char fresh[2] = {tag, '\0'};
-  if (char* name = VStrdup(fresh)) {
-    VFree(node->name);
-    node->name = name;
-  }
+  node->name[0] = tag;
+  node->name[1] = '\0';
+}
+
+void FreeText(StrList* node) {
+  if (node->text && node->text != node->inlineText) VFree(node->text);
 }
 
 // Stores text[0..length) as the node's value, in place when it fits.
@@ -57,7 +54,7 @@ int SetText(StrList* node, const char* text, size_t length) {
     if (!buffer) return 10;
     std::memcpy(buffer, text, length);
     buffer[length] = '\0';
-    if (node->text) VFree(node->text);
+    FreeText(node);
     node->text = buffer;
     node->capacity = need;
     return 0;
@@ -78,8 +75,7 @@ const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 int StrListFree(StrList* first) {
   while (first) {
     StrList* next = first->next;
-    VFree(first->name);
-    if (first->text) VFree(first->text);
+    FreeText(first);
     VFree(first);
     first = next;
   }
@@ -110,18 +106,22 @@ StrList* StrListPop(StrList** head) {
 
 StrList* StrListPush(StrList** head, const char* name, const char* value) {
   if (!head) return nullptr;
-  auto* node = static_cast<StrList*>(VMalloc(sizeof(StrList)));
+  if (!name) name = "";
+  size_t nameLength = std::strlen(name);
+  size_t nameRoom = nameLength < 2 ? 2 : nameLength + 1;
+  size_t textLength = value ? std::strlen(value) : 0;
+  if (textLength > kMaxText || nameLength > kMaxText) return nullptr;
+  size_t textRoom = value ? static_cast<size_t>(Capacity(textLength)) : 0;
+  auto* node = static_cast<StrList*>(VMalloc(sizeof(StrList) + nameRoom + textRoom));
   if (!node) return nullptr;
   *node = StrList{};
-  node->name = VStrdup(name ? name : "");
-  if (!node->name) {
-    VFree(node);
-    return nullptr;
-  }
-  if (value && SetText(node, value, std::strlen(value)) != 0) {
-    VFree(node->name);
-    VFree(node);
-    return nullptr;
+  node->name = reinterpret_cast<char*>(node + 1);
+  std::memcpy(node->name, name, nameLength + 1);
+  if (value) {
+    node->inlineText = node->name + nameRoom;
+    node->text = node->inlineText;
+    node->capacity = static_cast<int32_t>(textRoom);
+    std::memcpy(node->text, value, textLength + 1);
   }
   node->next = *head;
   *head = node;
@@ -143,7 +143,7 @@ int StrListAppend(StrList* node, const char* text) {
   if (!buffer) return 10;
   std::memcpy(buffer, node->text, old);
   std::memcpy(buffer + old, text, add + 1);
-  VFree(node->text);
+  FreeText(node);
   node->text = buffer;
   node->capacity = need;
   return 0;
@@ -304,6 +304,14 @@ int ScriptFormatInt(int32_t v, char* out) {
 int ScriptFormatDouble(double v, char* out) {
   if (std::isnan(v)) return static_cast<int>(std::strlen(std::strcpy(out, "nan")));
   if (std::isinf(v)) return static_cast<int>(std::strlen(std::strcpy(out, v < 0 ? "-inf" : "inf")));
+  if (v > -2147483648.0 && v < 2147483648.0) {
+    auto whole = static_cast<int32_t>(v);
+    if (whole == v && (whole != 0 || !std::signbit(v))) {
+      int length = ScriptFormatInt(whole, out);
+      std::memcpy(out + length, ".000000", 8);
+      return length + 7;
+    }
+  }
   // When v * 1e6 lands on a whole number below 2^52 it is within a quarter
   // of the true product, so it is exactly what "%f" rounds to.
   double scaled = std::fabs(v) * 1e6;
@@ -326,8 +334,47 @@ int ScriptFormatDouble(double v, char* out) {
   return std::snprintf(out, SCRIPT_NUMBER_TEXT, "%f", v);
 }
 
+namespace {
+
+// The common texts "12", "-3" and "2.500000", read in one pass. Anything else
+// (prefixes, octal, exponents, trailing characters, long digit runs) is left
+// to the full rules: returns 0 then.
+int ParsePlainNumber(const char* text, int32_t* intOut, double* doubleOut) {
+  const char* p = text;
+  bool negative = *p == '-';
+  if (negative) ++p;
+  if (*p < '0' || *p > '9') return 0;
+  if (p[0] == '0' && (p[1] == 'd' || p[1] == 'f' || p[1] == 'x')) return 0;
+  uint64_t mantissa = 0;
+  int digits = 0;
+  const char* q = p;
+  for (; *q >= '0' && *q <= '9' && digits < 15; ++q, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+  if (*q == '\0') {
+    if (p[0] == '0' && digits > 1) return 0;  // octal
+    int64_t v = negative ? -static_cast<int64_t>(mantissa) : static_cast<int64_t>(mantissa);
+    int32_t i = v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
+    if (intOut) *intOut = i;
+    if (doubleOut) *doubleOut = i;
+    return SCRIPT_NUM_INT;
+  }
+  if (*q != '.') return 0;
+  int fraction = 0;
+  for (++q; *q >= '0' && *q <= '9' && digits < 15; ++q, ++digits, ++fraction)
+    mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+  if (*q != '\0') return 0;
+  // Both operands are exact, so the quotient is correctly rounded.
+  double v = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  if (negative) v = -v;
+  if (intOut) *intOut = ScriptDoubleToInt(v);
+  if (doubleOut) *doubleOut = v;
+  return SCRIPT_NUM_FLOAT;
+}
+
+}  // namespace
+
 int ScriptParseNumber(const char* text, int32_t* intOut, double* doubleOut) {
   if (!text) text = "";
+  if (int kind = ParsePlainNumber(text, intOut, doubleOut)) return kind;
   const char* end = nullptr;
   if (text[0] == '0' && text[1] == 'd') {
     int32_t v = ScriptAtoi(text + 2);

@@ -14,6 +14,9 @@ struct StrList {
   int32_t capacity;  // bytes of text's buffer
   StrList* ref;      // the variable a "V" value refers to
   int32_t depth;     // block depth at which a local was made
+  // The node's own block also holds its name and its first text buffer, so a
+  // value costs one allocation; text moves out only when it outgrows that.
+  char* inlineText;
 };
 
 // The global variables. Never cleared.
@@ -24,6 +27,9 @@ constexpr int SCRIPT_NUM_INT = 64;
 constexpr int SCRIPT_NUM_FLOAT = 65;
 constexpr int SCRIPT_NUM_NONE = 1;
 constexpr int SCRIPT_NUM_EMPTY = -1;
+
+// The longest value text; longer ones fail as out of memory.
+constexpr size_t SCRIPT_MAX_TEXT = size_t{16} << 20;
 
 // Room for the "%f" text of any double, sign and terminator included.
 constexpr size_t SCRIPT_NUMBER_TEXT = 336;
