@@ -167,15 +167,15 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
   if (w <= 0 || hgt <= 0) return;
   g_present_buffer.assign(static_cast<size_t>(w) * hgt, 0);
   const int bytes = pb.format.bpp / 8;
+  const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
+  // The columns of the area that lie on the screen.
+  const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(w, pb.width - area.left);
   for (int y = 0; y < hgt; ++y) {
     int sy = area.top + y;
-    if (sy < 0 || sy >= pb.height) continue;
-    const uint8_t* row = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch;
+    if (sy < 0 || sy >= pb.height || x0 >= x1) continue;
+    const uint8_t* p = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch + static_cast<ptrdiff_t>(area.left + x0) * bytes;
     uint32_t* out = g_present_buffer.data() + static_cast<size_t>(y) * w;
-    for (int x = 0; x < w; ++x) {
-      int sx = area.left + x;
-      if (sx < 0 || sx >= pb.width) continue;
-      const uint8_t* p = row + static_cast<ptrdiff_t>(sx) * bytes;
+    for (int x = x0; x < x1; ++x, p += bytes) {
       uint32_t v;
       switch (bytes) {
         case 1: out[x] = pb.palette[p[0]]; continue;
@@ -183,12 +183,10 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
         case 3: v = Load<3>(p); break;
         default: v = Load<4>(p); break;
       }
-      if (pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF) {
-        out[x] = v & 0x00FFFFFF;
-      } else {
-        out[x] = static_cast<uint32_t>(ChannelValue(v, pb.format.rmask) << 16 |
-                                       ChannelValue(v, pb.format.gmask) << 8 | ChannelValue(v, pb.format.bmask));
-      }
+      out[x] = plain32 ? v & 0x00FFFFFF
+                       : static_cast<uint32_t>(ChannelValue(v, pb.format.rmask) << 16 |
+                                               ChannelValue(v, pb.format.gmask) << 8 |
+                                               ChannelValue(v, pb.format.bmask));
     }
   }
   h.present(g_present_buffer.data(), w, hgt, w * 4);

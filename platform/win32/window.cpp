@@ -907,28 +907,48 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
   const int cw = c.right - c.left, ch = c.bottom - c.top;
   const int sw = s.right - s.left, sh = s.bottom - s.top;
   if (cw <= 0 || ch <= 0 || sw <= 0 || sh <= 0) return false;
-  std::vector<uint32_t> out(static_cast<size_t>(cw) * ch);
+  static std::vector<uint32_t> out;
+  out.resize(static_cast<size_t>(cw) * ch);
   const int bytes = pb.format.bpp / 8;
+  // 16-bit pixels go through a table made once per format; others by shifts.
+  static std::vector<uint32_t> table16;
+  static uint32_t table_masks[3] = {0, 0, 0};
   auto channel = [](uint32_t v, uint32_t mask) -> uint32_t {
     if (!mask) return 0;
     int shift = __builtin_ctz(mask);
     return ((v & mask) >> shift) * 255 / (mask >> shift);
   };
+  if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||
+                     table_masks[2] != pb.format.bmask)) {
+    table16.resize(65536);
+    for (uint32_t v = 0; v < 65536; ++v)
+      table16[v] = channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 | channel(v, pb.format.bmask);
+    table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
+  }
+  const bool plain32 = pb.format.rmask == 0xFF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
+  std::vector<int> xs(static_cast<size_t>(cw));
+  for (int x = 0; x < cw; ++x) xs[static_cast<size_t>(x)] = (s.left + static_cast<int>(static_cast<int64_t>(x) * sw / cw)) * bytes;
   for (int y = 0; y < ch; ++y) {
     int sy = s.top + static_cast<int>(static_cast<int64_t>(y) * sh / ch);
     const uint8_t* row = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch;
-    for (int x = 0; x < cw; ++x) {
-      int sx = s.left + static_cast<int>(static_cast<int64_t>(x) * sw / cw);
-      const uint8_t* p = row + static_cast<ptrdiff_t>(sx) * bytes;
-      uint32_t v = 0;
-      std::memcpy(&v, p, static_cast<size_t>(bytes));
-      uint32_t rgb;
-      if (bytes == 1) {
-        rgb = pb.palette ? pb.palette[v & 0xFF] & 0xFFFFFF : 0;
-      } else {
-        rgb = channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 | channel(v, pb.format.bmask);
-      }
-      out[static_cast<size_t>(y) * cw + x] = rgb;
+    uint32_t* o = out.data() + static_cast<size_t>(y) * cw;
+    switch (bytes) {
+      case 1:
+        for (int x = 0; x < cw; ++x) o[x] = pb.palette ? pb.palette[row[xs[x]]] & 0xFFFFFF : 0;
+        break;
+      case 2:
+        for (int x = 0; x < cw; ++x) o[x] = table16[static_cast<uint32_t>(row[xs[x]] | row[xs[x] + 1] << 8)];
+        break;
+      default:
+        for (int x = 0; x < cw; ++x) {
+          const uint8_t* p = row + xs[x];
+          uint32_t v = p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
+          if (bytes == 4) v |= static_cast<uint32_t>(p[3]) << 24;
+          o[x] = plain32 ? v & 0xFFFFFF
+                         : channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 |
+                               channel(v, pb.format.bmask);
+        }
+        break;
     }
   }
   host::get().present(out.data(), cw, ch, cw * 4);
