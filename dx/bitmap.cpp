@@ -10,6 +10,7 @@
 #include "dx/error.h"
 #include "dx/package.h"
 #include "dx/target.h"
+#include "platform/d3d/d3d.h"
 #include "platform/gdi/dib.h"
 #include "platform/win32/text.h"
 
@@ -28,7 +29,10 @@ void Drop(IDirectDrawSurface*& s) {
   s = nullptr;
 }
 
-void DropTexture(dx::bitmap* b) { b->texture = nullptr; }
+void DropTexture(dx::bitmap* b) {
+  if (b->texture) b->texture->Release();
+  b->texture = nullptr;
+}
 
 
 void Fill0(IDirectDrawSurface* s) {
@@ -62,6 +66,7 @@ void ReleaseLost() {
   for (dx::bitmap* b : g_live) {
     if (b->surface && b->surface->IsLost() != DD_OK) Drop(b->surface);
     if (b->syssurface && b->syssurface->IsLost() != DD_OK) Drop(b->syssurface);
+    if (b->texture && b->texture->surface() && b->texture->surface()->IsLost() != DD_OK) DropTexture(b);
   }
 }
 
@@ -392,6 +397,7 @@ void dxassignbitmap(dx::bitmap* target, dx::bitmap* source) {
   target->texture = source->texture;
   if (target->surface) target->surface->AddRef();
   if (target->syssurface) target->syssurface->AddRef();
+  if (target->texture) target->texture->AddRef();
   target->width = source->width;
   target->height = source->height;
 }

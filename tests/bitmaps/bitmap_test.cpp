@@ -1,4 +1,5 @@
 // Bitmaps at every depth: their copies, loading with the dither, captures and mirrors.
+#include "platform/d3d/d3d.h"
 #include "tests/bitmaps/display_fixture.h"
 
 namespace {
@@ -46,6 +47,16 @@ TEST_P(BitmapTest, CopiesAreMadeOnDemandAndReleasedOnWrite) {
   EXPECT_EQ(b->surface, b->syssurface);
   dxdeletebitmap(b);
   EXPECT_EQ(dxlivebitmaps().size(), 0u);
+
+  // A texture goes when another copy is written, and with the bitmap.
+  b = Numbered(4, 4);
+  b->texture = new IDirect3DTexture2(dxgetsyssurface(b, false));
+  dxgetsyssurface(b, false);
+  EXPECT_NE(b->texture, nullptr);
+  dxgetsyssurface(b, true);
+  EXPECT_EQ(b->texture, nullptr);
+  b->texture = new IDirect3DTexture2(dxgetsyssurface(b, false));
+  dxdeletebitmap(b);  // the fixture checks that no surface is left behind
 }
 
 TEST_P(BitmapTest, LoadingKeepsBlackAsTheKeyAndDarkAsNotKey) {
