@@ -7,6 +7,7 @@
 #include "dx/shell.h"
 #include "platform/host/host.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/text.h"
 
 namespace dx {
 
@@ -37,7 +38,107 @@ constexpr size_t kTextSize = 1000;
   __builtin_unreachable();
 }
 
+[[noreturn]] void StopWide(const std::u16string* text) {
+  dxrelease();
+  dxhidewindows();
+  if (text) MessageBoxW(nullptr, text->c_str(), dxgettitlew(), MB_ICONHAND | MB_TASKMODAL | MB_SETFOREGROUND);
+  std::signal(SIGABRT, SIG_DFL);
+  host::get().exit_process(dx::kFatalExitCode, false);
+  __builtin_unreachable();
+}
+
 }  // namespace
+
+std::u16string dx::formatw(const char16_t* f, va_list ap) {
+  std::u16string out;
+  while (*f) {
+    if (*f != u'%') {
+      out += *f++;
+      continue;
+    }
+    // One conversion: its flags, width, precision and size go to snprintf.
+    std::string spec = "%";
+    ++f;
+    while (*f && std::char_traits<char16_t>::find(u"-+ #0", 5, *f)) spec += static_cast<char>(*f++);
+    auto number = [&]() {
+      if (*f == u'*') {
+        spec += std::to_string(va_arg(ap, int));
+        ++f;
+      }
+      while (*f >= u'0' && *f <= u'9') spec += static_cast<char>(*f++);
+    };
+    number();
+    if (*f == u'.') {
+      spec += '.';
+      ++f;
+      number();
+    }
+    int longs = 0;
+    bool shorts = false;
+    while (*f == u'l' || *f == u'h' || *f == u'I' || *f == u'6' || *f == u'4' || *f == u'L') {
+      if (*f == u'l') ++longs;
+      if (*f == u'h') shorts = true;
+      if (*f == u'I' && f[1] == u'6' && f[2] == u'4') longs = 2, f += 2;
+      ++f;
+    }
+    const char16_t conv = *f ? *f++ : u'%';
+    char buf[512];
+    switch (conv) {
+      case u'%': out += u'%'; continue;
+      case u's':
+      case u'S': {
+        std::string text;
+        if (conv == u's' && !shorts) {
+          const char16_t* w = va_arg(ap, const char16_t*);
+          text = w ? win32::Utf16ToCp932(w) : "(null)";
+        } else {
+          const char* n = va_arg(ap, const char*);
+          text = n ? n : "(null)";
+        }
+        spec += 's';
+        std::string padded(static_cast<size_t>(std::snprintf(nullptr, 0, spec.c_str(), text.c_str())), '\0');
+        std::snprintf(padded.data(), padded.size() + 1, spec.c_str(), text.c_str());
+        out += win32::Cp932ToUtf16(padded);
+        continue;
+      }
+      case u'c':
+      case u'C': out += static_cast<char16_t>(va_arg(ap, int)); continue;
+      case u'd':
+      case u'i':
+      case u'u':
+      case u'x':
+      case u'X':
+      case u'o':
+        spec += longs >= 2 ? "ll" : "";
+        spec += static_cast<char>(conv);
+        if (longs >= 2) {
+          std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, long long));
+        } else {
+          std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, int));
+        }
+        break;
+      case u'e':
+      case u'E':
+      case u'f':
+      case u'g':
+      case u'G':
+      case u'a':
+        spec += static_cast<char>(conv);
+        std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, double));
+        break;
+      case u'p':
+        spec += 'p';
+        std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, void*));
+        break;
+      default:  // no conversion (and never %n): shown as written
+        out += u'%';
+        out += conv;
+        continue;
+    }
+    for (const char* p = buf; *p; ++p) out += static_cast<char16_t>(static_cast<unsigned char>(*p));
+  }
+  return out;
+}
 
 void dxerror(const char* format, ...) {
   char text[kTextSize];
@@ -53,6 +154,27 @@ void dxerror(const char* format, ...) {
   Stop(text);
 }
 
+void dxerrorw(const char16_t* format, ...) {
+  std::u16string text = u"Application Error.";
+  if (format) {
+    va_list ap;
+    va_start(ap, format);
+    text = dx::formatw(format, ap);
+    va_end(ap);
+  }
+  // As narrow text of at most 999 bytes, never cutting a character.
+  std::string narrow = win32::Utf16ToCp932(text);
+  size_t n = 0;
+  while (n < narrow.size()) {
+    size_t step = win32::IsLeadByte(static_cast<uint8_t>(narrow[n])) ? 2 : 1;
+    if (n + step > kTextSize - 1) break;
+    n += step;
+  }
+  narrow.resize(n);
+  if (dx::dxexceptionmode) throw dx::dx_runtime_error(narrow);
+  Stop(narrow.c_str());
+}
+
 void dxassertfail(const char* expr, const char* file, int line) {
   dxerror("Assertion failed: \"%s\"\n\"%s\"  Line %d.", expr ? expr : "", file ? file : "", line);
 }
@@ -65,4 +187,14 @@ void dxfatal(const char* format, ...) {
   std::vsnprintf(text, sizeof(text), format, ap);
   va_end(ap);
   Stop(text);
+}
+
+void dxfatalw(const char16_t* format, ...) {
+  if (!format) StopWide(nullptr);
+  va_list ap;
+  va_start(ap, format);
+  std::u16string text = dx::formatw(format, ap);
+  va_end(ap);
+  if (text.size() >= kTextSize) text.resize(kTextSize - 1);
+  StopWide(&text);
 }

@@ -1,6 +1,7 @@
 // Unrecoverable errors of the layer: one stop box over nothing, then the end.
 #pragma once
 
+#include <cstdarg>
 #include <stdexcept>
 #include <string>
 
@@ -30,10 +31,18 @@ constexpr int kFatalExitCode = 3;
 
 // Formats the text (null: "Application Error.") and stops the program with it.
 [[noreturn]] void dxerror(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same with a wide format (UTF-16; %s takes a wide text, %S a narrow one).
+[[noreturn]] void dxerrorw(const char16_t* format, ...);
 [[noreturn]] void dxassertfail(const char* expr, const char* file, int line);
 // Releases everything, hides the windows, shows the text (when given) in a stop
 // box titled with the window title, and ends the process at once with
 // dx::kFatalExitCode.
 [[noreturn]] void dxfatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void dxfatalw(const char16_t* format, ...);
+
+namespace dx {
+// A wide printf format applied to its arguments, for the wide error entries.
+std::u16string formatw(const char16_t* format, va_list ap);
+}  // namespace dx
 
 #define DXASSERT(e) ((e) ? static_cast<void>(0) : dxassertfail(#e, __FILE__, __LINE__))

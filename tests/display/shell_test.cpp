@@ -154,3 +154,19 @@ TEST(DxFolderTest, WorkingDirectoryRule) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DxTest, WideErrorsFormatTheirArguments) {
+  EXPECT_THROW(dxerrorw(u"%s は %d 個 (%S) %5.1f%%", u"りんご", 3, "abc", 2.25), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text, U8("りんご は 3 個 (abc)   2.2%"));
+  EXPECT_THROW(dxerrorw(nullptr), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text, "Application Error.");
+  EXPECT_THROW(dxfatalw(u"%c%x", u'数', 255), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().back().text, U8("数ff"));
+  const size_t boxes = host_.message_boxes().size();
+  EXPECT_THROW(dxfatalw(nullptr), host::ProcessExit);
+  EXPECT_EQ(host_.message_boxes().size(), boxes);
+}
+
+}  // namespace
