@@ -67,10 +67,12 @@ bool EightBitWindowOnEightBitDesktop() {
 }
 
 void ExitHandler() {
+  // Whether other windows must redraw their colours is known only before the release.
+  const bool repaint = EightBitWindowOnEightBitDesktop();
   dxrelease();
   CoUninitialize();
   Sleep(100);
-  if (EightBitWindowOnEightBitDesktop()) {
+  if (repaint) {
     InvalidateRect(nullptr, nullptr, TRUE);
     Sleep(100);
   }
