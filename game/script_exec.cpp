@@ -94,8 +94,8 @@ int Binary(int code, StrList** stack) {
         FreeValue(right);
         return rc == 0 ? 0 : SCRIPT_NOMEM;
       }
-      StrList* joined = StrListPush(stack, "S", ScriptValueText(left));
-      int rc = joined && StrListAppend(joined, add) == 0 ? 0 : SCRIPT_NOMEM;
+      StrList* joined = StrListPush(stack, "S", nullptr);
+      int rc = joined && StrListSetJoined(joined, ScriptValueText(left), add) == 0 ? 0 : SCRIPT_NOMEM;
       FreeValue(left);
       FreeValue(right);
       return rc;

@@ -8,7 +8,7 @@
 
 // Binding follows the table order, group by group and row by row; the
 // parser's folding walks it exactly so.
-const ScriptToken ScriptTokenTable[SCRIPT_TOKEN_GROUPS + 1][SCRIPT_TOKEN_ROWS + 1] = {
+constexpr ScriptToken ScriptTokenTable[SCRIPT_TOKEN_GROUPS + 1][SCRIPT_TOKEN_ROWS + 1] = {
     {{"\"", 1, TOK_DQUOTE, 0, 0, 0}, {"'", 1, TOK_SQUOTE, 0, 0, 0}, {"`", 1, TOK_BQUOTE, 0, 0, 0}},
     {{"{", 1, TOK_LBRACE, 10, 0, 0},
      {"}", 1, TOK_RBRACE, 10, 0, 0},
@@ -49,6 +49,43 @@ const ScriptToken ScriptTokenTable[SCRIPT_TOKEN_GROUPS + 1][SCRIPT_TOKEN_ROWS + 
     {{";", 1, TOK_SEMICOLON, 200, 0, 0}},
     {},
 };
+
+namespace {
+
+constexpr int RowsIn(int group) {
+  int n = 0;
+  while (ScriptTokenTable[group][n].text) ++n;
+  return n;
+}
+
+constexpr bool LengthsMatch() {
+  for (int g = 0; g < SCRIPT_TOKEN_GROUPS; ++g)
+    for (int r = 0; ScriptTokenTable[g][r].text; ++r) {
+      int n = 0;
+      while (ScriptTokenTable[g][r].text[n]) ++n;
+      if (n != ScriptTokenTable[g][r].length) return false;
+    }
+  return true;
+}
+
+}  // namespace
+
+// Binding is the table order, so the order is part of the language.
+static_assert(RowsIn(SCRIPT_TOKEN_GROUPS) == 0 && RowsIn(SCRIPT_TOKEN_GROUPS - 1) == 1, "15 groups, ';' last");
+static_assert(RowsIn(2) == 12 && ScriptTokenTable[2][0].code == TOK_DIV && ScriptTokenTable[2][1].code == TOK_MUL &&
+                  ScriptTokenTable[2][2].code == TOK_ADD && ScriptTokenTable[2][3].code == TOK_SUB &&
+                  ScriptTokenTable[2][4].code == TOK_LT && ScriptTokenTable[2][8].code == TOK_CONCAT &&
+                  ScriptTokenTable[2][11].code == TOK_MOD,
+              "arithmetic rows: / * + - < <= > >= . _eq_ _ne_ %");
+static_assert(ScriptTokenTable[3][0].code == TOK_EQ && ScriptTokenTable[4][1].code == TOK_NOT &&
+                  ScriptTokenTable[5][0].code == TOK_AND && ScriptTokenTable[6][0].code == TOK_OR &&
+                  ScriptTokenTable[7][0].code == TOK_BITAND && ScriptTokenTable[8][0].code == TOK_BITOR &&
+                  ScriptTokenTable[9][0].code == TOK_BITXOR && ScriptTokenTable[10][0].code == TOK_COMMA &&
+                  ScriptTokenTable[11][0].code == TOK_ASSIGN && ScriptTokenTable[12][0].code == TOK_IF &&
+                  ScriptTokenTable[13][0].code == TOK_SUB_DEF,
+              "then groups: == !=, ~ !, &&, ||, &, |, ^, comma, =, statement keywords, sub my");
+static_assert(LengthsMatch(), "every row's length is its text's");
+static_assert(RowsIn(1) == 6 && RowsIn(12) == 8 && RowsIn(13) == 2);
 
 // The codes of the table are tied to the node kinds that the stages test.
 static_assert((TOK_DQUOTE & 15) + NODE_STRING == 16 && (TOK_BQUOTE & 15) + NODE_STRING == 18);

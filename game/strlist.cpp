@@ -154,6 +154,26 @@ int StrListSet(StrList* node, const char* text) {
   return SetText(node, text, std::strlen(text));
 }
 
+int StrListSetJoined(StrList* node, const char* a, const char* b) {
+  if (!node || !a || !b) return -1;
+  size_t lengthA = std::strlen(a), lengthB = std::strlen(b);
+  if (lengthA + lengthB > kMaxText) return 10;
+  int32_t need = Capacity(lengthA + lengthB);
+  if (node->text && need <= node->capacity && a != node->text && b != node->text) {
+    std::memcpy(node->text, a, lengthA);
+    std::memcpy(node->text + lengthA, b, lengthB + 1);
+    return 0;
+  }
+  auto* buffer = static_cast<char*>(VMalloc(static_cast<size_t>(need)));
+  if (!buffer) return 10;
+  std::memcpy(buffer, a, lengthA);
+  std::memcpy(buffer + lengthA, b, lengthB + 1);
+  FreeText(node);
+  node->text = buffer;
+  node->capacity = need;
+  return 0;
+}
+
 StrList* StrListSetByName(StrList** head, const char* name, const char* value) {
   if (!head) return nullptr;
   if (StrList* node = StrListFind(*head, name)) {

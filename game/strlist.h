@@ -42,6 +42,8 @@ int StrListAppend(StrList* node, const char* text);
 int StrListSet(StrList* node, const char* text);
 StrList* StrListSetByName(StrList** head, const char* name, const char* value);
 StrList* StrListFind(StrList* first, const char* name);
+// Replaces the value with a followed by b, sized once (the interpreter's ".").
+int StrListSetJoined(StrList* node, const char* a, const char* b);
 StrList* StrListNth(StrList* first, int n);
 
 // Number text: the original runtime's rules (32-bit saturating strtol, "0x"
