@@ -1,6 +1,7 @@
 #include "dx/bitmap.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "dx/bmpfile.h"
@@ -102,9 +103,9 @@ void Dither(dx::bitmap* b, IDirectDrawSurface* s, const gdi::Dib& src, HBITMAP s
   dx::ditherformat format;
   if (out.format.bpp == 8) {
     format = dxdefaultpaletteflag ? dx::ditherformat::default_palette : dx::ditherformat::palette;
-  } else if (out.format.rmask == 0xF800) {
+  } else if (std::countr_zero(out.format.rmask) == 11) {
     format = dx::ditherformat::rgb565;
-  } else if (out.format.rmask == 0x7C00) {
+  } else if (std::countr_zero(out.format.rmask) == 10) {
     format = dx::ditherformat::rgb555;
   } else {
     s->Unlock(desc.lpSurface);
@@ -128,7 +129,7 @@ dx::bitmap* LoadThroughGdi(const BITMAPINFO* info, const void* bits, const gdi::
     if (name) dxerror(kNamedLoadFailed, name);
     dxerror("%s", kLoadFailed);
   }
-  (void)select_palette;  // the surface's context already matches against the display palette
+  if (select_palette && dxgdipalette) SelectPalette(dc, dxgdipalette, FALSE);
   int rows = StretchDIBits(dc, 0, 0, dib.width, dib.height, 0, 0, dib.width, dib.height, bits, info,
                            DIB_RGB_COLORS, SRCCOPY);
   s->ReleaseDC(dc);
@@ -238,6 +239,7 @@ HDC dxgetbitmapdc(dx::bitmap* b, bool exclusive) {
   IDirectDrawSurface* s = dxgetsyssurface(b, exclusive);
   HDC dc = nullptr;
   if (!s || s->GetDC(&dc) != DD_OK) return nullptr;
+  if (dxgdipalette) SelectPalette(dc, dxgdipalette, FALSE);
   return dc;
 }
 

@@ -18,6 +18,8 @@ struct HDC__ {
   int bkmode = OPAQUE;
   HBITMAP bitmap = nullptr;      // the DIB section of a memory context
   HPALETTE palette = nullptr;    // selected palette (null: the buffer's own)
+  HPEN pen = nullptr;            // null: the stock black pen
+  HBRUSH brush = nullptr;        // null: the stock white brush
   const uint32_t* own_palette = nullptr;  // the buffer's palette before one was selected
 };
 
@@ -34,6 +36,9 @@ bool ValidObject(HGDIOBJ obj);
 RECT DrawArea(const HDC__& dc);
 // The font drawing uses: the selected one or the stock font.
 HFONT CurrentFont(HDC__& dc);
+
+// A stock pen's or brush's colour; false for the null ones.
+bool StockColor(HGDIOBJ obj, COLORREF* color);
 
 // 0x00RRGGBB colours of a palette object (256 entries, unused ones black).
 const uint32_t* PaletteColors(HPALETTE palette);

@@ -10,6 +10,7 @@
 // GDI objects share one base so that SelectObject and DeleteObject take any kind.
 struct HGDIOBJ__ {
   virtual ~HGDIOBJ__() = default;
+  bool stock = false;  // stock objects are never deleted
 };
 using HGDIOBJ = HGDIOBJ__*;
 struct HFONT__ : HGDIOBJ__ {};
@@ -20,6 +21,10 @@ struct HRGN__ : HGDIOBJ__ {};
 using HRGN = HRGN__*;
 struct HPALETTE__ : HGDIOBJ__ {};
 using HPALETTE = HPALETTE__*;
+struct HPEN__ : HGDIOBJ__ {};
+using HPEN = HPEN__*;
+struct HBRUSH__ : HGDIOBJ__ {};  // declared with the basic types
+using HBRUSH = HBRUSH__*;
 
 struct LOGPALETTE {
   WORD palVersion;  // 0x300
@@ -131,6 +136,18 @@ constexpr int BITSPIXEL = 12;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
 
+// Stock objects.
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int NULL_PEN = 8;
+
 constexpr UINT SYSPAL_ERROR = 0;
 constexpr UINT SYSPAL_STATIC = 1;
 constexpr UINT SYSPAL_NOSTATIC = 2;
@@ -149,6 +166,9 @@ HFONT CreateFontA(int height, int width, int escapement, int orientation, int we
 BOOL DeleteObject(HGDIOBJ obj);
 // Returns the object it replaces, or null when the handle or the context is bad.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj);
+
+// The stock pens and brushes; null for another index.
+HGDIOBJ GetStockObject(int index);
 
 // --- Device contexts ---
 // A window's context: it measures text; drawing through it changes nothing,
@@ -207,6 +227,9 @@ int StretchDIBits(HDC dc, int x_dest, int y_dest, int dest_width, int dest_heigh
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset);
 BOOL InvertRect(HDC dc, const RECT* rect);
+// The ellipse inscribed in (left, top) - (right, bottom), the right and bottom
+// edges excluded: filled with the brush, outlined one pixel wide with the pen.
+BOOL Ellipse(HDC dc, int left, int top, int right, int bottom);
 // Copies between contexts with nearest-neighbour stretching; a negative extent
 // mirrors that axis. Only SRCCOPY.
 BOOL StretchBlt(HDC dest, int x_dest, int y_dest, int dest_width, int dest_height, HDC src, int x_src,

@@ -135,6 +135,7 @@ const platform::PixelBuffer* DCBuffer(HDC dc) {
 
 BOOL DeleteObject(HGDIOBJ obj) {
   if (!gdi::ValidObject(obj)) return FALSE;
+  if (obj->stock) return TRUE;
   // A context must not keep drawing with an object that is gone.
   for (HDC dc : Contexts()) {
     if (dc->font == obj) dc->font = nullptr;
@@ -157,6 +158,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ obj) {
     return old;
   }
   if (auto* palette = dynamic_cast<HPALETTE>(obj)) return SelectPalette(dc, palette, FALSE);
+  if (auto* pen = dynamic_cast<HPEN>(obj)) {
+    HGDIOBJ old = dc->pen ? dc->pen : GetStockObject(BLACK_PEN);
+    dc->pen = pen;
+    return old;
+  }
+  if (auto* brush = dynamic_cast<HBRUSH>(obj)) {
+    HGDIOBJ old = dc->brush ? dc->brush : GetStockObject(WHITE_BRUSH);
+    dc->brush = brush;
+    return old;
+  }
   if (auto* bitmap = dynamic_cast<HBITMAP>(obj)) {
     if (dc->kind != HDC__::Kind::Memory) return nullptr;
     const platform::PixelBuffer* pixels = gdi::SectionBuffer(bitmap);

@@ -257,3 +257,39 @@ TEST(GdiPalette, SelectedPaletteMatchesColoursAtEightBits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GdiShapes, EllipsesWithStockPensAndBrushes) {
+  Canvas c(12, 8, 0x123456);
+  HGDIOBJ old_pen = SelectObject(c.dc, GetStockObject(WHITE_PEN));
+  HGDIOBJ old_brush = SelectObject(c.dc, GetStockObject(NULL_BRUSH));
+  EXPECT_EQ(old_pen, GetStockObject(BLACK_PEN));
+  EXPECT_EQ(old_brush, GetStockObject(WHITE_BRUSH));
+  ASSERT_TRUE(Ellipse(c.dc, 1, 1, 11, 7));
+  EXPECT_EQ(c.at(6, 4), 0x123456u);      // inside the outline: untouched
+  EXPECT_EQ(c.at(1, 1), 0x123456u);      // the box's corner lies outside
+  EXPECT_EQ(c.at(0, 4), 0x123456u);      // outside the box
+  EXPECT_EQ(c.at(11, 4), 0x123456u);     // the right edge is excluded
+  EXPECT_EQ(c.at(1, 4), 0x00FFFFFFu);    // the outline touches the box's sides
+  EXPECT_EQ(c.at(10, 4), 0x00FFFFFFu);
+  EXPECT_EQ(c.at(6, 1), 0x00FFFFFFu);
+  EXPECT_EQ(c.at(6, 6), 0x00FFFFFFu);
+  for (int y = 0; y < 8; ++y)  // symmetric left to right
+    for (int x = 1; x < 11; ++x) EXPECT_EQ(c.at(x, y), c.at(11 - x, y)) << x << "," << y;
+
+  Canvas f(12, 8, 0x123456);
+  SelectObject(f.dc, GetStockObject(NULL_PEN));
+  SelectObject(f.dc, GetStockObject(WHITE_BRUSH));
+  IntersectClipRect(f.dc, 0, 0, 6, 8);
+  Ellipse(f.dc, 1, 1, 11, 7);
+  EXPECT_EQ(f.at(5, 4), 0x00FFFFFFu);
+  EXPECT_EQ(f.at(1, 4), 0x00FFFFFFu);
+  EXPECT_EQ(f.at(6, 4), 0x123456u);  // clipped
+  EXPECT_EQ(f.at(1, 1), 0x123456u);
+  EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_PEN)));  // stock objects stay
+  EXPECT_EQ(SelectObject(f.dc, GetStockObject(WHITE_PEN)), GetStockObject(NULL_PEN));
+  EXPECT_EQ(GetStockObject(99), nullptr);
+}
+
+}  // namespace
