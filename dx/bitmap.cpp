@@ -30,10 +30,10 @@ void Drop(IDirectDrawSurface*& s) {
   s = nullptr;
 }
 
-void DropTexture(dx::bitmap* b) {
-  if (b->texture) b->texture->Release();
-  b->texture = nullptr;
-}
+// The texture maker keeps the reference of every texture it made for a bitmap;
+// the bitmap only points at it, and letting go of the pointer is what tells
+// the maker to make it again.
+void DropTexture(dx::bitmap* b) { b->texture = nullptr; }
 
 
 void Fill0(IDirectDrawSurface* s) {
@@ -399,7 +399,6 @@ void dxassignbitmap(dx::bitmap* target, dx::bitmap* source) {
   target->texture = source->texture;
   if (target->surface) target->surface->AddRef();
   if (target->syssurface) target->syssurface->AddRef();
-  if (target->texture) target->texture->AddRef();
   target->width = source->width;
   target->height = source->height;
 }
