@@ -217,7 +217,7 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* h, DWORD flags) {
   }
   size_t n = std::min<size_t>(s.pending.size() - s.pending_at, h->cbDstLength);
   n -= n % s.dst.nBlockAlign;
-  std::memcpy(h->pbDst, s.pending.data() + s.pending_at, n);
+  if (n) std::memcpy(h->pbDst, s.pending.data() + s.pending_at, n);
   s.pending_at += n;
   h->cbSrcLengthUsed = src_len;
   h->cbDstLengthUsed = static_cast<DWORD>(n);

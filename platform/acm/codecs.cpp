@@ -57,6 +57,7 @@ class BlockDecoder : public Decoder {
   int ch_;
 };
 
+constexpr int kMaxMsDelta = INT32_MAX / 768;
 constexpr int kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
 
 class MsAdpcmDecoder : public BlockDecoder {
@@ -89,11 +90,12 @@ class MsAdpcmDecoder : public BlockDecoder {
       uint8_t byte = p[head + i / 2];
       int nib = (i & 1) ? (byte & 0x0F) : (byte >> 4);
       int signed_nib = nib >= 8 ? nib - 16 : nib;
-      int predicted = (s1[c] * c1[c] + s2[c] * c2[c]) / 256;
-      int s = std::clamp(predicted + signed_nib * delta[c], -32768, 32767);
+      int64_t predicted = (int64_t{s1[c]} * c1[c] + int64_t{s2[c]} * c2[c]) / 256;
+      int s = static_cast<int>(std::clamp<int64_t>(predicted + int64_t{signed_nib} * delta[c], -32768, 32767));
       s2[c] = s1[c];
       s1[c] = s;
-      delta[c] = std::max(kMsAdaptation[nib] * delta[c] / 256, 16);
+      // Damaged data can grow the step without end: it stops where the next growth would overflow.
+      delta[c] = std::clamp(kMsAdaptation[nib] * delta[c] / 256, 16, kMaxMsDelta);
       out.push_back(static_cast<int16_t>(s));
     }
   }

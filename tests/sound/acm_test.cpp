@@ -93,6 +93,16 @@ TEST(AcmDecoders, MsAdpcmBlocks) {
                                1, 20, 0, 10, 0, 0, 0, 0x00, 0x00};
   EXPECT_EQ(Convert(&f.head.wfx, data),
             (std::vector<int16_t>{50, 100, 116, 100, 212, 212, 0, 10, 20, 30, 40, 50}));
+  // Damaged blocks (extreme samples, coefficients and a step that keeps growing)
+  // stay within 16 bits.
+  MsAdpcm7 wild = f;
+  wild.head.aCoef[0] = {-32768, -32768};
+  wild.head.wfx.nBlockAlign = 7 + 64;
+  wild.head.wSamplesPerBlock = 2 + 128;
+  std::vector<uint8_t> block = {0, 0xFF, 0x7F, 0, 0x80, 0, 0x80};
+  block.resize(7 + 64, 0x77);
+  auto pcm = Convert(&wild.head.wfx, block);
+  EXPECT_EQ(pcm.size(), 130u);
   // Coefficients promised but missing from the record are refused.
   f.head.wfx.cbSize = 20;
   WAVEFORMATEX dst{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
