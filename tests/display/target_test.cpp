@@ -173,3 +173,39 @@ TEST_F(DxTest, RefusedFullScreenModeStaysAWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DxTest, BackBufferCascade) {
+  // Full screen at the desktop depth with video memory: a back buffer attached to the primary.
+  Start(32, true);
+  dxusevram(true);
+  EXPECT_EQ(dxbackdesc.ddsCaps.dwCaps & 0x46004u, 0x46004u);
+  // Not enough video memory for it: an off-screen surface in system memory.
+  ddraw::SetVideoMemory(0);
+  dxusevram(true);
+  EXPECT_EQ(dxbackdesc.ddsCaps.dwCaps & 0x42840u, 0x42840u);
+  EXPECT_FALSE(dxvram);
+  ddraw::SetVideoMemory(32u << 20);
+  // A window with video memory: an off-screen video-memory surface, not an attached one.
+  Start(32);
+  dxusevram(true);
+  EXPECT_EQ(dxbackdesc.ddsCaps.dwCaps & (DDSCAPS_BACKBUFFER | DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY),
+            DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY);
+  // A window at another depth takes the pixel format of that depth's first mode.
+  Start(16);
+  EXPECT_EQ(dxbackdesc.ddpfPixelFormat.dwRGBBitCount, 16u);
+  EXPECT_EQ(dxbackdesc.ddpfPixelFormat.dwRBitMask, 0xF800u);
+}
+
+TEST_F(DxTest, RgbAt24Bits) {
+  Start(24);
+  EXPECT_EQ(dxrgb(255, 0, 0), 0xFF0000u);
+  EXPECT_EQ(dxrgb(0, 0, 1), 1u);
+  EXPECT_EQ(dxcolorref(0x102030), 0x302010u);
+  dxcls(dxrgb(1, 2, 3));
+  EXPECT_EQ(Back(639, 479), 0x010203u);
+  EXPECT_EQ(dxgetpixel(639, 479), 0x010203u);
+}
+
+}  // namespace
