@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "dx/display.h"
+#include "dx/shell.h"
 #include "dx/pngload.h"
 #include "game/fatal.h"
 
@@ -62,6 +63,9 @@ dx::bitmap* readIMG(const char* name) {
   if (!g_initialised) {
     ResetImageCache();
     g_initialised = true;
+    // The layer deletes every bitmap when it is released: the cache lets go
+    // of its pictures first, so that it never holds a deleted one.
+    dxaddreleasehook(FreeImageCache);
   }
   FreeRetired(false);
   for (int i = 0; i < kImageCacheSize; ++i) {

@@ -81,6 +81,16 @@ TEST_P(PictureCacheTest, AFullCacheDropsTheLastEntry) {
   EXPECT_EQ(std::find(dxlivebitmaps().begin(), dxlivebitmaps().end(), h), dxlivebitmaps().end());
 }
 
+TEST_P(PictureCacheTest, TheLayersReleaseEmptiesTheCache) {
+  readIMG("A.png");
+  readIMG("B.png");
+  dxrelease();
+  EXPECT_EQ(Order(), "--------");
+  ASSERT_TRUE(dxinit("test", 640, 480, depth(), false));
+  EXPECT_NE(readIMG("A.png"), nullptr);
+  EXPECT_EQ(Order(), "A-------");
+}
+
 TEST_P(PictureCacheTest, AMissingPictureStopsTheProgram) {
   EXPECT_THROW(readIMG("missing.png"), host::ProcessExit);
   ASSERT_FALSE(host_.message_boxes().empty());
