@@ -504,7 +504,9 @@ int DoubleOf(StrList** args, StrList** stack) {
 int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, ScriptError* error,
                int mode, int depth) {
   if (levels == 0) steps = 0;  // a new run gets the whole budget
-  if (levels >= limits.maxDepth) {
+  // An empty level runs nothing, so it cannot recurse; any other one past the
+  // limit stops with the position of what it would have run.
+  if (levels >= limits.maxDepth && first) {
     SetError(error, first);
     return SCRIPT_ERR_DEPTH;
   }

@@ -8,7 +8,6 @@
 namespace script_internal {
 
 bool IsLeadByte(unsigned char c);
-bool IsTrailByte(unsigned char c);
 // 2 for a Shift-JIS lead byte with its trail byte, else 1.
 int PairLength(const char* p);
 

@@ -96,12 +96,8 @@ namespace script_internal {
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF); }
 
-bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
-
-int PairLength(const char* p) {
-  auto c = static_cast<unsigned char>(p[0]);
-  return IsLeadByte(c) && IsTrailByte(static_cast<unsigned char>(p[1])) ? 2 : 1;
-}
+// A lead byte takes whatever byte follows it, except the end of the text.
+int PairLength(const char* p) { return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] ? 2 : 1; }
 
 ScriptNode* NewNode(char* text, int32_t line, int32_t column, int32_t kind, char** lines) {
   auto* node = static_cast<ScriptNode*>(VMalloc(sizeof(ScriptNode)));

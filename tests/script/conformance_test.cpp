@@ -2,7 +2,11 @@
 // code and the exact message for that code.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "tests/script/script_fixture.h"
 
@@ -198,6 +202,7 @@ const Case kCases[] = {
     {"MultiLineString", "writeln(\"a\nb\");\nnothing();", "[a\nb]\n", -14,
      "ERR(24) undefined function call; line[2]\n\t[nothing();]\n\t ^\n"},
     {"ShiftJisTrailBackslash", "writeln(\"ソ表\");", "[ソ表]\n", 0, nullptr},
+    {"LeadByteTakesTheNextByte", "writeln(\"\x81\"); writeln(2);", "", -1, nullptr},
     {"ShiftJisTrailQuote", "x = \"ソ\"; writeln(x . \"!\");", "[ソ!]\n", 0, nullptr},
     {"KeywordsNeedWordBoundaries", "ifx = 1; myvar = 2; end_ = 3; writeln(ifx, myvar, end_);",
      "[1]\n[2]\n[3]\n", 0, nullptr},
@@ -345,6 +350,27 @@ TEST_F(Limits, ErrorTextsForEveryCode) {
   char tiny[8];
   ScriptErrorText(-14, &error, tiny, sizeof tiny);
   EXPECT_STREQ(tiny, "ERR(24)");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ScriptLog, StartsAFreshFileAndAddsLines) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path() / ("script_log_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  fs::path old = fs::current_path();
+  fs::current_path(dir);
+  { std::ofstream("mist.log") << "old contents\n"; }
+  EXPECT_EQ(ScriptWriteLog("first"), 0);
+  EXPECT_EQ(ScriptWriteLog("second"), 0);
+  std::ifstream in("mist.log");
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_EQ(text.str(), "first\nsecond\n");
+  fs::current_path(old);
+  fs::remove_all(dir);
 }
 
 }  // namespace
