@@ -15,3 +15,8 @@
 #include "dx/blit.h"
 #include "dx/capture.h"
 #include "dx/pngload.h"
+#include "dx/d3d.h"
+#include "dx/drawqueue.h"
+#include "dx/matrix.h"
+#include "dx/mesh.h"
+#include "dx/texture.h"
