@@ -378,12 +378,20 @@ int ParsePlainNumber(const char* text, int32_t* intOut, double* doubleOut) {
     return SCRIPT_NUM_INT;
   }
   if (*q != '.') return 0;
-  int fraction = 0;
-  for (++q; *q >= '0' && *q <= '9' && digits < 15; ++q, ++digits, ++fraction)
-    mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
-  if (*q != '\0') return 0;
-  // Both operands are exact, so the quotient is correctly rounded.
-  double v = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  // The "%f" text of a whole number ends in zeros: no division for those.
+  const char* zeros = ++q;
+  while (*q == '0') ++q;
+  double v;
+  if (*q == '\0') {
+    v = static_cast<double>(mantissa);
+  } else {
+    int fraction = 0;
+    for (q = zeros; *q >= '0' && *q <= '9' && digits < 15; ++q, ++digits, ++fraction)
+      mantissa = mantissa * 10 + static_cast<unsigned>(*q - '0');
+    if (*q != '\0') return 0;
+    // Both operands are exact, so the quotient is correctly rounded.
+    v = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  }
   if (negative) v = -v;
   if (intOut) *intOut = ScriptDoubleToInt(v);
   if (doubleOut) *doubleOut = v;

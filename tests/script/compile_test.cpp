@@ -65,6 +65,38 @@ TEST_F(Compiler, RowsBindInTableOrder) {
   }
 }
 
+// Every operator row binds before every later one, whatever their places:
+// "x later y earlier z" groups the earlier row's operands first.
+TEST_F(Compiler, EveryRowBindsBeforeTheNext) {
+  const char* const binary[] = {"/",  "*",  "+",  "-", "<", "<=", ">", ">=", ".", "_eq_",
+                                "_ne_", "%", "==", "!=", "&&", "||", "&", "|", "^"};
+  const size_t count = sizeof binary / sizeof binary[0];
+  for (size_t i = 0; i + 1 < count; ++i) {
+    std::string earlier = binary[i], later = binary[i + 1];
+    ASSERT_EQ(Compile("x " + later + " y " + earlier + " z"), 0) << earlier << " " << later;
+    EXPECT_EQ(Shape(program_), "(" + later + " x (" + earlier + " y z " + earlier + ") " + later + ")");
+    ASSERT_EQ(Compile("x " + earlier + " y " + later + " z"), 0);
+    EXPECT_EQ(Shape(program_), "(" + later + " (" + earlier + " x y " + earlier + ") z " + later + ")");
+  }
+  // The unary rows sit between != and &&.
+  for (const char* op : {"~", "!"}) {
+    for (size_t i = 0; i < count; ++i) {
+      std::string other = binary[i];
+      ASSERT_EQ(Compile(std::string(op) + " x " + other + " y"), 0) << op << " " << other;
+      if (i < 14)
+        EXPECT_EQ(Shape(program_), std::string("(") + op + " (" + other + " x y " + other + ") " + op + ")");
+      else
+        EXPECT_EQ(Shape(program_), "(" + other + " (" + op + " x " + op + ") y " + other + ")");
+    }
+  }
+  ASSERT_EQ(Compile("~ ! x"), SCRIPT_ERR_OPERAND);
+  ASSERT_EQ(Compile("! ~ x"), 0);
+  EXPECT_EQ(Shape(program_), "(! (~ x ~) !)");
+  // "=" comes after every operator.
+  ASSERT_EQ(Compile("x = y ^ z"), 0);
+  EXPECT_EQ(Shape(program_), "(= (^ y z ^) x =)");
+}
+
 TEST_F(Compiler, DumpShowsLineKindColumnAndFlags) {
   ASSERT_EQ(Compile("x = a + 1; // note"), 0);
   captured_.clear();

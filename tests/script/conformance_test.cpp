@@ -57,6 +57,8 @@ const Case kCases[] = {
      "ERR(13) Syntax error next char; line[0]\n\t[x = ;]\n\t --^\n"},
     {"KeywordAsOperand", "x = if (1) {}", "", -3,
      "ERR(13) Syntax error next char; line[0]\n\t[x = if (1) {}]\n\t --^\n"},
+    {"KeywordAsLeftOperand", "return + 1;", "", -3,
+     "ERR(13) Syntax error next char; line[0]\n\t[return + 1;]\n\t -------^\n"},
     {"ComparisonSplitByBlank", "writeln(1 < = 2);", "", -3,
      "ERR(13) Syntax error next char; line[0]\n\t[writeln(1 < = 2);]\n\t ----------^\n"},
 

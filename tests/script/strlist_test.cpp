@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "game/memory.h"
@@ -111,6 +112,18 @@ TEST_F(StrListTest, ParseNumberForms) {
   for (const char* t : notNumbers) EXPECT_EQ(ScriptParseNumber(t, nullptr, nullptr), 1) << t;
   const char* empty[] = {"0x", "0xg", "-.", ".", "..5", "-.x"};
   for (const char* t : empty) EXPECT_EQ(ScriptParseNumber(t, nullptr, nullptr), -1) << t;
+}
+
+TEST_F(StrListTest, DecimalTextReadsAsTheCLibraryReadsIt) {
+  const char* texts[] = {"7.000000",   "-0.500",      "0.1",     "123456789.123456", "99999999999999.9",
+                         "1.00000001", "0.000000",    "-0.0",    "3.14159265358979", "12345678901234567.5",
+                         "1.5e300",    "2.5E-3x",     "1e400.",  "0.30000000000000004"};
+  for (const char* t : texts) {
+    double ours = 0;
+    ASSERT_EQ(ScriptParseNumber(t, nullptr, &ours), 65) << t;
+    EXPECT_EQ(ours, std::strtod(t, nullptr)) << t;
+    EXPECT_EQ(std::signbit(ours), std::signbit(std::strtod(t, nullptr))) << t;
+  }
 }
 
 TEST_F(StrListTest, StrToIntIsBaseZeroAndSaturates) {
