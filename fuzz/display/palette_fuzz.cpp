@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   h.set_quiet(true);
   std::FILE* f = std::fopen(name.c_str(), "wb");
   if (!f) return 0;
-  std::fwrite(data, 1, size, f);
+  if (size) std::fwrite(data, 1, size, f);
   std::fclose(f);
   dxscreendepth = 8;
   try {
