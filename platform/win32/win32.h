@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/win32/crt.h"
+#include "platform/win32/display.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/file.h"
 #include "platform/win32/handle.h"
@@ -11,4 +12,5 @@
 #include "platform/win32/text.h"
 #include "platform/win32/time.h"
 #include "platform/win32/types.h"
+#include "platform/win32/window.h"
 #include "platform/winmm/time.h"
