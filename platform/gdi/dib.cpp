@@ -111,6 +111,8 @@ bool ParseDibHeader(const void* header, size_t size, bool full_color_table, Dib&
       if (hsize == 40) {
         if (size < 52) return false;
         pos = 52;
+      } else if (hsize < 52) {
+        return false;  // too short to hold the masks it says it has
       }
       for (int i = 0; i < 3; ++i) {
         out.masks[i] = Get32(m + 4 * i);

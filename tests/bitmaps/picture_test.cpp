@@ -103,6 +103,12 @@ TEST(DibDecode, SixteenAndThirtyTwoBitsWithAndWithoutMasks) {
   auto h = MakeDib(1, 1, 32, BI_RGB, {}, {{0x11, 0x22, 0x33, 0x99}}, false);
   ASSERT_TRUE(Parse(h, d));
   EXPECT_EQ(d.Pixel(0, 0), 0x332211u);
+  // A header longer than 40 bytes but too short for the masks it claims.
+  auto odd = MakeDib(1, 1, 32, BI_BITFIELDS, {1, 2, 3, 4}, {{0, 0, 0, 0}}, false);
+  uint32_t size44 = 44;
+  std::memcpy(odd.data(), &size44, 4);
+  odd.resize(44);
+  EXPECT_FALSE(gdi::ParseDibHeader(odd.data(), odd.size(), false, d));
   // A mask with a hole is refused.
   std::vector<uint8_t> holes = {0x05, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_FALSE(Parse(MakeDib(1, 1, 32, BI_BITFIELDS, holes, {{0, 0, 0, 0}}, false), d));
