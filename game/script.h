@@ -159,6 +159,12 @@ void ScriptUnregisterBody(const ScriptNode* body);
 
 // ---- interpreter ----
 
+// Runs a node list as one level. locals: the running call's locals (none: a
+// fresh list); args: the argument chain that declared names take from;
+// result: where the level's value goes -- mode 0 moves the top value (or
+// "I" "0" when there is none), mode 1 moves every value, first one first;
+// a variable leaves as an "S" copy of its text. depth 0 is the outermost
+// level, where "return" and a "last" outside any loop end the run with 0.
 int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** result,
                ScriptError* error, int mode, int depth);
 

@@ -197,7 +197,7 @@ int StackSize(const StrList* stack, int enough) {
 
 MacroEntry* FindEntry(MacroEntry* list, const char* name) {
   for (; list; list = list->next)
-    if (std::strcmp(list->name, name) == 0) return list;
+    if (list->name[0] == name[0] && std::strcmp(list->name, name) == 0) return list;
   return nullptr;
 }
 
