@@ -11,6 +11,7 @@
 #include "dx/input.h"
 #include "dx/shell.h"
 #include "platform/win32/crt.h"
+#include "platform/win32/debug.h"
 #include "platform/win32/text.h"
 #include "platform/win32/time.h"
 #include "platform/win32/window.h"
@@ -255,7 +256,7 @@ void dxtrace(const char* format, ...) {
   va_start(ap, format);
   std::vsnprintf(text, sizeof(text), format ? format : "", ap);
   va_end(ap);
-  std::fputs(text, stderr);
+  OutputDebugStringA(text);
 }
 
 const char* dxinternstring(const char* s) {

@@ -2,6 +2,7 @@
 #include "fixture.h"
 
 #include "platform/win32/crt.h"
+#include "platform/win32/debug.h"
 #include "platform/winmm/time.h"
 
 namespace {
@@ -153,6 +154,21 @@ TEST_F(DxTest, InternedStringsLast) {
   std::string tmp = "abc";
   EXPECT_EQ(dxinternstring(tmp.c_str()), a);
   EXPECT_STREQ(dxinternstringw(u"xyz"), "xyz");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DxTraceTest, TraceGoesToTheDebuggerBounded) {
+  std::string sink;
+  platform::set_debug_capture(&sink);
+  dxtrace("a%db", 5);
+  std::string big(5000, 'y');
+  dxtrace("%s", big.c_str());
+  platform::set_debug_capture(nullptr);
+  EXPECT_EQ(sink.substr(0, 3), "a5b");
+  EXPECT_EQ(sink.size(), 3u + 4095u);
 }
 
 }  // namespace
