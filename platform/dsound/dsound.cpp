@@ -51,7 +51,9 @@ namespace {
 
 // Guards every device and buffer; the host's audio thread mixes under it.
 std::mutex g_mutex;
-std::vector<Buffer*> g_mixing;  // secondary buffers of live devices
+// Secondary buffers of live devices. Never destroyed: the host's audio thread may
+// still mix while the process runs its exit handlers.
+std::vector<Buffer*>& g_mixing = *new std::vector<Buffer*>;
 int g_open_devices = 0;         // initialized devices: the host's audio is open while > 0
 int g_device_count = 0, g_buffer_count = 0;
 
