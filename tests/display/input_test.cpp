@@ -165,3 +165,62 @@ TEST_F(DxTest, Joysticks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DinputTest, DevicesOverTheHost) {
+  host::HeadlessHost h;
+  host::set(&h);
+  IDirectInputW* di = nullptr;
+  EXPECT_EQ(DirectInputCreateW(nullptr, 0x0700, &di, nullptr), DIERR_BETADIRECTINPUTVERSION);
+  ASSERT_EQ(DirectInputCreateW(nullptr, 0x0500, &di, nullptr), DI_OK);
+  IDirectInputDeviceW* kb = nullptr;
+  ASSERT_EQ(di->CreateDevice(GUID_SysKeyboard, &kb, nullptr), DI_OK);
+  EXPECT_EQ(kb->Acquire(), DIERR_INVALIDPARAM);  // no data format yet
+  DIOBJECTDATAFORMAT objs[256] = {};
+  DIDATAFORMAT f{sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), 0, 256, 256, objs};
+  ASSERT_EQ(kb->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+  ASSERT_EQ(kb->SetDataFormat(&f), DI_OK);
+  DIPROPDWORD p{{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 4};
+  ASSERT_EQ(kb->SetProperty(DIPROP_BUFFERSIZE, &p.diph), DI_OK);
+  ASSERT_EQ(kb->Acquire(), DI_OK);
+  // Keys reach the device as the host's events are taken by the message queue.
+  for (int i = 0; i < 6; ++i) h.key_press(0, host::key::A + i);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  DIDEVICEOBJECTDATA ev[8];
+  DWORD n = 8;
+  EXPECT_EQ(kb->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), ev, &n, 0), DI_BUFFEROVERFLOW);
+  EXPECT_EQ(n, 4u);
+  EXPECT_EQ(ev[0].dwOfs, 0x1Eu);
+  EXPECT_EQ(ev[0].dwData, 0x80u);
+  uint8_t state[256];
+  EXPECT_EQ(kb->GetDeviceState(100, state), DIERR_INVALIDPARAM);
+  EXPECT_EQ(kb->GetDeviceState(256, state), DI_OK);
+  EXPECT_EQ(state[0x1E], 0x80);  // held: its release comes a frame later
+  // Focus loss empties the held table and the buffer, and the device must be acquired again.
+  host::Event e;
+  e.type = host::EventType::FocusLost;
+  h.push(0, e);
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  EXPECT_EQ(kb->GetDeviceState(256, state), DIERR_NOTACQUIRED);
+  EXPECT_EQ(kb->Acquire(), DIERR_OTHERAPPHASPRIO);
+  e.type = host::EventType::FocusGained;
+  h.push(0, e);
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+  }
+  ASSERT_EQ(kb->Acquire(), DI_OK);
+  EXPECT_EQ(kb->GetDeviceState(256, state), DI_OK);
+  EXPECT_EQ(state[0x1E], 0);
+  DIDEVICEOBJECTINSTANCEW info{};
+  info.dwSize = sizeof(info);
+  ASSERT_EQ(kb->GetObjectInfo(&info, DIK_RETURN, DIPH_BYOFFSET), DI_OK);
+  EXPECT_EQ(std::u16string(info.tszName), u"Enter");
+  kb->Release();
+  di->Release();
+  host::set(nullptr);
+}
+
+}  // namespace

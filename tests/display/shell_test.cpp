@@ -170,3 +170,71 @@ TEST_F(DxTest, WideErrorsFormatTheirArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DxTest, PaintPresentsAndRestartsTheSchedule) {
+  Start();
+  dxcls(dxrgb(9, 9, 9));
+  const uint64_t before = host_.frames_presented();
+  InvalidateRect(dxgetwindow(), nullptr, FALSE);
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE));
+  DispatchMessageA(&m);
+  EXPECT_EQ(host_.frames_presented(), before + 1);
+  EXPECT_EQ(host_.last_frame()->at(0, 0), 0x090909u);
+  EXPECT_FALSE(PeekMessageA(&m, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+}
+
+TEST_F(DxTest, StartsWithoutAWindowOrInsideAHost) {
+  ASSERT_TRUE(dxinitnowindow(320, 240, 16));
+  EXPECT_EQ(dxgetwindow(), nullptr);
+  EXPECT_FALSE(dxownwindow);
+  EXPECT_EQ(dxbackdesc.dwWidth, 320u);
+  EXPECT_STREQ(dxgettitle(), "dx");
+  dxrelease();
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "hostapp";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    registered = true;
+  }
+  HWND top = CreateWindowExA(0, "hostapp", "ホスト", WS_POPUP | WS_VISIBLE, 0, 0, 400, 300, nullptr, nullptr,
+                             nullptr, nullptr);
+  ASSERT_NE(top, nullptr);
+  ASSERT_TRUE(dxinitwindow(top, 0, 0, 32));
+  EXPECT_NE(dxgetwindow(), top);
+  EXPECT_EQ(GetParent(dxgetwindow()), top);
+  EXPECT_STREQ(dxgettitle(), "ホスト");
+  EXPECT_EQ(dxbackdesc.dwWidth, 400u);
+  EXPECT_EQ(dxbackdesc.dwHeight, 300u);
+  dxcls(dxrgb(0, 0, 255));
+  dxupdate();
+  EXPECT_EQ(host_.last_frame()->at(10, 10), 0x0000FFu);
+  dxrelease();
+  DestroyWindow(top);
+}
+
+TEST_F(DxTest, CharactersAreQueuedForTextEntry) {
+  Start();
+  dxwcharqueue.clear();
+  host_.text(0, U8("aあ"));
+  dxupdate();
+  ASSERT_EQ(dxwcharqueue.size(), 2u);
+  EXPECT_EQ(dxwcharqueue[0], u'a');
+  EXPECT_EQ(dxwcharqueue[1], u'あ');
+  for (int i = 0; i < 100; ++i) SendMessageA(dxgetwindow(), WM_CHAR, 'x', 0);
+  EXPECT_EQ(dxwcharqueue.size(), kCharQueueLimit);
+}
+
+TEST_F(DxTest, AutoPlayIsCancelledOnlyInFullScreen) {
+  Start();
+  EXPECT_EQ(SendMessageA(dxgetwindow(), RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0), 0);
+  Start(32, true);
+  EXPECT_EQ(SendMessageA(dxgetwindow(), RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0), 1);
+}
+
+}  // namespace
