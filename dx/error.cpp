@@ -57,19 +57,19 @@ std::u16string dx::formatw(const char16_t* f, va_list ap) {
       continue;
     }
     // One conversion: its flags, width, precision and size go to snprintf.
-    std::string spec = "%";
+    std::string conversion = "%";
     ++f;
-    while (*f && std::char_traits<char16_t>::find(u"-+ #0", 5, *f)) spec += static_cast<char>(*f++);
+    while (*f && std::char_traits<char16_t>::find(u"-+ #0", 5, *f)) conversion += static_cast<char>(*f++);
     auto number = [&]() {
       if (*f == u'*') {
-        spec += std::to_string(va_arg(ap, int));
+        conversion += std::to_string(va_arg(ap, int));
         ++f;
       }
-      while (*f >= u'0' && *f <= u'9') spec += static_cast<char>(*f++);
+      while (*f >= u'0' && *f <= u'9') conversion += static_cast<char>(*f++);
     };
     number();
     if (*f == u'.') {
-      spec += '.';
+      conversion += '.';
       ++f;
       number();
     }
@@ -95,9 +95,9 @@ std::u16string dx::formatw(const char16_t* f, va_list ap) {
           const char* n = va_arg(ap, const char*);
           text = n ? n : "(null)";
         }
-        spec += 's';
-        std::string padded(static_cast<size_t>(std::snprintf(nullptr, 0, spec.c_str(), text.c_str())), '\0');
-        std::snprintf(padded.data(), padded.size() + 1, spec.c_str(), text.c_str());
+        conversion += 's';
+        std::string padded(static_cast<size_t>(std::snprintf(nullptr, 0, conversion.c_str(), text.c_str())), '\0');
+        std::snprintf(padded.data(), padded.size() + 1, conversion.c_str(), text.c_str());
         out += win32::Cp932ToUtf16(padded);
         continue;
       }
@@ -109,12 +109,12 @@ std::u16string dx::formatw(const char16_t* f, va_list ap) {
       case u'x':
       case u'X':
       case u'o':
-        spec += longs >= 2 ? "ll" : "";
-        spec += static_cast<char>(conv);
+        conversion += longs >= 2 ? "ll" : "";
+        conversion += static_cast<char>(conv);
         if (longs >= 2) {
-          std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, long long));
+          std::snprintf(buf, sizeof(buf), conversion.c_str(), va_arg(ap, long long));
         } else {
-          std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, int));
+          std::snprintf(buf, sizeof(buf), conversion.c_str(), va_arg(ap, int));
         }
         break;
       case u'e':
@@ -123,12 +123,12 @@ std::u16string dx::formatw(const char16_t* f, va_list ap) {
       case u'g':
       case u'G':
       case u'a':
-        spec += static_cast<char>(conv);
-        std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, double));
+        conversion += static_cast<char>(conv);
+        std::snprintf(buf, sizeof(buf), conversion.c_str(), va_arg(ap, double));
         break;
       case u'p':
-        spec += 'p';
-        std::snprintf(buf, sizeof(buf), spec.c_str(), va_arg(ap, void*));
+        conversion += 'p';
+        std::snprintf(buf, sizeof(buf), conversion.c_str(), va_arg(ap, void*));
         break;
       default:  // no conversion (and never %n): shown as written
         out += u'%';
