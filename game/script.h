@@ -175,7 +175,10 @@ struct ScriptLimits {
   uint64_t maxSteps;
   int maxDepth;
 };
-constexpr int SCRIPT_DEFAULT_MAX_DEPTH = 1000;
+// A level takes well under a kilobyte of stack, so this stays far inside the
+// main thread's 8 MB, sanitizers included; it allows recursion some hundreds
+// of calls deep and expressions of thousands of operators.
+constexpr int SCRIPT_DEFAULT_MAX_DEPTH = 4000;
 void ScriptSetLimits(const ScriptLimits& limits);
 ScriptLimits ScriptGetLimits();
 // Steps used since the last call of ScriptResetSteps.
