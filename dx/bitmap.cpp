@@ -11,6 +11,7 @@
 #include "dx/error.h"
 #include "dx/package.h"
 #include "dx/target.h"
+#include "dx/texture.h"
 #include "platform/d3d/d3d.h"
 #include "platform/gdi/dib.h"
 #include "platform/win32/text.h"
@@ -234,6 +235,8 @@ IDirectDrawSurface* dxbitmapsurface(dx::bitmap* b, bool exclusive) {
   if (b->syssurface) return exclusive ? dxgetsyssurface(b, true) : b->syssurface;
   return dxgetsurface(b, exclusive);
 }
+
+IDirect3DTexture2* dxgettexture(dx::bitmap* b) { return dxbitmaptexture(b); }
 
 HDC dxgetbitmapdc(dx::bitmap* b, bool exclusive) {
   IDirectDrawSurface* s = dxgetsyssurface(b, exclusive);

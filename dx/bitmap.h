@@ -46,6 +46,9 @@ IDirectDrawSurface* dxgetsurface(dx::bitmap* b, bool exclusive);
 IDirectDrawSurface* dxgetsyssurface(dx::bitmap* b, bool exclusive);
 // Whichever copy exists (display first), else the display copy made anew.
 IDirectDrawSurface* dxbitmapsurface(dx::bitmap* b, bool exclusive);
+// The Direct3D texture, made on first use by the texture maker; null when none
+// can be made.
+IDirect3DTexture2* dxgettexture(dx::bitmap* b);
 // A GDI context on the system-memory copy, and its release.
 HDC dxgetbitmapdc(dx::bitmap* b, bool exclusive);
 void dxreleasebitmapdc(dx::bitmap* b, HDC dc);

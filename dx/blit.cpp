@@ -5,6 +5,7 @@
 
 #include "dx/bitmap.h"
 #include "dx/capture.h"
+#include "dx/d3d.h"
 #include "dx/color.h"
 #include "dx/display.h"
 #include "dx/dither.h"
@@ -260,10 +261,31 @@ void dxblttile(dx::bitmap* b, int x, int y, int w, int h) {
   }
 }
 
+void dxinvertrectd3d(int l, int t, int r, int b) {
+  if (!dxd3ddevice) return;
+  auto corner = [](int x, int y) {
+    return D3DTLVERTEX{static_cast<D3DVALUE>(x), static_cast<D3DVALUE>(y), 0.5f, 0.5f, 0xFFFFFFFF, 0, 0, 0};
+  };
+  D3DTLVERTEX v[4] = {corner(l, t), corner(r, t), corner(r, b), corner(l, b)};
+  dxd3ddevice->BeginScene();
+  dxsetrenderstate(D3DRENDERSTATE_ZENABLE, 0);
+  dxsetrenderstate(D3DRENDERSTATE_ZWRITEENABLE, 0);
+  dxsetrenderstate(D3DRENDERSTATE_TEXTUREHANDLE, 0);
+  dxsetrenderstate(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+  dxsetrenderstate(D3DRENDERSTATE_SRCBLEND, D3DBLEND_INVDESTCOLOR);
+  dxsetrenderstate(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
+  dxd3ddevice->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DVT_TLVERTEX, v, 4, D3DDP_DONOTCLIP);
+  if (dxddcaps.dwCaps2 & DDCAPS2_NO2DDURING3DSCENE) dxd3ddevice->EndScene();
+}
+
 void dxinvertrect(int x, int y, int w, int h) {
   if (!dxtarget) return;
   RECT r = Rect(x, y, w, h);
   if (!dxcliptest(&r)) return;
+  if (dxeffectcaps[DXFX_INVERT] && dxtarget == dxbackbuffer) {
+    dxinvertrectd3d(r.left, r.top, r.right, r.bottom);
+    return;
+  }
   DDBLTFX fx{};
   fx.dwSize = sizeof fx;
   fx.dwROP = DSTINVERT;

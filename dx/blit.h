@@ -33,4 +33,6 @@ void dxblttile(dx::bitmap* b, int x, int y, int w, int h);
 // Inverts every channel bit; through Direct3D when its device may do it on the
 // back buffer.
 void dxinvertrect(int x, int y, int w, int h);
+// The Direct3D path of dxinvertrect over a clipped rectangle.
+void dxinvertrectd3d(int left, int top, int right, int bottom);
 

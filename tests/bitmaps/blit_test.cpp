@@ -1,4 +1,5 @@
 // Fills and blits on the back buffer at every depth.
+#include "dx/d3d.h"
 #include "dx/dither.h"
 #include "tests/bitmaps/display_fixture.h"
 
@@ -106,6 +107,33 @@ TEST_P(BlitTest, InvertFlipsEveryChannelBit) {
   uint32_t all = depth() == 8 ? 0xFF : depth() == 16 ? 0xFFFF : 0xFFFFFF;
   EXPECT_EQ(Screen(0, 0) & all, all);
   EXPECT_EQ(Screen(1, 0), 0u);
+}
+
+TEST_P(BlitTest, InvertThroughDirect3DOnTheBackBufferOnly) {
+  if (depth() == 8) GTEST_SKIP() << "no Direct3D effects at 8 bits";
+  soft3d::SetHardware(true);
+  ASSERT_TRUE(dxd3dinit());
+  ASSERT_TRUE(dxeffectcaps[DXFX_INVERT]);
+  uint32_t grey = dxrgb(0x30, 0x60, 0x90), inverted = dxrgb(0xCF, 0x9F, 0x6F);
+  dxfillrect(0, 0, 4, 4, grey);
+  dxsetclip(0, 0, 2, 4);
+  dxinvertrect(0, 0, 4, 4);
+  dxendscene();
+  EXPECT_EQ(Screen(1, 1), inverted);
+  EXPECT_EQ(Screen(2, 1), grey);  // outside the clip
+  // On a bitmap target the blit inverts.
+  dx::bitmap* b = dxnewbitmap(2, 2);
+  dxpushtarget(b);
+  dxfillrect(0, 0, 2, 2, grey);
+  dxinvertrect(0, 0, 1, 1);
+  dxpoptarget(true);
+  uint32_t all = depth() == 16 ? 0xFFFF : 0xFFFFFF;
+  EXPECT_EQ(Pixel(b, 0, 0) & all, grey ^ all);
+  EXPECT_EQ(Pixel(b, 1, 0), grey);
+  dxdeletebitmap(b);
+  dxresetclip();
+  dxrelease();  // the device goes with the layer
+  soft3d::ResetForTests();
 }
 
 TEST_P(BlitTest, RgbFillPatterns) {
