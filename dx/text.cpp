@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dx/color.h"
+#include "dx/error.h"
 #include "dx/shell.h"
 #include "dx/target.h"
 #include "platform/gdi/gdi.h"
@@ -123,153 +124,13 @@ void dxprintf(int x, int y, uint32_t pixel, const char* format, ...) {
   dxtextout(x, y, buffer, pixel);
 }
 
-namespace {
-
-// Wide printf into at most `limit` characters.
-std::u16string FormatWide(const char16_t* f, va_list args, size_t limit) {
-  std::u16string out;
-  auto widen = [&out](const char* s) {
-    for (; *s; ++s) out.push_back(static_cast<unsigned char>(*s));
-  };
-  while (*f && out.size() < limit) {
-    if (*f != u'%') {
-      out.push_back(*f++);
-      continue;
-    }
-    const char16_t* start = f++;
-    if (*f == u'%') {
-      out.push_back(*f++);
-      continue;
-    }
-    std::string spec = "%";
-    bool left = false;
-    while (*f == u'-' || *f == u'+' || *f == u' ' || *f == u'#' || *f == u'0') {
-      left |= *f == u'-';
-      spec.push_back(static_cast<char>(*f++));
-    }
-    int width = -1, precision = -1;
-    if (*f == u'*') {
-      width = va_arg(args, int);
-      if (width < 0) left = true, width = -width;
-      spec += std::to_string(width);
-      ++f;
-    } else {
-      while (*f >= u'0' && *f <= u'9') {
-        width = (width < 0 ? 0 : width) * 10 + (*f - u'0');
-        if (width > 4096) width = 4096;
-        spec.push_back(static_cast<char>(*f++));
-      }
-    }
-    if (*f == u'.') {
-      spec.push_back('.');
-      ++f;
-      precision = 0;
-      if (*f == u'*') {
-        precision = va_arg(args, int);
-        spec += std::to_string(precision < 0 ? 0 : precision);
-        ++f;
-      } else {
-        while (*f >= u'0' && *f <= u'9') {
-          precision = precision * 10 + (*f - u'0');
-          if (precision > 4096) precision = 4096;
-          spec.push_back(static_cast<char>(*f++));
-        }
-      }
-    }
-    enum { kNone, kShort, kLong, kLongLong, kLongDouble } length = kNone;
-    if (*f == u'h') {
-      length = kShort, ++f;
-      if (*f == u'h') ++f;
-    } else if (*f == u'l') {
-      length = kLong, ++f;
-      if (*f == u'l') length = kLongLong, ++f;
-    } else if (*f == u'w') {
-      length = kLong, ++f;
-    } else if (*f == u'L') {
-      length = kLongDouble, ++f;
-    } else if (f[0] == u'I' && f[1] == u'6' && f[2] == u'4') {
-      length = kLongLong, f += 3;
-    }
-    char16_t conv = *f;
-    if (!conv) {
-      out.append(start, f);
-      break;
-    }
-    ++f;
-    std::u16string text;
-    char buf[512];
-    switch (conv) {
-      case u's': case u'S': case u'c': case u'C': {
-        bool narrow = (conv == u'S' || conv == u'C') ? length != kLong : length == kShort;
-        if (conv == u's' || conv == u'S') {
-          if (narrow) {
-            const char* s = va_arg(args, const char*);
-            text = win32::Cp932ToUtf16(s ? s : "(null)");
-          } else {
-            const char16_t* s = va_arg(args, const char16_t*);
-            text = s ? std::u16string(s) : u"(null)";
-          }
-          if (precision >= 0 && text.size() > static_cast<size_t>(precision)) text.resize(static_cast<size_t>(precision));
-        } else {
-          int c = va_arg(args, int);
-          if (narrow) {
-            char one[2] = {static_cast<char>(c), 0};
-            text = win32::Cp932ToUtf16(one);
-          } else {
-            text.push_back(static_cast<char16_t>(c));
-          }
-        }
-        if (width > 0 && text.size() < static_cast<size_t>(width)) {
-          std::u16string pad(static_cast<size_t>(width) - text.size(), u' ');
-          text = left ? text + pad : pad + text;
-        }
-        out += text;
-        continue;
-      }
-      case u'd': case u'i': case u'u': case u'x': case u'X': case u'o': {
-        bool is_signed = conv == u'd' || conv == u'i';
-        if (length == kLongLong) {
-          spec += "ll";
-          spec.push_back(static_cast<char>(conv));
-          if (is_signed) std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, long long));
-          else std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, unsigned long long));
-        } else {
-          // long is 32 bits on the original platform: %ld takes an int here too.
-          if (length == kShort) spec += "h";
-          spec.push_back(static_cast<char>(conv));
-          if (is_signed) std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, int));
-          else std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, unsigned));
-        }
-        break;
-      }
-      case u'f': case u'F': case u'e': case u'E': case u'g': case u'G': case u'a': case u'A':
-        spec.push_back(static_cast<char>(conv));
-        std::snprintf(buf, sizeof buf, spec.c_str(), length == kLongDouble ? static_cast<double>(va_arg(args, long double))
-                                                                           : va_arg(args, double));
-        break;
-      case u'p':
-        spec.push_back('p');
-        std::snprintf(buf, sizeof buf, spec.c_str(), va_arg(args, void*));
-        break;
-      default:
-        // An unknown conversion is shown as written.
-        out.append(start, f);
-        continue;
-    }
-    widen(buf);
-  }
-  if (out.size() > limit) out.resize(limit);
-  return out;
-}
-
-}  // namespace
-
 void dxprintfw(int x, int y, uint32_t pixel, const char16_t* format, ...) {
   if (!format) return;
   va_list args;
   va_start(args, format);
-  std::u16string text = FormatWide(format, args, 4095);
+  std::u16string text = dx::formatw(format, args);
   va_end(args);
+  if (text.size() > 4095) text.resize(4095);
   // A surrogate pair cut in half at the end is dropped.
   if (!text.empty() && text.back() >= 0xD800 && text.back() < 0xDC00) text.pop_back();
   dxtextoutw(x, y, text.c_str(), pixel);
