@@ -127,11 +127,18 @@ void ComputeEffectCaps() {
 
 // Releases the device and its viewport (before the display rebuilds the back
 // buffer); the display then calls dxd3dinit again.
+// A device that is gone may be followed by one at the same address: the
+// texture format is chosen again for whatever device comes next.
+void DropDevice() {
+  ReleaseAndNull(dxd3ddevice);
+  dxtextureformatdevice = nullptr;
+}
+
 void ReleaseDevice() {
   dxcleardraws();
   if (dxd3ddevice) dxd3ddevice->EndScene();
   ReleaseAndNull(dxviewport);
-  ReleaseAndNull(dxd3ddevice);
+  DropDevice();
   dxhaldevice = false;
   dxcleareffectcaps();
 }
@@ -161,7 +168,7 @@ bool dxd3dinit() {
   if (dxd3ddevice) {
     ReleaseAndNull(dxviewport);
     dxd3ddevice->EndScene();
-    ReleaseAndNull(dxd3ddevice);
+    DropDevice();
     ReleaseAndNull(dxd3d);
     dxhaldevice = false;
     dxcleareffectcaps();
@@ -214,7 +221,7 @@ bool dxd3dinit() {
     D3DAttachDepthBuffer(dxbackbuffer, dxzbuffer);
   }
   if (FAILED(dxd3d->CreateDevice(*kind, dxbackbuffer, &dxd3ddevice))) {
-    dxd3ddevice = nullptr;
+    DropDevice();
     ReleaseAndNull(dxd3d);
     return false;
   }
@@ -262,7 +269,7 @@ void dxd3drelease() {
   dxreleasebitmaptextures();
   ReleaseAndNull(dxmaterial);
   ReleaseAndNull(dxviewport);
-  ReleaseAndNull(dxd3ddevice);
+  DropDevice();
   ReleaseAndNull(dxd3d);
   dxcleareffectcaps();
   dxhaldevice = false;

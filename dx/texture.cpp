@@ -36,6 +36,11 @@ bool CopyPicture(IDirectDrawSurface* texture, IDirectDrawSurface* source, int w0
     texture->ReleaseDC(to);
     return false;
   }
+  // The display's palette in both, so that 8-bit pictures keep their indices.
+  if (dxscreendepth == 8 && dxgdipalette) {
+    SelectPalette(to, dxgdipalette, FALSE);
+    SelectPalette(from, dxgdipalette, FALSE);
+  }
   if (stretch) StretchBlt(to, 0, 0, tw, th, from, 0, 0, w0, h0, SRCCOPY);
   else StretchBlt(to, 0, 0, w0, h0, from, 0, 0, w0, h0, SRCCOPY);
   source->ReleaseDC(from);

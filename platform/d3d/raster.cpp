@@ -215,7 +215,17 @@ struct Setup {
   int fr = 0, fg = 0, fb = 0, fa = 0;
   float fogA = 0, fogB = 1;  // f = fogA * d + fogB
   bool fogstep = false;      // start == end: no fog up to start, full fog beyond
+  float ftw = 0, fth = 0;    // texture size
+  int wrapmask_u = 0, wrapmask_v = 0;  // size - 1 for a power-of-two size, else 0
 };
+
+// The texel holding a coordinate (in texels); far-off or undefined places
+// give texel 0 rather than an undefined conversion.
+inline int TexelIndex(float f) {
+  if (!(f > -1e8f && f < 1e8f)) return 0;
+  int i = static_cast<int>(f);
+  return i - (f < static_cast<float>(i));
+}
 
 inline int ToByte(double v) {
   int i = static_cast<int>(v + 0.5);
@@ -274,12 +284,13 @@ void Span(const Setup& st, int y, int xl, int xr) {
       float w = s.perspective ? 1.0f / rhw : 1.0f;
       // A small bias keeps texel edges that fall exactly on pixel centres on
       // the texel to the right (exact copies of pictures).
-      double fu = static_cast<double>(u) * w * tw + 1.0 / 1024;
-      double fv = static_cast<double>(v) * w * th + 1.0 / 1024;
-      int iu = static_cast<int>(std::floor(fu)), iv = static_cast<int>(std::floor(fv));
+      int iu = TexelIndex(u * w * st.ftw + (1.0f / 1024));
+      int iv = TexelIndex(v * w * st.fth + (1.0f / 1024));
       bool border = false;
-      iu = Wrap(iu, tw, s.address_u, border);
-      iv = Wrap(iv, th, s.address_v, border);
+      if (st.wrapmask_u && s.address_u == D3DTADDRESS_WRAP) iu &= st.wrapmask_u;
+      else iu = Wrap(iu, tw, s.address_u, border);
+      if (st.wrapmask_v && s.address_v == D3DTADDRESS_WRAP) iv &= st.wrapmask_v;
+      else iv = Wrap(iv, th, s.address_v, border);
       Rgba tc;
       if (border) {
         tc = {static_cast<int>((s.border >> 16) & 0xFF), static_cast<int>((s.border >> 8) & 0xFF),
@@ -406,6 +417,10 @@ bool Prepare(Setup& st, const Target& t, const PixelState& s, const Texture* tex
     if (tb >= 1 && tb <= 4 && (tb != 1 || tex->pixels.palette)) {
       st.tex = tex;
       MakeFormat(st.texf, tex->pixels, tex->amask);
+      const int tw = tex->pixels.width, th = tex->pixels.height;
+      st.ftw = static_cast<float>(tw), st.fth = static_cast<float>(th);
+      st.wrapmask_u = (tw & (tw - 1)) == 0 ? tw - 1 : 0;
+      st.wrapmask_v = (th & (th - 1)) == 0 ? th - 1 : 0;
     }
   }
   st.zbits = 0;

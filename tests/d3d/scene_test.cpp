@@ -445,3 +445,44 @@ TEST(Ppm, WorkedExampleAndBadHeaders) {
 }
 
 }  // namespace
+
+namespace {
+
+class DepthScene : public SceneTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DepthScene, TexturedMeshKeepsItsTexels) {
+  Start(GetParam());
+  dx::bitmap* b = dxnewbitmap(8, 8);
+  IDirectDrawSurface* s = dxbitmapsurface(b, true);
+  const uint32_t value = dxrgb(40, 200, 120);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof fx;
+  fx.dwFillColor = value;
+  s->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  RECT hole = {0, 0, 4, 8};  // the left half is the colour key: not drawn
+  fx.dwFillColor = 0;
+  s->Blt(&hole, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  dx::mesh* m = Square(3, 1.0f, {1, 1, 1, 0});
+  dxsetmeshtexture(m, b, nullptr);
+  DDBLTFX back{};
+  back.dwSize = sizeof back;
+  back.dwFillColor = dxrgb(255, 0, 0);
+  dxbackbuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &back);
+  dxbeginscene();
+  dxdrawmesh(At(0), m, 100, false);
+  dxendscene();
+  const uint32_t got = Back(340, 240), left = Back(300, 240);
+  if (GetParam() == 8) {
+    // Through the palette and back to its nearest entry.
+    const uint32_t a = dxpixelrgb(got), w = dxpixelrgb(value);
+    for (int shift : {0, 8, 16}) EXPECT_NEAR(static_cast<int>(a >> shift & 255), static_cast<int>(w >> shift & 255), 8);
+  } else {
+    EXPECT_EQ(got, value);
+  }
+  EXPECT_EQ(left, back.dwFillColor);
+  dxdeletebitmap(b);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, DepthScene, ::testing::Values(8, 16, 24, 32));
+
+}  // namespace
