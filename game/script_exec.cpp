@@ -263,7 +263,8 @@ int PrefixLine(const ScriptNode* node, StrList** stack, ScriptError* error, int 
   return 0;  // no registered prefix: the line is a note
 }
 
-// The value of a condition group; an empty group counts as given.
+// Whether a condition group's value is non-zero. With emptyIsTrue, a group
+// with nothing in it is true (a "for" without its condition).
 int Condition(const ScriptNode* group, StrList** locals, ScriptError* error, int depth, bool emptyIsTrue,
               bool* truth) {
   if (emptyIsTrue && !group->children) {
