@@ -151,7 +151,9 @@ void dxdrawbillboardnow(const D3DVECTOR& position, dx::bitmap* bitmap, const flo
   if (roll != 0) dxmatrotatez(world, roll);
   dxsetworld(world);
   dxsettexture(bitmap);
-  const D3DCOLOR color = (static_cast<DWORD>(percent * 255 / 100) << 24) | 0xFFFFFF;
+  // Vertex alpha stays within 0..255 whatever the percentage.
+  const int alpha = std::clamp(percent * 255 / 100, 0, 255);
+  const D3DCOLOR color = (static_cast<DWORD>(alpha) << 24) | 0xFFFFFF;
   const float l = rect[0], t = rect[1], r = rect[2], b = rect[3];
   const D3DLVERTEX v[4] = {{l, 0, -t, 0, color, 0, 0, 0},
                            {r, 0, -t, 0, color, 0, 1, 0},

@@ -229,8 +229,9 @@ HRESULT Device::Draw(IDirect3DDevice2& d, D3DPRIMITIVETYPE type, D3DVERTEXTYPE v
   }
 
   // Vertices: on the screen already, or into clip space with their colours.
-  std::vector<ScreenVertex> tl;
-  std::vector<ClipVertex> cv;
+  // Kept between calls: the 3-D view draws hundreds of small meshes a frame.
+  static std::vector<ScreenVertex> tl, screen;
+  static std::vector<ClipVertex> cv, poly, scratch;
   if (vtype == D3DVT_TLVERTEX) {
     const auto* src = static_cast<const D3DTLVERTEX*>(vertices);
     tl.resize(vcount);
@@ -284,8 +285,6 @@ HRESULT Device::Draw(IDirect3DDevice2& d, D3DPRIMITIVETYPE type, D3DVERTEXTYPE v
     return cull == D3DCULL_CCW ? area < 0 : area > 0;
   };
 
-  std::vector<ClipVertex> poly, scratch;
-  std::vector<ScreenVertex> screen;
   const Mapping map{vp};
   auto triangle = [&](DWORD i0, DWORD i1, DWORD i2, DWORD flat) {
     if (vtype == D3DVT_TLVERTEX) {

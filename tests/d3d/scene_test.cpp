@@ -486,3 +486,35 @@ TEST_P(DepthScene, TexturedMeshKeepsItsTexels) {
 INSTANTIATE_TEST_SUITE_P(Depths, DepthScene, ::testing::Values(8, 16, 24, 32));
 
 }  // namespace
+
+namespace {
+
+TEST_F(SceneTest, TextureSurfacesFromSourcesOfEveryKind) {
+  Start();
+  // A source that already is a texture serves as it is on the software device.
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof d;
+  d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  d.dwWidth = d.dwHeight = 4;
+  d.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
+  d.ddpfPixelFormat = dxbackdesc.ddpfPixelFormat;
+  IDirectDrawSurface* tex = nullptr;
+  ASSERT_EQ(dxdd->CreateSurface(&d, &tex, nullptr), DD_OK);
+  IDirectDrawSurface* same = dxcreatetexture(tex, false);
+  EXPECT_EQ(same, tex);
+  same->Release();
+  tex->Release();
+  // Too wide for the device, without stretching: none; with it: fitted.
+  IDirectDrawSurface* wide = dxcreatesurface(100, 10, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY);
+  dxdevicedesc.dwMaxTextureWidth = 64;
+  EXPECT_EQ(dxcreatetexture(wide, false), nullptr);
+  IDirectDrawSurface* fitted = dxcreatetexture(wide, true);
+  ASSERT_NE(fitted, nullptr);
+  EXPECT_EQ(fitted->width(), 64);
+  EXPECT_EQ(fitted->height(), 10);
+  EXPECT_NE(fitted->caps() & DDSCAPS_TEXTURE, 0u);
+  fitted->Release();
+  wide->Release();
+}
+
+}  // namespace
