@@ -154,11 +154,13 @@ void dxdrawbillboardnow(const D3DVECTOR& position, dx::bitmap* bitmap, const flo
   // Vertex alpha stays within 0..255 whatever the percentage.
   const int alpha = std::clamp(percent * 255 / 100, 0, 255);
   const D3DCOLOR color = (static_cast<DWORD>(alpha) << 24) | 0xFFFFFF;
+  // The quad faces the camera: it lies in the camera frame's x-y plane, the
+  // rectangle's top upward (a quad in the x-z plane would be seen edge-on).
   const float l = rect[0], t = rect[1], r = rect[2], b = rect[3];
-  const D3DLVERTEX v[4] = {{l, 0, -t, 0, color, 0, 0, 0},
-                           {r, 0, -t, 0, color, 0, 1, 0},
-                           {r, 0, -b, 0, color, 0, 1, 1},
-                           {l, 0, -b, 0, color, 0, 0, 1}};
+  const D3DLVERTEX v[4] = {{l, -t, 0, 0, color, 0, 0, 0},
+                           {r, -t, 0, 0, color, 0, 1, 0},
+                           {r, -b, 0, 0, color, 0, 1, 1},
+                           {l, -b, 0, 0, color, 0, 0, 1}};
   if (dxd3ddevice) dxd3ddevice->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DVT_LVERTEX, v, 4, 0);
 }
 

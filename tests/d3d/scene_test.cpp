@@ -300,7 +300,7 @@ TEST_F(SceneTest, TexturedMeshAndBillboard) {
   dxendscene();
   EXPECT_EQ(Back(320, 240), 0x40C0FFu);  // modulated by white
   ASSERT_NE(b->texture, nullptr);
-  // A billboard at 50 percent: vertex alpha 127 over black.
+  // A billboard at 50 percent facing the camera: vertex alpha 127 over black.
   const float rect[4] = {-2, -2, 2, 2};
   dx::mesh* black = Square(5, 1.0f, {0, 0, 0, 0});
   dxbeginscene();
@@ -308,8 +308,16 @@ TEST_F(SceneTest, TexturedMeshAndBillboard) {
   dxdrawbillboard({0, 0, -1}, b, rect, 50, false, 0);
   EXPECT_EQ(dxdrawqueue.size(), 1u);
   dxendscene();
-  // The quad lies in the camera frame's x-z plane, edge-on to the eye.
   EXPECT_TRUE(dxdrawqueue.empty());
+  // 0x40C0FF times alpha 127.
+  auto half = [](int c) { return (c * 127 + 127) / 255; };
+  EXPECT_EQ(Back(320, 240), static_cast<uint32_t>(half(0x40) << 16 | half(0xC0) << 8 | half(0xFF)));
+  // Rolled by 90 degrees it covers the same square.
+  dxbeginscene();
+  dxdrawmesh(At(0), black, 100, false);
+  dxdrawbillboard({0, 0, -1}, b, rect, 100, false, 90);
+  dxendscene();
+  EXPECT_EQ(Back(320, 240), 0x40C0FFu);
   dxdeletebitmap(b);
 }
 
