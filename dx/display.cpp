@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dx/color.h"
+#include "dx/d3d.h"
 #include "dx/error.h"
 #include "dx/pump.h"
 #include "dx/shell.h"
@@ -259,7 +260,7 @@ IDirectDrawSurface* dxcreatesurface(int width, int height, DWORD caps) {
 void dxddrestore() {
   if (!dxdd) return;
   if (dxhooks.releasedevice) dxhooks.releasedevice();
-  dxeffectflags = 0;
+  dxcleareffectcaps();
   ReleaseAndNull(dxzbuffer);
 
   // The frame drawn so far survives the rebuild: the 3-D view switches memory
@@ -413,6 +414,7 @@ void dxpresent() {
       SetPaletteOnSurfaces();
     }
   }
+  if (dxd3ddevice) dxd3ddevice->EndScene();  // an open scene ends with the frame
   dxdd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
   bool shown = false;
   if (dxfullscreen) {
@@ -455,6 +457,7 @@ void dxpaint(HDC dc, int x, int y) {
       SetPaletteOnSurfaces();
     }
   }
+  if (dxd3ddevice) dxd3ddevice->EndScene();
   if (dxdd) dxdd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
   if (dxhalftonepalette) {
     SelectPalette(dc, dxhalftonepalette, FALSE);
@@ -469,3 +472,9 @@ void dxpaint(HDC dc, int x, int y) {
   dxlastpresent = timeGetTime();
   ++dxpresentcount;
 }
+
+void dxendopenscene() {
+  if (dxd3ddevice) dxd3ddevice->EndScene();
+}
+
+void dxcleardeviceflags() { dxcleareffectcaps(); }

@@ -62,6 +62,10 @@ void dxddreinit(bool fullscreen);
 void dxusevram(bool on);
 void dxpresent();
 HRESULT dxenummodecallback(DDSURFACEDESC* mode, void* format);
+// Ends a Direct3D scene left open (2-D drawing may follow a scene until the present).
+void dxendopenscene();
+// Clears the effect flags derived from the 3-D device.
+void dxcleardeviceflags();
 // Selects and realises the layer's palette in the main window's device context:
 // the 8-bit palette when the display has one, else the halftone palette.
 void dxrealizepalette();

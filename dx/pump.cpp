@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "dx/d3d.h"
 #include "dx/display.h"
 #include "dx/error.h"
 #include "dx/input.h"
@@ -273,4 +274,29 @@ const char* dxinternstringw(const char16_t* s) {
   std::string narrow = win32::Utf16ToCp932(s);
   if (narrow.size() >= 1000) narrow.resize(999);
   return dxinternstring(narrow.c_str());
+}
+
+bool dxworldtoscreen(const D3DVECTOR& point, int* x, int* y) {
+  if (!dxd3ddevice) return false;
+  D3DMATRIX view, proj;
+  if (FAILED(dxd3ddevice->GetTransform(D3DTRANSFORMSTATE_VIEW, &view)) ||
+      FAILED(dxd3ddevice->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &proj)))
+    return false;
+  auto times = [](const float in[4], const D3DMATRIX& m, float out[4]) {
+    const float* r = &m._11;
+    for (int c = 0; c < 4; ++c) out[c] = in[0] * r[c] + in[1] * r[4 + c] + in[2] * r[8 + c] + in[3] * r[12 + c];
+  };
+  const float p[4] = {point.x, point.y, point.z, 1.0f};
+  float e[4];
+  times(p, view, e);
+  if (e[3] < 0.01f) return false;
+  const float q[4] = {e[0] / e[3], e[1] / e[3], e[2] / e[3], 1.0f};
+  float c[4];
+  times(q, proj, c);
+  if (c[3] < 0.01f || c[2] < 0.01f) return false;
+  const float sx = c[0] / c[3], sy = c[1] / c[3];
+  const float h = static_cast<float>(dxviewheight), v = static_cast<float>(dxviewwidth);
+  if (y) *y = static_cast<int>((sy - 1.0f) * h / -2.0f);
+  if (x) *x = static_cast<int>(sx * h / 2.0f + v / 2.0f);
+  return true;
 }

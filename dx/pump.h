@@ -5,6 +5,8 @@
 
 #include "platform/win32/types.h"
 
+struct D3DVECTOR;
+
 // After drawing a frame: present, pump, keyboard, mouse.
 void dxupdate();
 void dxpump();
@@ -32,3 +34,6 @@ void dxtrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A lasting pointer to an equal text, valid until the program ends.
 const char* dxinternstring(const char* s);
 const char* dxinternstringw(const char16_t* s);
+// Projects a point of the 3-D view through the device's view and projection
+// to the 3-D viewport; false (and nothing written) when it lies behind the eye.
+bool dxworldtoscreen(const D3DVECTOR& point, int* x, int* y);

@@ -182,7 +182,7 @@ void dxsetup(const char* title, int width, int height, int depth, bool fullscree
   dxvram = false;
   dxcliprect = {0, 0, width, height};
   dxpaintrect = {0, 0, width, height};
-  dxeffectflags = 0;
+  dxcleardeviceflags();
   dxquit = false;
   dxcursor = fullscreen ? nullptr : LoadCursorA(nullptr, IDC_ARROW);
 
@@ -296,6 +296,7 @@ bool dxinitnowindow(int width, int height, int depth) {
 }
 
 void dxrelease() {
+  dxendopenscene();
   for (void (*hook)() : std::vector<void (*)()>(g_release_hooks)) hook();
   dxreleaseinput();
   dxddterm();

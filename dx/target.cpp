@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "dx/color.h"
+#include "dx/d3d.h"
 #include "dx/display.h"
 #include "dx/pixelformat.h"
 #include "platform/gdi/gdi.h"
@@ -131,6 +133,26 @@ uint32_t dxgetpixel(int x, int y) {
 }
 
 void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
+  // The device draws into the back buffer, so it serves only while that is the target.
+  if (dxd3ddevice && dxtarget && dxtarget == dxbackbuffer) {
+    const COLORREF c = dxpixelrgb(value);
+    const D3DCOLOR color = 0xFF000000u | static_cast<D3DCOLOR>(GetRValue(c)) << 16 |
+                           static_cast<D3DCOLOR>(GetGValue(c)) << 8 | GetBValue(c);
+    D3DTLVERTEX v[2] = {};
+    v[0].sx = static_cast<D3DVALUE>(x0), v[0].sy = static_cast<D3DVALUE>(y0);
+    v[1].sx = static_cast<D3DVALUE>(x1), v[1].sy = static_cast<D3DVALUE>(y1);
+    for (D3DTLVERTEX& p : v) p.sz = 0.5f, p.rhw = 0.5f, p.color = color;
+    dxd3ddevice->BeginScene();
+    dxsetrenderstate(D3DRENDERSTATE_ZENABLE, 0);
+    dxsetrenderstate(D3DRENDERSTATE_ZWRITEENABLE, 0);
+    dxsetrenderstate(D3DRENDERSTATE_TEXTUREHANDLE, 0);
+    dxsetrenderstate(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+    dxsetrenderstate(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
+    dxsetrenderstate(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
+    dxd3ddevice->DrawPrimitive(D3DPT_LINESTRIP, D3DVT_TLVERTEX, v, 2, 0);
+    if (dxddcaps.dwCaps2 & DDCAPS2_NO2DDURING3DSCENE) dxd3ddevice->EndScene();
+    return;
+  }
   const int dx = std::abs(x0 - x1), dy = std::abs(y0 - y1);
   if (dy < dx) {
     if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
@@ -157,6 +179,7 @@ void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
 
 HDC dxgetdc() {
   if (!dxtarget) return nullptr;
+  if (dxd3ddevice) dxd3ddevice->EndScene();
   while (dxtarget->GetBltStatus(DDGBS_ISBLTDONE) == DDERR_WASSTILLDRAWING) Sleep(0);
   HDC dc = nullptr;
   if (dxtarget->GetDC(&dc) != DD_OK || !dc) return nullptr;

@@ -172,3 +172,38 @@ TEST(DxTraceTest, TraceGoesToTheDebuggerBounded) {
 }
 
 }  // namespace
+
+#include "dx/d3d.h"
+
+namespace {
+
+TEST_F(DxTest, WorldToScreenProjectsThroughTheDevice) {
+  Start();
+  ASSERT_TRUE(dxd3dinit());
+  D3DMATRIX id{};
+  id._11 = id._22 = id._33 = id._44 = 1.0f;
+  ASSERT_EQ(dxd3ddevice->SetTransform(D3DTRANSFORMSTATE_VIEW, &id), D3D_OK);
+  ASSERT_EQ(dxd3ddevice->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &id), D3D_OK);
+  int x = -1, y = -1;
+  ASSERT_TRUE(dxworldtoscreen(D3DVECTOR{0.0f, 0.0f, 1.0f}, &x, &y));
+  EXPECT_EQ(x, 320);
+  EXPECT_EQ(y, 240);
+  ASSERT_TRUE(dxworldtoscreen(D3DVECTOR{0.5f, 0.5f, 1.0f}, &x, &y));
+  EXPECT_EQ(x, 440);  // the horizontal scale is half the height too
+  EXPECT_EQ(y, 120);
+  x = y = -7;
+  EXPECT_FALSE(dxworldtoscreen(D3DVECTOR{0.0f, 0.0f, -1.0f}, &x, &y));
+  EXPECT_EQ(x, -7);
+  EXPECT_EQ(y, -7);
+}
+
+TEST_F(DxTest, LineThroughTheDevice) {
+  Start();
+  ASSERT_TRUE(dxd3dinit());
+  dxline(10, 20, 30, 20, dxrgb(255, 0, 0));
+  dxendopenscene();
+  EXPECT_EQ(Back(20, 20), 0xFF0000u);
+  EXPECT_EQ(Back(20, 21), 0u);
+}
+
+}  // namespace
