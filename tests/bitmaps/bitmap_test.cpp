@@ -93,6 +93,18 @@ TEST_P(BitmapTest, LoadingKeepsBlackAsTheKeyAndDarkAsNotKey) {
   }
 }
 
+TEST_P(BitmapTest, PaddedSurfaceRowsChangeNothing) {
+  auto f = [](int x, int y) -> uint32_t { return static_cast<uint32_t>(0x102030 + x * 0x0A0000 + y * 0x000A00); };
+  dx::bitmap* plain = Load(Dib(7, 5, f));
+  ddraw::SetPitchPadding(12);
+  dx::bitmap* padded = Load(Dib(7, 5, f, true));
+  ASSERT_NE(padded->syssurface->pixels().pitch, plain->syssurface->pixels().pitch);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(Pixel(padded, x, y), Pixel(plain, x, y)) << x << "," << y;
+  dxdeletebitmap(plain);
+  dxdeletebitmap(padded);
+}
+
 TEST_P(BitmapTest, PalettedAndBitFieldPicturesLoadLikeTrueColour) {
   // An 8-bit picture: index 1 is pure green, 0 black.
   std::vector<uint8_t> dib(40 + 256 * 4 + 4, 0);
