@@ -8,6 +8,11 @@
 // 0. soft3d::SetHardware(true) makes it report a hardware device with blend
 // capabilities as well, so that the Direct3D paths of the effects run.
 //
+// What the descriptions do not report is not done: specular highlights,
+// dithering, stippled alpha, antialiasing, mip-maps, filtering other than
+// nearest, fog other than linear table fog (range fog is taken as depth fog),
+// and clearing the target through a viewport.
+//
 // Objects are reference counted (AddRef / Release) plain classes, not COM.
 // "Querying" a DirectDraw object for IDirect3D2 and a texture surface for
 // IDirect3DTexture2 are the functions Direct3DFromDirectDraw and

@@ -385,3 +385,64 @@ TEST_F(DeviceTest, StatesTransformsAndDepthBufferQueries) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DeviceTest, PointAndSpotLightsFallOffAndEnd) {
+  MakeDevice();
+  IDirect3DMaterial2* mat = nullptr;
+  d3d_->CreateMaterial(&mat, nullptr);
+  D3DMATERIAL m{};
+  m.dwSize = sizeof m;
+  m.diffuse = {1, 1, 1, 1};
+  mat->SetMaterial(&m);
+  D3DMATERIALHANDLE h;
+  mat->GetHandle(dev_, &h);
+  dev_->SetLightState(D3DLIGHTSTATE_MATERIAL, h);
+  dev_->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
+  IDirect3DLight* light = nullptr;
+  d3d_->CreateLight(&light, nullptr);
+  vp_->AddLight(light);
+  // One vertex at the origin facing -z decides the flat colour.
+  auto draw = [&]() {
+    D3DRECT all = {0, 0, 64, 64};
+    vp_->Clear(1, &all, D3DCLEAR_ZBUFFER);
+    D3DVERTEX v[3] = {{0, 0, 0, 0, 0, -1, 0, 0}, {1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 0, 0}};
+    dev_->DrawPrimitive(D3DPT_TRIANGLELIST, D3DVT_VERTEX, v, 3, 0);
+    return At(40, 32) & 0xFF;
+  };
+  D3DLIGHT2 l{};
+  l.dwSize = sizeof l;
+  l.dltType = D3DLIGHT_POINT;
+  l.dcvColor = {1, 1, 1, 1};
+  l.dvPosition = {0, 0, -4};
+  l.dvRange = 10;
+  l.dvAttenuation0 = 1;
+  l.dvAttenuation1 = 0.25f;  // 1 / (1 + 0.25 * 4) = 0.5
+  l.dwFlags = D3DLIGHT_ACTIVE;
+  light->SetLight(&l);
+  EXPECT_EQ(draw(), 128u);
+  l.dvRange = 3.5f;  // out of reach
+  light->SetLight(&l);
+  EXPECT_EQ(draw(), 0u);
+  l.dwFlags = 0;  // switched off
+  l.dvRange = 10;
+  light->SetLight(&l);
+  EXPECT_EQ(draw(), 0u);
+  // A spot aimed at the vertex with a narrow cone, then aimed away.
+  l.dwFlags = D3DLIGHT_ACTIVE;
+  l.dltType = D3DLIGHT_SPOT;
+  l.dvAttenuation1 = 0;
+  l.dvDirection = {0, 0, 1};
+  l.dvTheta = l.dvPhi = 0.2f;
+  light->SetLight(&l);
+  EXPECT_EQ(draw(), 255u);
+  l.dvDirection = {1, 0, 1};
+  light->SetLight(&l);
+  EXPECT_EQ(draw(), 0u);
+  vp_->DeleteLight(light);
+  light->Release();
+  mat->Release();
+}
+
+}  // namespace
