@@ -24,6 +24,13 @@ uint64_t steps = 0;
 int levels = 0;                   // ScriptExec levels running now
 StrList* returnValue = nullptr;   // the value of the "return" being carried out
 
+// Under a step budget, reading or copying long texts costs steps too (one per
+// 256 bytes), so that a loop over huge values ends as soon as one over many
+// small ones. Without a budget nothing is measured.
+void ChargeText(const StrList* value) {
+  if (limits.maxSteps && value) steps += std::strlen(ScriptValueText(const_cast<StrList*>(value))) >> 8;
+}
+
 bool IsRef(const StrList* value) { return value->name[0] == 'V' && value->ref; }
 
 // A node that holds a value of its own, so it can carry a result instead.
@@ -32,6 +39,7 @@ bool Reusable(const StrList* value) { return !IsRef(value); }
 // A value as it leaves its level: a reference becomes a string copy.
 int Settle(StrList* value) {
   if (!IsRef(value)) return 0;
+  ChargeText(value);
   const char* text = value->ref && value->ref->text ? value->ref->text : "";
   if (StrListSet(value, text) != 0) return SCRIPT_NOMEM;
   value->name[0] = 'S';
@@ -84,6 +92,8 @@ int32_t Remainder(int32_t a, int32_t b) {
 int Binary(int code, StrList** stack) {
   StrList* right = StrListPop(stack);
   StrList* left = StrListPop(stack);
+  ChargeText(left);
+  ChargeText(right);
   switch (code) {
     case TOK_CONCAT: {
       const char* add = ScriptValueText(right);
@@ -165,6 +175,7 @@ int Binary(int code, StrList** stack) {
 int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
   StrList* left = StrListPop(stack);
   StrList* right = StrListPop(stack);
+  ChargeText(right);
   if (!IsRef(left)) {
     FreeValue(left);
     FreeValue(right);
@@ -273,6 +284,7 @@ int Condition(const ScriptNode* group, StrList** locals, ScriptError* error, int
   }
   StrList* value = nullptr;
   int rc = ScriptExec(group->children, locals, nullptr, &value, error, 0, depth + 1);
+  ChargeText(value);
   *truth = rc == 0 && ScriptValueDouble(value) != 0.0;
   StrListFree(value);
   return rc;
@@ -441,6 +453,7 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
           return SCRIPT_ERR_MISSING;
         }
         StrList* operand = StrListPop(stack);
+        ChargeText(operand);
         int32_t v = ScriptValueInt(operand);
         rc = PushInt(stack, operand, nullptr, node->kind == TOK_NOT ? (v == 0) : ~v);
         break;

@@ -259,6 +259,19 @@ TEST_F(Limits, StepBudgetEndsARun) {
   EXPECT_LE(ScriptStepsUsed(), 1000u);
 }
 
+TEST_F(Limits, LongTextsCostStepsUnderABudget) {
+  // Without a budget, doubling reaches the largest text and fails as out of memory.
+  ScriptSetLimits({0, SCRIPT_DEFAULT_MAX_DEPTH});
+  Outcome o = Run("s = \"ab\"; while (1) { s = s . s; }");
+  EXPECT_EQ(o.code, SCRIPT_NOMEM);
+  EXPECT_EQ(o.error, "ERR(10) Memory Over\n");
+  ScriptSetLimits({100000, SCRIPT_DEFAULT_MAX_DEPTH});
+  // Copying a big text over and over uses the budget up quickly.
+  o = Run("s = \"ab\"; for (i = 0; i < 20; i = i + 1) { s = s . s; } while (1) { t = s . \"x\"; }");
+  EXPECT_EQ(o.code, SCRIPT_ERR_STEPS);
+  EXPECT_LT(ScriptStepsUsed(), 110000u);
+}
+
 TEST_F(Limits, HugeAndNonFiniteNumbersPrintWhole) {
   Outcome o = Run("x = 1; for (i = 0; i < 308; i = i + 1) { x = x * 10; } writeln(x);");
   ASSERT_EQ(o.code, 0);
