@@ -118,29 +118,29 @@ class Binary {
   }
   size_t size() const { return n_; }
 
-  // The position after the open brace of the `templ` object named `instance`
-  // (the first one when instance is empty); npos when there is none.
-  size_t Find(const std::string& templ, const std::string& instance) const {
-    std::string name;
-    size_t next;
-    for (size_t i = 0; i < n_; ++i) {
-      if (!Name(i, name, next) || name != templ) continue;
-      std::string inst;
-      size_t after;
-      if (Name(next, inst, after)) {
-        if ((instance.empty() || inst == instance) && Word(after) == 10) return after + 2;
-      } else if (Word(next) == 10 && instance.empty()) {
-        return next + 2;
-      }
-    }
-    return std::string::npos;
-  }
-
  private:
   const uint8_t* d_;
   size_t n_;
   bool doubles_;
 };
+
+// The position after the open brace of the `templ` object named `instance`
+// (the first one when instance is empty); npos when there is none.
+size_t dxfindxbin(const Binary& b, const std::string& templ, const std::string& instance) {
+  std::string name;
+  size_t next;
+  for (size_t i = 0; i < b.size(); ++i) {
+    if (!b.Name(i, name, next) || name != templ) continue;
+    std::string inst;
+    size_t after;
+    if (b.Name(next, inst, after)) {
+      if ((instance.empty() || inst == instance) && b.Word(after) == 10) return after + 2;
+    } else if (b.Word(next) == 10 && instance.empty()) {
+      return next + 2;
+    }
+  }
+  return std::string::npos;
+}
 
 // The 11 values of a material at p (a float list), then an optional texture file.
 XMaterial BinaryMaterialValues(const Binary& b, size_t& p, bool texture) {
@@ -164,7 +164,7 @@ XMaterial BinaryMaterialValues(const Binary& b, size_t& p, bool texture) {
 }
 
 bool ParseBinary(const Binary& b, const std::string& meshname, XModel& x) {
-  size_t p = b.Find("Mesh", meshname);
+  size_t p = dxfindxbin(b, "Mesh", meshname);
   if (p == std::string::npos) return false;
   uint32_t count;
   XCHECK(b.Word(p) == 6, "*(WORD*)p == 6");
@@ -233,7 +233,7 @@ bool ParseBinary(const Binary& b, const std::string& meshname, XModel& x) {
           XCHECK(b.Name(p + 2, ref, p), "*(WORD*)p == 1");
           XCHECK(b.Word(p) == 11, "*(WORD*)p == 11");
           p += 2;
-          size_t pm = b.Find("Material", ref);
+          size_t pm = dxfindxbin(b, "Material", ref);
           XCHECK(pm != std::string::npos, "pm != NULL");
           x.materials.push_back(BinaryMaterialValues(b, pm, true));
         } else {
@@ -290,7 +290,7 @@ bool ParseBinary(const Binary& b, const std::string& meshname, XModel& x) {
 
 // --- Text files ---
 
-bool IsSpaceX(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == ','; }
+bool isspaceX(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ';' || c == ','; }
 
 class Text {
  public:
@@ -301,7 +301,7 @@ class Text {
   // Separators and the comments that follow them.
   size_t Skip(size_t p) const {
     for (;;) {
-      while (p < n_ && IsSpaceX(d_[p])) ++p;
+      while (p < n_ && isspaceX(d_[p])) ++p;
       if (At(p) == '#' || (At(p) == '/' && At(p + 1) == '/')) {
         while (p < n_ && d_[p] != '\n') ++p;
         continue;
@@ -316,7 +316,7 @@ class Text {
   // A word: the characters up to a separator or a brace.
   std::string Word(size_t& p) const {
     size_t s = p;
-    while (p < n_ && !IsSpaceX(d_[p]) && d_[p] != '{' && d_[p] != '}') ++p;
+    while (p < n_ && !isspaceX(d_[p]) && d_[p] != '{' && d_[p] != '}') ++p;
     return std::string(d_ + s, p - s);
   }
   // Numbers need at least one character of their own; a number that is not
@@ -352,26 +352,28 @@ class Text {
     Check("*p == '}'", __LINE__);
   }
 
-  size_t Find(const std::string& templ, const std::string& instance) const {
-    for (size_t i = 0; i < n_; ++i) {
-      if (!Starts(i, templ.c_str()) || !IsSpaceX(At(i + templ.size()))) continue;
-      size_t p = Skip(i + templ.size());
-      if (At(p) == '{') {
-        if (instance.empty()) return p + 1;
-        continue;
-      }
-      std::string name = Word(p);
-      if (!instance.empty() && (name != instance || !(IsSpaceX(At(p)) || At(p) == '{'))) continue;
-      p = Skip(p);
-      if (At(p) == '{') return p + 1;
-    }
-    return std::string::npos;
-  }
-
  private:
   const char* d_;
   size_t n_;
 };
+
+// The position after the open brace of the `templ` object named `instance`
+// (the first one when instance is empty); npos when there is none.
+size_t dxfindxtext(const Text& t, const std::string& templ, const std::string& instance) {
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (!t.Starts(i, templ.c_str()) || !isspaceX(t.At(i + templ.size()))) continue;
+    size_t p = t.Skip(i + templ.size());
+    if (t.At(p) == '{') {
+      if (instance.empty()) return p + 1;
+      continue;
+    }
+    std::string name = t.Word(p);
+    if (!instance.empty() && (name != instance || !(isspaceX(t.At(p)) || t.At(p) == '{'))) continue;
+    p = t.Skip(p);
+    if (t.At(p) == '{') return p + 1;
+  }
+  return std::string::npos;
+}
 
 // A material body from after its open brace: 11 numbers and an optional
 // texture file name.
@@ -397,7 +399,7 @@ XMaterial TextMaterialValues(const Text& t, size_t pm) {
 }
 
 bool ParseText(const Text& t, const std::string& meshname, XModel& x) {
-  size_t p = t.Find("Mesh", meshname);
+  size_t p = dxfindxtext(t, "Mesh", meshname);
   if (p == std::string::npos) return false;
   const int64_t numVertices = t.Int(p);
   XCHECK(numVertices >= 3, "numVertices >= 3");
@@ -427,7 +429,7 @@ bool ParseText(const Text& t, const std::string& meshname, XModel& x) {
     if (t.At(p) == '}' || p >= t.size()) break;
     auto child = [&](const char* name) {
       size_t len = std::strlen(name);
-      return t.Starts(p, name) && (IsSpaceX(t.At(p + len)) || t.At(p + len) == '{');
+      return t.Starts(p, name) && (isspaceX(t.At(p + len)) || t.At(p + len) == '{');
     };
     size_t open;
     auto enter = [&](const char* name) {
@@ -455,11 +457,11 @@ bool ParseText(const Text& t, const std::string& meshname, XModel& x) {
           p = t.Skip(p);
           XCHECK(t.At(p) == '}', "*p == '}'");
           ++p;
-          size_t pm = t.Find("Material", ref);
+          size_t pm = dxfindxtext(t, "Material", ref);
           XCHECK(pm != std::string::npos, "pm != NULL");
           x.materials.push_back(TextMaterialValues(t, pm));
         } else {
-          XCHECK(t.Starts(p, "Material") && (IsSpaceX(t.At(p + 8)) || t.At(p + 8) == '{'),
+          XCHECK(t.Starts(p, "Material") && (isspaceX(t.At(p + 8)) || t.At(p + 8) == '{'),
                  "memcmp(p, \"Material\", 8) == 0 && (isspaceX(p[8]) || p[8] == '{')");
           size_t pm = t.Skip(p + 8);
           if (t.At(pm) != '{') t.Word(pm);
