@@ -20,3 +20,4 @@
 #include "dx/matrix.h"
 #include "dx/mesh.h"
 #include "dx/texture.h"
+#include "dx/effects.h"

@@ -16,7 +16,7 @@ struct Target {
   IDirectDrawSurface* surface = nullptr;
   RECT clip{0, 0, 0, 0};  // right and bottom exclusive
   int bpp = 0;            // the display's depth
-  Format format;
+  Format format{};
 };
 
 // Trims dst to clip and moves src's edges by the same amounts; false when

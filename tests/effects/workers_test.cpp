@@ -140,7 +140,7 @@ TEST(WorkerTable, CoversTheFourDepthsOnly) {
   EXPECT_EQ(worker(Mode::Count, 16), nullptr);
 }
 
-TEST(Format, DerivedMasksOfTheDisplayLayouts) {
+TEST(Format, LayoutsOfTheDisplayModes) {
   struct Want {
     Format f;
     uint32_t all, low, nonlow, top;
@@ -167,9 +167,6 @@ TEST(Format, DerivedMasksOfTheDisplayLayouts) {
   f = format8();
   EXPECT_EQ(f.rshift, 5u);
   EXPECT_EQ(f.bloss, 6u);
-  Format none;
-  EXPECT_FALSE(make_format(16, 0xF800, 0, 0x1F, &none));
-  EXPECT_FALSE(make_format(15, 0x7C00, 0x3E0, 0x1F, &none));
 }
 
 }  // namespace
