@@ -104,6 +104,8 @@ void* Attach(VMallocHeader* h, uint32_t size) {
       slot = freeSlots.back();
       freeSlots.pop_back();
     } else {
+      // Room for every slot to come back, so that freeing never allocates.
+      if (freeSlots.capacity() < slotPtr.size() + 1) freeSlots.reserve(2 * (slotPtr.size() + 1));
       slotPtr.push_back(nullptr);
       slot = static_cast<uint32_t>(slotPtr.size() - 1);
     }
@@ -137,7 +139,7 @@ void Detach(size_t index) {
     head = h->next;
   if (h->next) slotPtr[h->next]->prev = h->prev;
   slotPtr[slot] = nullptr;
-  freeSlots.push_back(slot);  // never grows past the slots handed out
+  freeSlots.push_back(slot);  // within the room reserved in Attach
   EraseAt(index);
   --liveCount;
 }
