@@ -50,11 +50,35 @@ void MakeFormat(Format& f, const platform::PixelBuffer& p, uint32_t amask) {
   MakeChannel(f.a, amask);
 }
 
-// The 8-bit write rule: colours in cells of 5 bits a channel, each cell taking
-// the palette entry nearest to its own colour (the lowest index on a tie).
+// The 8-bit write rule: a colour that some entry holds exactly takes the first
+// such entry; any other goes by cells of 5 bits a channel, each cell taking
+// the entry nearest to its own colour (the lowest index on a tie).
 struct InverseTable {
   uint32_t palette[256];
   uint8_t index[32768];
+  // Exact colours: open addressing over 1024 slots, key 0x01RRGGBB (0 = empty).
+  uint32_t keys[1024];
+  uint8_t values[1024];
+
+  static uint32_t Slot(uint32_t key) { return (key * 2654435761u) >> 22; }
+  void AddExact(uint32_t rgb, uint8_t i) {
+    const uint32_t key = 0x01000000u | rgb;
+    for (uint32_t h = Slot(key);; h = (h + 1) & 1023) {
+      if (keys[h] == key) return;  // an earlier entry has it
+      if (keys[h] == 0) {
+        keys[h] = key;
+        values[h] = i;
+        return;
+      }
+    }
+  }
+  uint8_t Lookup(int r, int g, int b) const {
+    const uint32_t key = 0x01000000u | static_cast<uint32_t>(r << 16 | g << 8 | b);
+    for (uint32_t h = Slot(key);; h = (h + 1) & 1023) {
+      if (keys[h] == key) return values[h];
+      if (keys[h] == 0) return index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+    }
+  }
 };
 
 uint8_t Nearest(const uint32_t* pal, int r, int g, int b) {
@@ -82,6 +106,8 @@ const InverseTable& InverseOf(const uint32_t* pal) {
     int r = (i >> 10) & 31, g = (i >> 5) & 31, b = i & 31;
     table->index[i] = Nearest(pal, (r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
   }
+  std::memset(table->keys, 0, sizeof table->keys);
+  for (int i = 0; i < 256; ++i) table->AddExact(pal[i] & 0xFFFFFF, static_cast<uint8_t>(i));
   return *table;
 }
 
@@ -137,7 +163,7 @@ inline Rgba Widen(const Format& f, uint32_t v) {
 template <int B>
 inline uint32_t Narrow(const Format& f, const InverseTable* inv, int r, int g, int b) {
   if constexpr (B == 1) {
-    return inv->index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+    return inv->Lookup(r, g, b);
   } else {
     return (static_cast<uint32_t>(r >> (8 - f.r.bits)) << f.r.shift) |
            (static_cast<uint32_t>(g >> (8 - f.g.bits)) << f.g.shift) |
@@ -443,7 +469,7 @@ void Flat(Setup& st, const ScreenVertex& f) {
 }  // namespace
 
 uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b) {
-  return InverseOf(palette).index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+  return InverseOf(palette).Lookup(r, g, b);
 }
 
 uint32_t DepthValue(float z, int bits) {

@@ -79,10 +79,11 @@ void DrawPoint(const Target& t, const PixelState& s, const Texture* tex, const S
 uint32_t DepthValue(float z, int bits);
 void ClearDepth(const platform::PixelBuffer& depth, const RECT& area, float z);
 
-// The palette entry of a colour, the rule of every 8-bit write: the colour is
-// cut to 5 bits a channel (q = c >> 3) and the entry nearest (by the sum of
-// squared channel differences, the lowest index on a tie) to the colour
-// (q << 3 | q >> 2, ...) of that cell is taken.
+// The palette entry of a colour, the rule of every 8-bit write: a colour that
+// an entry holds exactly takes the first such entry; any other is cut to 5 bits
+// a channel (q = c >> 3) and takes the entry nearest (by the sum of squared
+// channel differences, the lowest index on a tie) to the colour
+// (q << 3 | q >> 2, ...) of that cell.
 uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b);
 
 }  // namespace soft3d

@@ -74,6 +74,8 @@ Rgb RefRead(const Buffer& b, uint32_t px) {
 }
 
 uint32_t RefNearest(const uint32_t* pal, Rgb c) {
+  for (uint32_t i = 0; i < 256; ++i)
+    if (pal[i] == static_cast<uint32_t>(c.r << 16 | c.g << 8 | c.b)) return i;
   auto cell = [](int v) { int q = v / 8; return q * 8 + q / 4; };
   int r = cell(c.r), g = cell(c.g), b = cell(c.b);
   long best = -1;
@@ -461,10 +463,13 @@ TEST(Raster, LinesDrawTheirLastPixelOnlyWhenAsked) {
 
 TEST(Raster, EightBitWritesTakeTheNearestPaletteEntry) {
   const uint32_t* pal = TestPalette();
-  Buffer b(4, 1, 8, pal);
-  const Rgb cs[] = {{0, 0, 0}, {255, 255, 255}, {100, 100, 100}, {12, 200, 77}};
-  for (int i = 0; i < 4; ++i) Quad(TargetOf(b), Plain(), nullptr, i, 0, i + 1, 1, 0.5f, 1, cs[i], 255);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(b.Get(i, 0), RefNearest(pal, cs[i])) << i;
+  Buffer b(6, 1, 8, pal);
+  // Exact entries (13 and 18 lie in one 5-bit cell), then colours between them.
+  const Rgb cs[] = {{0, 0, 0}, {255, 255, 255}, {100, 100, 100}, {12, 200, 77}, {13, 13, 13}, {18, 18, 18}};
+  for (int i = 0; i < 6; ++i) Quad(TargetOf(b), Plain(), nullptr, i, 0, i + 1, 1, 0.5f, 1, cs[i], 255);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(b.Get(i, 0), RefNearest(pal, cs[i])) << i;
+  EXPECT_EQ(pal[b.Get(4, 0)], 0x0D0D0Du);
+  EXPECT_EQ(pal[b.Get(5, 0)], 0x121212u);
 }
 
 TEST(Raster, ClipRectangleAndBufferEdgesBoundEveryWrite) {
