@@ -114,6 +114,21 @@ TEST(DibDecode, SixteenAndThirtyTwoBitsWithAndWithoutMasks) {
   EXPECT_FALSE(Parse(MakeDib(1, 1, 32, BI_BITFIELDS, holes, {{0, 0, 0, 0}}, false), d));
 }
 
+TEST(DibDecode, CoreHeadersWithThreeByteColours) {
+  // 12-byte header: width 3, height 1, 1 plane, 4 bits; a full table of 16 B, G, R entries.
+  std::vector<uint8_t> f = {12, 0, 0, 0, 3, 0, 1, 0, 1, 0, 4, 0};
+  for (int i = 0; i < 16; ++i) f.insert(f.end(), {uint8_t(i), uint8_t(2 * i), uint8_t(3 * i)});
+  f.insert(f.end(), {0x12, 0xF0, 0, 0});
+  gdi::Dib d;
+  ASSERT_TRUE(dxparsebmp(f.data(), f.size(), d));
+  EXPECT_EQ(d.color_size, 3);
+  EXPECT_EQ(d.Pixel(0, 0), 0x030201u);
+  EXPECT_EQ(d.Pixel(1, 0), 0x060402u);
+  EXPECT_EQ(d.Pixel(2, 0), 0x2D1E0Fu);
+  f.resize(f.size() - 1);
+  EXPECT_FALSE(dxparsebmp(f.data(), f.size(), d));
+}
+
 TEST(DibDecode, RefusesBadSizesAndShortData) {
   gdi::Dib d;
   std::vector<std::vector<uint8_t>> one = {{1, 2, 3}};
