@@ -55,7 +55,9 @@ void MakeFormat(Format& f, const platform::PixelBuffer& p, uint32_t amask) {
 // the entry nearest to its own colour (the lowest index on a tie).
 struct InverseTable {
   uint32_t palette[256];
-  uint8_t index[32768];
+  // Cells are worked out on first use (0xFFFF until then): palettes may change
+  // every frame while they fade.
+  mutable uint16_t index[32768];
   // Exact colours: open addressing over 1024 slots, key 0x01RRGGBB (0 = empty).
   uint32_t keys[1024];
   uint8_t values[1024];
@@ -72,11 +74,12 @@ struct InverseTable {
       }
     }
   }
+  uint8_t Cell(int r, int g, int b) const;
   uint8_t Lookup(int r, int g, int b) const {
     const uint32_t key = 0x01000000u | static_cast<uint32_t>(r << 16 | g << 8 | b);
     for (uint32_t h = Slot(key);; h = (h + 1) & 1023) {
       if (keys[h] == key) return values[h];
-      if (keys[h] == 0) return index[((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)];
+      if (keys[h] == 0) return Cell(r >> 3, g >> 3, b >> 3);
     }
   }
 };
@@ -97,15 +100,18 @@ uint8_t Nearest(const uint32_t* pal, int r, int g, int b) {
   return static_cast<uint8_t>(best);
 }
 
+uint8_t InverseTable::Cell(int r, int g, int b) const {
+  uint16_t& i = index[(r << 10) | (g << 5) | b];
+  if (i == 0xFFFF) i = Nearest(palette, (r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
+  return static_cast<uint8_t>(i);
+}
+
 const InverseTable& InverseOf(const uint32_t* pal) {
   static std::unique_ptr<InverseTable> table;
   if (table && std::memcmp(table->palette, pal, sizeof table->palette) == 0) return *table;
   if (!table) table = std::make_unique<InverseTable>();
   std::memcpy(table->palette, pal, sizeof table->palette);
-  for (int i = 0; i < 32768; ++i) {
-    int r = (i >> 10) & 31, g = (i >> 5) & 31, b = i & 31;
-    table->index[i] = Nearest(pal, (r << 3) | (r >> 2), (g << 3) | (g >> 2), (b << 3) | (b >> 2));
-  }
+  std::memset(table->index, 0xFF, sizeof table->index);
   std::memset(table->keys, 0, sizeof table->keys);
   for (int i = 0; i < 256; ++i) table->AddExact(pal[i] & 0xFFFFFF, static_cast<uint8_t>(i));
   return *table;
