@@ -1,0 +1,4 @@
+#include "game/gamestate.h"
+
+GameState GameStateBlock;
+SetupRecordT SetupRecord;
