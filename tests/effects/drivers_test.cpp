@@ -172,8 +172,46 @@ TEST_P(Effects, FadesRunOnTheClockAndEndOnTheColour) {
   EXPECT_GE(timeGetTime() - start, 100u);
   EXPECT_EQ(Screen(5, 5), dxrgb(255, 255, 255));
   EXPECT_EQ(std::memcmp(before, dxpalette, sizeof before), 0);
+  // Some frame on the way showed neither end.
+  bool between = false;
+  for (const host::Frame& f : host_.frames()) {
+    const uint32_t v = f.at(5, 5);
+    between = between || (v != 0x000080FF && v != 0x00FFFFFF && (v & 0xFF) > 0x40);
+  }
+  EXPECT_TRUE(between);
   dxfadein(dxrgb(255, 255, 255), 50);
   EXPECT_EQ(Screen(5, 5), dxrgb(255, 255, 255));
+}
+
+// An 8-bit window on a deeper desktop fades through its palette, and gets the
+// palette back at the end.
+TEST(PaletteFade, MovesThePaletteAndPutsItBack) {
+  host::HeadlessHost h;
+  host::set(&h);
+  h.set_catch_exits(true);
+  ddraw::ResetForTests();
+  win32::SetDesktopDepth(32);
+  ASSERT_TRUE(dxinit("t", 640, 480, 8, false));
+  ASSERT_EQ(dxscreendepth, 8);
+  dxcls(dxrgb(0, 0, 255));
+  PALETTEENTRY before[256];
+  std::memcpy(before, dxpalette, sizeof before);
+  dxfadeout(dxrgb(255, 255, 255), 100);
+  bool between = false;
+  for (const host::Frame& f : h.frames()) {
+    const uint32_t v = f.at(5, 5);
+    between = between || (v >> 16 > 0x20 && v >> 16 < 0xE0);
+  }
+  EXPECT_TRUE(between);
+  EXPECT_EQ(DisplayTest::Screen(5, 5), dxrgb(255, 255, 255));
+  EXPECT_EQ(std::memcmp(before, dxpalette, sizeof before), 0);
+  dxcls(dxrgb(0, 0, 255));
+  dxfadein(dxrgb(255, 0, 0), 100);
+  EXPECT_EQ(std::memcmp(before, dxpalette, sizeof before), 0);
+  EXPECT_EQ(h.last_frame()->at(5, 5), 0x000000FFu);
+  dxrelease();
+  ddraw::ResetForTests();
+  host::set(nullptr);
 }
 
 ALL_DEPTHS(Effects);
@@ -222,6 +260,34 @@ TEST_F(HardwareEffects, BlitsOnTheBackBufferAgreeWithTheWorkers) {
     for (int x = 0; x < 56; ++x)
       ASSERT_EQ(DisplayTest::Screen(x, y), DisplayTest::At(dxgetsyssurface(target, false), x, y)) << x << "," << y;
   dxdeletebitmap(target);
+  dxdeletebitmap(b);
+}
+
+TEST_F(HardwareEffects, TrianglesThroughTheDeviceIgnoreTheClip) {
+  dxcls(0);
+  dxsetclip(0, 0, 15, 480);
+  dxtriangle(10, 10, 20, 10, 15, 20, dxrgb(255, 255, 255), 100, false);
+  EXPECT_EQ(DisplayTest::Screen(15, 12), dxrgb(255, 255, 255));
+  EXPECT_EQ(DisplayTest::Screen(17, 12), dxrgb(255, 255, 255));
+  EXPECT_EQ(DisplayTest::Screen(15, 25), 0u);
+  // Reversed corners draw the same triangle.
+  dxcls(0);
+  dxtriangle(15, 20, 20, 10, 10, 10, dxrgb(255, 255, 255), 100, false);
+  EXPECT_EQ(DisplayTest::Screen(17, 12), dxrgb(255, 255, 255));
+  dxresetclip();
+}
+
+TEST_F(HardwareEffects, DarkeningKeepsToTheMinimum) {
+  ASSERT_TRUE(dxeffectcaps[DXFX_BLTDARKEN]);
+  ASSERT_TRUE(dxeffectcaps[DXFX_FILLDARKEN]);
+  dx::bitmap* b = dxnewbitmap(1, 1);
+  const uint32_t s = dxrgb(200, 10, 100);
+  std::memcpy(dxgetsyssurface(b, true)->pixels().bits, &s, 4);
+  dxcls(dxrgb(50, 150, 100));
+  dxbltdarken(b, 0, 0);
+  EXPECT_EQ(DisplayTest::Screen(0, 0), dxrgb(50, 10, 100));
+  dxfillrectdarken(1, 0, 1, 1, dxrgb(10, 200, 60));
+  EXPECT_EQ(DisplayTest::Screen(1, 0), dxrgb(10, 150, 60));
   dxdeletebitmap(b);
 }
 

@@ -209,6 +209,10 @@ TEST_F(Surfaces, WaveAndJitterMoveWholeRows) {
   wave(target(s3, RECT{0, 0, 40, 10}), pic, 4, 4, -2, 0, 0, 7, 0);
   EXPECT_EQ(get(s3, 0, 0), 3u);
   EXPECT_EQ(get(s3, 2, 0), 0u);
+  // A period of 0 holds every row at the phase's angle.
+  IDirectDrawSurface* s5 = make(40, 10, 32);
+  wave(target(s5, RECT{0, 0, 40, 10}), pic, 4, 4, 15, 0, 10, 0, 90);
+  for (int r = 0; r < 4; ++r) EXPECT_EQ(get(s5, 25, r), static_cast<uint32_t>(1 + 16 * r));
   // Amplitude 1: every row one pixel to the left.
   IDirectDrawSurface* s4 = make(40, 10, 32);
   jitter(target(s4, RECT{0, 0, 40, 10}), pic, 4, 4, 10, 1, 1, Jitter{12345, 678});
