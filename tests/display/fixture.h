@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dx/dx.h"
+#include "platform/d3d/d3d.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/host/headless_host.h"
 #include "platform/win32/display.h"
@@ -24,6 +25,7 @@ class DxTest : public ::testing::Test {
   }
   void TearDown() override {
     dxrelease();
+    soft3d::ResetForTests();  // depth buffers the 3-D stand-in still keeps
     host::set(nullptr);
   }
   // Starts the layer in a 640 x 480 window at `depth` (0: the desktop's).
