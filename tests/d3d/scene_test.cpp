@@ -526,3 +526,34 @@ TEST_F(SceneTest, TextureSurfacesFromSourcesOfEveryKind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SceneTest, HardwareCopiesSystemMemoryTexturesToVideoMemory) {
+  soft3d::SetHardware(true);
+  Start();
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof d;
+  d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+  d.dwWidth = d.dwHeight = 4;
+  d.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_SYSTEMMEMORY;
+  d.ddpfPixelFormat = dxbackdesc.ddpfPixelFormat;
+  IDirectDrawSurface* tex = nullptr;
+  ASSERT_EQ(dxdd->CreateSurface(&d, &tex, nullptr), DD_OK);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof fx;
+  fx.dwFillColor = 0x123456;
+  tex->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  IDirectDrawSurface* copy = dxcreatetexture(tex, true);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_NE(copy, tex);
+  EXPECT_TRUE(copy->in_video_memory());
+  platform::PixelBuffer pb = copy->pixels();
+  uint32_t v;
+  std::memcpy(&v, pb.bits + pb.pitch + 4, 4);
+  EXPECT_EQ(v & 0xFFFFFF, 0x123456u);
+  copy->Release();
+  tex->Release();
+}
+
+}  // namespace
