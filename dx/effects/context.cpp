@@ -77,7 +77,8 @@ bool d3d_blit(dx::bitmap* bmp, int32_t x, int32_t y, int flag, std::span<const P
   IDirect3DTexture2* texture = dxbitmaptexture(bmp);
   if (!texture) return false;
   RECT s{0, 0, bmp->width, bmp->height};
-  RECT d{x, y, x + bmp->width, y + bmp->height};
+  auto cut = [](int64_t v) { return static_cast<LONG>(v > INT32_MAX ? INT32_MAX : v); };
+  RECT d{x, y, cut(int64_t{x} + bmp->width), cut(int64_t{y} + bmp->height)};
   if (!dxclip(&d, &s)) return true;
   D3DTEXTUREHANDLE handle = 0;
   if (FAILED(texture->GetHandle(dxd3ddevice, &handle)) || handle == 0) return true;

@@ -187,19 +187,19 @@ void wave(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t he
   });
 }
 
-int32_t Jitter::next_left(int32_t x, int32_t amplitude) {
-  uint32_t sum = 0;
+int64_t Jitter::next_left(int32_t x, int32_t amplitude) {
+  uint64_t sum = 0;
   for (int i = 0; i < 8; ++i) {
     state = (state ^ (state >> 1)) + increment;
     sum += state % static_cast<uint32_t>(amplitude);
   }
-  return x - amplitude + static_cast<int32_t>(sum / 4);
+  return int64_t{x} - amplitude + static_cast<int64_t>(sum / 4);
 }
 
 void jitter(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
             int32_t amplitude, Jitter generator) {
   if (amplitude < 1) return;
-  shifted_rows(t, source, width, height, y, [&](int32_t) { return int64_t{generator.next_left(x, amplitude)}; });
+  shifted_rows(t, source, width, height, y, [&](int32_t) { return generator.next_left(x, amplitude); });
 }
 
 void mosaic(const Target& t, int32_t x, int32_t y, int32_t w, int32_t h, int32_t block, int first_copies) {

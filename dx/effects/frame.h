@@ -58,7 +58,7 @@ void wave(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t he
 struct Jitter {
   uint32_t state, increment;
   // The next row's left edge, between x - amplitude and x + amplitude - 2.
-  int32_t next_left(int32_t x, int32_t amplitude);
+  int64_t next_left(int32_t x, int32_t amplitude);
 };
 void jitter(const Target& t, IDirectDrawSurface* source, int32_t width, int32_t height, int32_t x, int32_t y,
             int32_t amplitude, Jitter generator);
