@@ -179,6 +179,9 @@ bool dxtick(int interval) {
     return true;
   }
   dxpump();
+  // Callers wait by asking again: a millisecond's rest keeps that from spinning,
+  // and lets a virtual clock move on.
+  Sleep(1);
   return false;
 }
 

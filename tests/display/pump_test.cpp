@@ -79,11 +79,21 @@ TEST_F(DxTest, TickCountsIntervalsAcrossTheClockWrap) {
   host_.advance_clock(static_cast<uint64_t>(0xFFFFFF00u - now));
   EXPECT_TRUE(dxtick(1));
   host_.advance_clock(0x80);
-  EXPECT_FALSE(dxtick(1000));
-  host_.advance_clock(0x200);  // past the wrap, 640 us after the last true answer
-  EXPECT_FALSE(dxtick(1000));
+  EXPECT_FALSE(dxtick(3000));  // each false answer rests a millisecond
+  host_.advance_clock(0x200);  // past the wrap, 1,640 us after the last true answer
+  EXPECT_FALSE(dxtick(3000));
   host_.advance_clock(400);
-  EXPECT_TRUE(dxtick(1000));
+  EXPECT_TRUE(dxtick(3000));
+}
+
+TEST_F(DxTest, WaitingOnTickEnds) {
+  Start();
+  dxtick(1);
+  const uint64_t t0 = host_.now_us();
+  while (!dxtick(50000)) {
+  }
+  EXPECT_GT(host_.now_us() - t0, 50000u);
+  EXPECT_LE(host_.now_us() - t0, 51000u);
 }
 
 TEST_F(DxTest, ClockCarriesTheRemainder) {
