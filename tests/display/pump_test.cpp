@@ -88,7 +88,8 @@ TEST_F(DxTest, TickCountsIntervalsAcrossTheClockWrap) {
 
 TEST_F(DxTest, WaitingOnTickEnds) {
   Start();
-  dxtick(1);
+  while (!dxtick(1)) {
+  }
   const uint64_t t0 = host_.now_us();
   while (!dxtick(50000)) {
   }
