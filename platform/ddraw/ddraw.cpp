@@ -230,12 +230,10 @@ HRESULT IDirectDrawPalette::SetEntries(DWORD, DWORD start, DWORD count, const PA
     rgb_[start + i] = static_cast<uint32_t>(in[i].peRed) << 16 | in[i].peGreen << 8 | in[i].peBlue;
   }
   // New colours change what the screen shows when they belong to it.
-  if (g_primary && g_primary->GetPalette(nullptr) == DD_OK) {
-    IDirectDrawPalette* p = nullptr;
-    if (g_primary->GetPalette(&p) == DD_OK) {
-      if (p == this) g_primary->changed(nullptr);
-      p->Release();
-    }
+  IDirectDrawPalette* shown = nullptr;
+  if (g_primary && g_primary->GetPalette(&shown) == DD_OK) {
+    if (shown == this) g_primary->changed(nullptr);
+    shown->Release();
   }
   return DD_OK;
 }
