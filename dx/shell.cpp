@@ -20,6 +20,7 @@
 #include "dx/text.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/dinput/dinput.h"
+#include "platform/gdi/gdi.h"
 #include "platform/host/host.h"
 #include "platform/win32/crt.h"
 #include "platform/win32/display.h"
@@ -206,6 +207,7 @@ void dxcreatewindow() {
     wc.hInstance = dxinstance;
     wc.hIcon = large;
     wc.hIconSm = small;
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = u"dx";
     if (!RegisterClassExW(&wc)) {
       WNDCLASSEXA wa{};
@@ -215,6 +217,7 @@ void dxcreatewindow() {
       wa.hInstance = dxinstance;
       wa.hIcon = large;
       wa.hIconSm = small;
+      wa.hbrBackground = wc.hbrBackground;
       wa.lpszClassName = "dx";
       if (!RegisterClassExA(&wa)) dxerror("ウィンドウを登録できません。");
     }
