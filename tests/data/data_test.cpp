@@ -1,0 +1,423 @@
+// The demo game's data: every table parses with the game's reader, every event
+// script compiles and calls only commands the game registers, every picture is
+// an 8-bit RGB PNG the game's loader takes, and every file a table names exists.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include "dx/pngload.h"
+#include "game/script.h"
+#include "tests/data/data_files.h"
+
+namespace {
+
+using namespace datacheck;
+
+// The commands the game registers for scripts, and the engine's own three.
+const std::set<std::string>& Commands() {
+  static const std::set<std::string> names = {
+      "writeln", "int", "double",
+      "win", "btn", "blt", "mon_pic", "fill", "key", "txt", "txtwidth",
+      "ref", "wait", "fps", "textcolor", "movemotion", "videomode", "fullscreen", "setupload", "setupsave", "eval",
+      "opening_demo", "ending_demo", "ending_demo2", "fadeout", "fadein", "overwrite", "tick", "sleep",
+      "bg_enable", "bg_memo", "bg_open", "bg_close", "clear", "bg_free", "bg_draw", "bg_swap", "keywait",
+      "rnd", "timesec", "timehour", "timemin", "timeday", "timemon", "timeyear", "sysname", "input", "yesno",
+      "sound", "sound_stop", "sound_volume", "music",
+      "mes_open", "mes_close", "mes_home", "mes_key", "mes_ref", "mes",
+      "flag", "setflag", "hero_name", "hero_hp", "hero_hp_max", "hero_dex", "hero_str", "hero_poison", "hero_gold",
+      "selecth", "selectw",
+      "map_event", "map_param", "map_step_up", "map_step_down", "map_fog", "map_water", "map_warp", "map_box",
+      "map_tree", "map_tower", "map_desert", "map_kind", "map_flag", "map_bg", "map_wall_img", "map_wall_door",
+      "map_wall_fire", "map_wall_message", "map_wall_push_event", "map_wall_param", "map_scan",
+      "item_num", "item_name", "item_comment", "item_price", "item_count_max", "item_equip", "item_str", "item_dex",
+      "item_hp_max", "item_flag", "item_event_use", "item_event_battle", "item_event_defense", "item_count",
+      "item_use", "item_scan", "item_push", "item_set", "item_window", "item_window_equip", "item_window_sell",
+      "item_equip_window", "item_set_buff", "item_garbagecollect", "item_sel", "item_n", "item_pic",
+      "item_equip_swap", "item_equip_str", "item_equip_dex", "item_equip_hp",
+      "pos", "walk", "move", "X", "Y", "N", "T", "P", "setX", "setY", "setN", "setT", "setP", "scan_event",
+      "scan_pushevent", "draw3d", "draw2d", "draw2dall",
+      "bill", "effect", "save", "load",
+      "enemy_rnd", "enemy_cur", "enemy_group", "enemy_rip", "enemy_SOUND", "enemy_THEF", "enemy_META",
+      "enemy_MAGIC", "enemy_SOLDIER", "enemy_SUICIDE", "enemy_POISON", "enemy_HEAL", "enemy_AWAY",
+      "enemy_ATTACK1", "enemy_ATTACK2", "enemy_ITEMS", "enemy_WEAK", "enemy_NUM", "enemy_NAME", "enemy_HP",
+      "enemy_hp", "enemy_hp_set", "enemy_STR", "enemy_str", "enemy_str_set", "enemy_DEX", "enemy_dex",
+      "enemy_dex_set", "enemy_AUTH", "enemy_EFFECT", "enemy_PIC", "enemy_PREGIST", "enemy_MREGIST", "enemy_MSG",
+      "enemy_GOLD", "enemy_DEMO",
+      "warn", "catalog", "event_float", "map2dxchg", "mosaic", "sqrt", "pow", "log", "hero_clear"};
+  return names;
+}
+
+bool ValidUtf8WithHighBytes(const std::string& s) {
+  bool high = false;
+  for (size_t i = 0; i < s.size();) {
+    uint8_t c = static_cast<uint8_t>(s[i]);
+    int n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (int k = 1; k < n; ++k)
+      if ((static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) return false;
+    high |= n > 1;
+    i += n;
+  }
+  return high;
+}
+
+void ExpectCp932(const std::string& name) {
+  std::string text = ReadFile(name);
+  EXPECT_EQ(Cp932Problem(text), "") << name;
+  EXPECT_FALSE(ValidUtf8WithHighBytes(text)) << name << " looks like UTF-8, not CP932";
+}
+
+// Events by number, from the event table.
+std::map<int, std::string> Events() {
+  std::map<int, std::string> out;
+  for (auto& row : Csv("data/event/event.csv"))
+    if (row.size() >= 2) out[std::atoi(row[0].c_str())] = row[1];
+  return out;
+}
+
+// Every call in a compiled tree: the name node of each call node.
+void CollectCalls(const ScriptNode* node, std::set<std::string>& calls, std::vector<std::string>& prefixLines) {
+  for (; node; node = node->next) {
+    if (node->kind == NODE_CALL && node->text) calls.insert(node->text);
+    if (node->kind == NODE_PREFIX_LINE && node->text) prefixLines.push_back(node->text);
+    CollectCalls(node->children, calls, prefixLines);
+  }
+}
+
+TEST(DemoData, TablesAreCp932WithLineFeeds) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Root() / "data")) {
+    std::string ext = entry.path().extension().string();
+    if (ext != ".txt" && ext != ".csv" && ext != ".cfg") continue;
+    ExpectCp932(std::filesystem::relative(entry.path(), Root()).string());
+  }
+}
+
+TEST(DemoData, EventTableNamesCompilableScripts) {
+  std::map<int, std::string> events = Events();
+  ASSERT_FALSE(events.empty());
+  // The events the game itself runs.
+  for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 50, 51}) {
+    EXPECT_TRUE(events.count(n)) << n;
+  }
+  for (auto& [n, file] : events) {
+    SCOPED_TRACE(file);
+    EXPECT_GE(n, 1);
+    EXPECT_LE(n, 1023);
+    std::string path = "data/event/" + file;
+    ASSERT_TRUE(Exists(path));
+    std::string text = ReadFile(path);
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    ScriptNode* program = nullptr;
+    ScriptError error;
+    int code = ScriptCompile(buffer.data(), &program, &error);
+    EXPECT_EQ(code, 0) << "line " << error.line + 1 << ": " << error.lineText;
+    if (code != 0) continue;
+    std::set<std::string> calls;
+    std::vector<std::string> prefixLines;
+    CollectCalls(program, calls, prefixLines);
+    for (const std::string& c : calls) {
+      EXPECT_TRUE(Commands().count(c)) << "unknown command " << c;
+    }
+    // A "#" line is a message only when it begins with mes; anything else is
+    // silently skipped, which hides typing mistakes.
+    for (const std::string& p : prefixLines) {
+      EXPECT_EQ(p.rfind("mes", 0), 0u) << p;
+    }
+    ScriptFreeProgram(program);
+  }
+}
+
+// Stand-ins for the game's commands: neutral answers that let every script
+// run to its end (keys answer Enter and Esc together, menus are cancelled).
+int PushResult(StrList** stack, const char* tag, const char* value) {
+  return StrListPush(stack, tag, value) ? 0 : SCRIPT_NOMEM;
+}
+int Neutral(StrList**, StrList** stack) { return PushResult(stack, "I", "0"); }
+int Keys(StrList**, StrList** stack) { return PushResult(stack, "I", "768"); }
+int KeyWait(StrList**, StrList** stack) { return PushResult(stack, "I", "256"); }
+int Cancelled(StrList**, StrList** stack) { return PushResult(stack, "I", "-1"); }
+int No(StrList**, StrList** stack) { return PushResult(stack, "S", "1"); }
+int Typed(StrList**, StrList** stack) { return PushResult(stack, "S", ""); }
+
+TEST(DemoData, EveryEventRunsToItsEndWithNeutralCommands) {
+  ScriptInitFunctions();
+  for (const std::string& name : Commands()) {
+    if (name == "writeln" || name == "int" || name == "double") continue;
+    ScriptHandler h = Neutral;
+    if (name == "key" || name == "keywait") h = Keys;
+    if (name == "mes_key") h = KeyWait;
+    if (name == "selecth" || name == "selectw") h = Cancelled;
+    if (name == "yesno") h = No;
+    if (name == "input") h = Typed;
+    ASSERT_EQ(ScriptRegisterFunction(&MacroList, name.c_str(), h, nullptr), 0);
+  }
+  ASSERT_EQ(ScriptRegisterFunction(&MacroPrefixList, "mes", Neutral, nullptr), 0);
+  ScriptLimits old = ScriptGetLimits();
+  ScriptSetLimits({200000, SCRIPT_DEFAULT_MAX_DEPTH});
+  for (auto& [n, file] : Events()) {
+    SCOPED_TRACE(file);
+    std::string text = ReadFile("data/event/" + file);
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    ScriptNode* program = nullptr;
+    ScriptError error;
+    ASSERT_EQ(ScriptCompile(buffer.data(), &program, &error), 0);
+    int code = ScriptExec(program, nullptr, nullptr, nullptr, &error, 0, 0);
+    EXPECT_TRUE(code == 0 || code == SCRIPT_END) << "code " << code << " at line " << error.line + 1 << ": " << error.lineText;
+    ScriptFreeProgram(program);
+  }
+  ScriptSetLimits(old);
+  ScriptClearFunctions();
+}
+
+TEST(DemoData, ScriptsNameExistingFilesAndEvents) {
+  std::map<int, std::string> events = Events();
+  for (auto& [n, file] : events) {
+    std::string text = ReadFile("data/event/" + file);
+    // Every quoted data path exists.
+    for (size_t at = text.find("\"data/"); at != std::string::npos; at = text.find("\"data/", at + 1)) {
+      size_t end = text.find('"', at + 1);
+      ASSERT_NE(end, std::string::npos);
+      EXPECT_TRUE(Exists(text.substr(at + 1, end - at - 1))) << file << ": " << text.substr(at + 1, end - at - 1);
+    }
+    // Every eval(number) names an event of the table.
+    for (size_t at = text.find("eval("); at != std::string::npos; at = text.find("eval(", at + 1)) {
+      int target = std::atoi(text.c_str() + at + 5);
+      if (target > 0) {
+        EXPECT_TRUE(events.count(target)) << file << " runs event " << target;
+      }
+    }
+  }
+}
+
+TEST(DemoData, EveryPictureIsAnRgbPngTheLoaderTakes) {
+  InRoot here;
+  int count = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Root() / "data")) {
+    if (entry.path().extension() != ".png") continue;
+    std::string name = std::filesystem::relative(entry.path(), Root()).string();
+    std::string bytes = ReadFile(name);
+    SCOPED_TRACE(name);
+    ASSERT_GE(bytes.size(), 33u);
+    EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+    EXPECT_EQ(static_cast<uint8_t>(bytes[24]), 8) << "bit depth";
+    EXPECT_EQ(static_cast<uint8_t>(bytes[25]), 2) << "colour type";
+    PngImage* image = PngLoadImage(name.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_GT(image->width, 0);
+    PngFreeImage(image);
+    ++count;
+  }
+  EXPECT_GT(count, 50);
+}
+
+TEST(DemoData, MapChipsAreTwentyFourBitBitmaps) {
+  auto chips = NumberedTable("data/map_chip/chip.cfg");
+  ASSERT_FALSE(chips.empty());
+  for (int arrow = 251; arrow <= 255; ++arrow) {
+    EXPECT_TRUE(chips.count(arrow)) << arrow;
+  }
+  for (auto& [n, file] : chips) {
+    EXPECT_GE(n, 0);
+    EXPECT_LE(n, 255);
+    std::string bytes = ReadFile("data/map_chip/" + file);
+    ASSERT_GE(bytes.size(), 54u) << file;
+    EXPECT_EQ(bytes.substr(0, 2), "BM") << file;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[28]), 24) << file;
+  }
+}
+
+TEST(DemoData, WallTexturesExist) {
+  auto textures = NumberedTable("data/map/chip.cfg");
+  // The numbers the 3-D view takes by itself: stairs, torch and warp frames,
+  // fog, the message mark and the fallback.
+  for (int n : {11, 30, 240, 241, 242, 243, 244, 245, 246, 250, 251, 252, 253, 254, 255}) {
+    EXPECT_TRUE(textures.count(n)) << n;
+  }
+  for (auto& [n, file] : textures) {
+    EXPECT_TRUE(Exists("data/map/" + file)) << n << " " << file;
+  }
+  // The fog slides through half its width and shows 320 columns.
+  PngImage* fog = PngLoadImage((Root() / "data/map" / textures[253]).c_str());
+  ASSERT_NE(fog, nullptr);
+  EXPECT_GE(fog->width, 640);
+  PngFreeImage(fog);
+}
+
+TEST(DemoData, SoundTableFilesExistAndMenusHaveTheirSounds) {
+  auto table = NumberedTable("data/sound/sound.cfg");
+  for (int n : {100, 101, 102, 21, 41}) {
+    EXPECT_TRUE(table.count(n)) << n;
+  }
+  bool mp3 = false, adpcm = false;
+  for (auto& [n, file] : table) {
+    EXPECT_LE(n, 254);
+    std::string bytes = ReadFile("data/sound/" + file);
+    ASSERT_FALSE(bytes.empty()) << file;
+    if (file.size() > 4 && file.substr(file.size() - 4) == ".mp3") mp3 = true;
+    if (bytes.size() > 22 && bytes.substr(0, 4) == "RIFF" && static_cast<uint8_t>(bytes[20]) == 0x11) adpcm = true;
+  }
+  EXPECT_TRUE(mp3);
+  EXPECT_TRUE(adpcm);
+  // Every line gives the four values the reader asks for.
+  for (const std::string& line : Lines("data/sound/sound.cfg")) {
+    int n, s, l;
+    char name[256];
+    EXPECT_EQ(std::sscanf(line.c_str(), "%d %255s %d %d", &n, name, &s, &l), 4) << line;
+  }
+}
+
+TEST(DemoData, ItemTableIsComplete) {
+  auto rows = Csv("data/item/item.csv");
+  ASSERT_FALSE(rows.empty());
+  std::set<int> positions;
+  for (auto& row : rows) {
+    ASSERT_GE(row.size(), 15u) << row[0];
+    EXPECT_TRUE(Exists(row[1])) << row[1];
+    positions.insert(std::atoi(row[7].c_str()));
+    for (int c : {9, 10}) {
+      int ev = std::atoi(row[c].c_str());
+      if (ev) {
+        EXPECT_TRUE(Events().count(ev)) << row[0] << " uses event " << ev;
+      }
+    }
+  }
+  // Something for each main equipment position: helmet, armour, shield, weapon, accessory.
+  for (int p = 0; p <= 4; ++p) {
+    EXPECT_TRUE(positions.count(p)) << p;
+  }
+}
+
+std::set<int> MonsterNumbers() {
+  std::set<int> out;
+  for (auto& row : Csv("data/mon_cfg/_mon.csv"))
+    if (!row.empty() && std::isdigit(static_cast<unsigned char>(row[0][0]))) out.insert(std::atoi(row[0].c_str()));
+  return out;
+}
+
+TEST(DemoData, MonsterFilesUseKnownKeysAndExistingFiles) {
+  static const std::set<std::string> keys = {
+      "NUM",     "NAME",  "HP",      "STR",     "DEX",  "AUTH",    "SOUND",   "EFFECT", "THIEF",
+      "META",    "MAGIC", "BACK",    "ILLNESS", "SUICIDE", "POISON", "PREGIST", "MREGIST", "HEAL",
+      "SOLDIER", "AWAY",  "ATTACK1", "ATTACK2", "ITEMS", "TREASURE", "WEAKPOINT", "WEAKCG", "GOLD", "DEMO"};
+  auto rows = Csv("data/mon_cfg/_mon.csv");
+  int monsters = 0;
+  for (auto& row : rows) {
+    if (row.empty() || !std::isdigit(static_cast<unsigned char>(row[0][0]))) continue;
+    ASSERT_GE(row.size(), 3u);
+    int number = std::atoi(row[0].c_str());
+    EXPECT_GT(number, 2000);
+    EXPECT_LE(number, 3023);
+    std::string path = "data/mon_cfg/" + row[2];
+    ASSERT_TRUE(Exists(path)) << path;
+    ++monsters;
+    bool pic1 = false;
+    for (auto& key : Csv(path)) {
+      std::string k = key[0];
+      SCOPED_TRACE(path + " " + k);
+      if (k.rfind("PIC", 0) == 0) {
+        int n = std::atoi(k.c_str() + 3);
+        EXPECT_GE(n, 1);
+        EXPECT_LE(n, 8);
+        ASSERT_GE(key.size(), 2u);
+        EXPECT_TRUE(Exists(key[1]));
+        // The catalogue's small picture under the same name.
+        EXPECT_TRUE(Exists("data/mon_small/" + key[1].substr(key[1].rfind('/') + 1)));
+        pic1 |= n == 1;
+      } else if (k.rfind("MSG", 0) == 0) {
+        int n = std::atoi(k.c_str() + 3);
+        EXPECT_TRUE(n >= 0 && n <= 31);
+      } else {
+        EXPECT_TRUE(keys.count(k));
+      }
+      if (k == "NUM") {
+        EXPECT_EQ(std::atoi(key[1].c_str()), number);
+      }
+      if (k == "SOUND") {
+        EXPECT_TRUE(Exists("data/sound/" + key[1]));
+      }
+    }
+    EXPECT_TRUE(pic1) << path;
+  }
+  EXPECT_GE(monsters, 5);
+}
+
+TEST(DemoData, GroupsAndCatalogueNameDefinedMonsters) {
+  std::set<int> defined = MonsterNumbers();
+  auto groups = Csv("data/mon_cfg/group.csv");
+  EXPECT_GE(groups.size(), 3u);
+  for (auto& row : groups) {
+    int g = std::atoi(row[0].c_str());
+    EXPECT_TRUE(g >= 1 && g <= 31);
+    for (size_t k = 1; k < row.size() && row[k][0] != '#'; ++k) {
+      EXPECT_TRUE(defined.count(std::atoi(row[k].c_str()))) << row[k];
+    }
+  }
+  auto catalogue = Csv("data/system/cata.txt");
+  ASSERT_GE(catalogue.size(), 2u);  // the loading bar divides by rows - 1
+  EXPECT_LT(catalogue.size(), 400u);
+  for (auto& row : catalogue) {
+    EXPECT_LE(row.size(), 5u);
+    for (auto& field : row) {
+      size_t dash = field.find('-');
+      ASSERT_NE(dash, std::string::npos) << field;
+      int number = std::atoi(field.c_str()), pic = std::atoi(field.c_str() + dash + 1);
+      if (number == 0) continue;
+      EXPECT_TRUE(defined.count(number)) << field;
+      // The picture must be one the monster has.
+      std::string key = "PIC" + std::to_string(pic);
+      bool found = false;
+      for (auto& row2 : Csv("data/mon_cfg/_mon.csv"))
+        if (std::atoi(row2[0].c_str()) == number)
+          for (auto& k : Csv("data/mon_cfg/" + row2[2])) found |= k[0] == key && k.size() > 1;
+      EXPECT_TRUE(found) << field;
+    }
+  }
+}
+
+TEST(DemoData, ScreensTheGameLoadsByNameExist) {
+  for (const char* name :
+       {"data/system/loading.png", "data/system/win.png", "data/system/np.png", "data/system/catalog_wait.png",
+        "data/system/title.png", "data/system/hitanykey.png", "data/system/credit.png", "data/system/credit2.png",
+        "data/system/grad.png", "data/system/setup.jpg", "data/system/end1.png", "data/system/end2.png",
+        "data/system/end3.png", "data/system/end4.png", "data/system/end5.png", "data/system/end6.png"})
+    EXPECT_TRUE(Exists(name)) << name;
+  for (int n = 1; n <= 6; ++n) {
+    std::string name = "data/system/effect" + std::to_string(n) + ".dat";
+    ASSERT_TRUE(Exists(name)) << name;
+    EXPECT_EQ(std::filesystem::file_size(Root() / name), 6144000u) << name;
+  }
+  // The window skin holds every piece the windows, buttons, key mark and page marks take.
+  PngImage* skin = PngLoadImage((Root() / "data/system/win.png").c_str());
+  ASSERT_NE(skin, nullptr);
+  EXPECT_GE(skin->width, 128);
+  EXPECT_GE(skin->height, 240);
+  PngFreeImage(skin);
+}
+
+TEST(DemoData, SaveCoversAreJpegPictures) {
+  int covers = 0;
+  std::istringstream in(ReadFile("data/save_jpg/list.txt"));
+  std::string word;
+  while (in >> word) {
+    if (word[0] == '#') {
+      std::getline(in, word);
+      continue;
+    }
+    std::string bytes = ReadFile("data/save_jpg/" + word);
+    ASSERT_GE(bytes.size(), 4u) << word;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 0xFF);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[1]), 0xD8);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[bytes.size() - 2]), 0xFF);
+    EXPECT_EQ(static_cast<uint8_t>(bytes[bytes.size() - 1]), 0xD9);
+    ++covers;
+  }
+  EXPECT_GE(covers, 1);
+}
+
+}  // namespace
