@@ -4,7 +4,6 @@
 #include <cmath>
 #include <sstream>
 
-#include "tools/datagen/canvas.h"
 
 namespace datagen {
 
@@ -108,6 +107,8 @@ std::vector<int16_t> ToPcm(const std::vector<double>& mix) {
   return out;
 }
 
+// The lead voices of the tunes stored as IMA-ADPCM avoid the saw wave: its
+// jumps are steeper than the coder's step can follow.
 struct Tune {
   const char* name;
   double beat;  // seconds per step
@@ -144,7 +145,7 @@ const Tune kTunes[] = {
      "G4 ~ A4 Bb4 C5 ~ Bb4 A4 G4 ~ F#4 ~ Eb4 ~ D4 ~ F#4 G4 A4 ~ Eb4 ~ D4 ~ ~ ~ - - - - - -",
      "D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ "
      "G2 ~ D3 ~ G2 ~ D3 ~ C2 ~ G2 ~ C2 ~ G2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~ D2 ~ A2 ~",
-     "", Wave::Saw},
+     "", Wave::Triangle},
     {"battle", 0.14,
      "E4 E4 G4 E4 A4 E4 B4 A4 G4 G4 E4 G4 F#4 D4 E4 ~ E4 E4 G4 E4 C5 B4 A4 G4 A4 ~ B4 ~ E5 ~ ~ ~ "
      "D5 C5 B4 A4 C5 B4 A4 G4 B4 A4 G4 F#4 E4 ~ D#4 ~ E4 G4 B4 E5 D5 B4 G4 E4 F#4 ~ D#4 ~ E4 ~ ~ ~",
