@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "dx/dx.h"
@@ -554,6 +555,48 @@ TEST_F(SceneTest, HardwareCopiesSystemMemoryTexturesToVideoMemory) {
   EXPECT_EQ(v & 0xFFFFFF, 0x123456u);
   copy->Release();
   tex->Release();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SceneTest, PpmFilesLoadAsBitmapsOrStop) {
+  Start();
+  const std::string good = ::testing::TempDir() + "d3d_two.ppm", bad = ::testing::TempDir() + "d3d_bad.ppm";
+  const char data[] = "P6\n2 1\n255\n\xFF\x00\x00\x00\xFF\x00";
+  FILE* f = std::fopen(good.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(data, 1, sizeof data - 1, f);
+  std::fclose(f);
+  f = std::fopen(bad.c_str(), "wb");
+  std::fputs("P3\n2 1\n255\n", f);
+  std::fclose(f);
+  dx::bitmap* b = dxloadppm(good.c_str());
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(dxbitmapwidth(b), 2);
+  IDirectDrawSurface* s = dxbitmapsurface(b, false);
+  platform::PixelBuffer pb = s->pixels();
+  uint32_t px[2];
+  std::memcpy(px, pb.bits, 8);
+  EXPECT_EQ(px[0] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(px[1] & 0xFFFFFF, 0x00FF00u);
+  dxdeletebitmap(b);
+  // Through the loader: "P6" and a line feed pick the PPM reader.
+  dx::bitmap* c = dxloadtexture(good.c_str());
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(dxloadtexture(good.c_str()), c);
+  dx::dxexceptionmode = true;
+  for (const std::string& name : {bad, ::testing::TempDir() + "d3d_none.ppm"}) {
+    try {
+      dxloadppm(name.c_str());
+      FAIL() << name;
+    } catch (const dx::dx_runtime_error& e) {
+      EXPECT_EQ(std::string(e.what()), "ビットマップ \"" + name + "\" のロードに失敗しました。");
+    }
+  }
+  std::remove(good.c_str());
+  std::remove(bad.c_str());
 }
 
 }  // namespace
