@@ -202,7 +202,9 @@ void Build(int f, Floor& m) {
       Cell& c = m[x][y];
       char ch = At(f, x, y);
       if (!Open(ch)) {
+        // Rock blocks moves by itself too, and placed objects never land in it.
         c.word[KIND] = kPartRock;
+        c.word[FLAG] = 0x1;
         if (ch == 'O') {
           c.word[TOWER] = kTexTower;
           c.word[KIND] = kPartTower;
