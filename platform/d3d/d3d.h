@@ -38,7 +38,6 @@ using LPDIRECT3DLIGHT = IDirect3DLight*;
 using LPDIRECT3DTEXTURE2 = IDirect3DTexture2*;
 using LPD3DENUMTEXTUREFORMATSCALLBACK = HRESULT (*)(DDSURFACEDESC* format, void* context);
 
-constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002);
 
 // Device kinds for CreateDevice.
 extern const GUID IID_IDirect3DHALDevice;

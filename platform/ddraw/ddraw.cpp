@@ -115,10 +115,14 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
 }
 
 template <int B>
-void FillRect(Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask) {
+void FillRect(Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask, const uint32_t* dst_key) {
   for (int y = c.top; y < c.bottom; ++y) {
     uint8_t* p = dst.bits + static_cast<ptrdiff_t>(y) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
-    for (int x = c.left; x < c.right; ++x, p += B) Store<B>(p, invert ? ~Load<B>(p) & mask : value);
+    for (int x = c.left; x < c.right; ++x, p += B) {
+      uint32_t old = Load<B>(p);
+      if (dst_key && old != *dst_key) continue;  // a destination key protects every other value
+      Store<B>(p, invert ? ~old & mask : value);
+    }
   }
 }
 
@@ -131,12 +135,13 @@ void Copy(int bytes, Surface dst, const RECT& d, Surface src, const RECT& s, con
   }
 }
 
-void Fill(int bytes, Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask) {
+void Fill(int bytes, Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask,
+          const uint32_t* dst_key = nullptr) {
   switch (bytes) {
-    case 1: FillRect<1>(dst, c, value, invert, mask); break;
-    case 2: FillRect<2>(dst, c, value, invert, mask); break;
-    case 3: FillRect<3>(dst, c, value, invert, mask); break;
-    default: FillRect<4>(dst, c, value, invert, mask); break;
+    case 1: FillRect<1>(dst, c, value, invert, mask, dst_key); break;
+    case 2: FillRect<2>(dst, c, value, invert, mask, dst_key); break;
+    case 3: FillRect<3>(dst, c, value, invert, mask, dst_key); break;
+    default: FillRect<4>(dst, c, value, invert, mask, dst_key); break;
   }
 }
 
@@ -387,10 +392,20 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
   const int bytes = format_.bpp / 8;
   Surface out{bits_.data(), pitch_};
   DWORD rop = (flags & DDBLT_ROP) ? fx->dwROP : kSrcCopy;
+  // A destination key limits fills and copies alike to the pixels that hold it.
+  bool dst_key = false;
+  uint32_t dst_key_value = 0;
+  if (flags & DDBLT_KEYDESTOVERRIDE) {
+    dst_key = true, dst_key_value = fx->ddckDestColorkey.dwColorSpaceLowValue & mask;
+  } else if (flags & DDBLT_KEYDEST) {
+    if (!has_dst_key_) return DDERR_NOCOLORKEY;
+    dst_key = true, dst_key_value = dst_key_.dwColorSpaceLowValue & mask;
+  }
+  const uint32_t* fill_key = dst_key ? &dst_key_value : nullptr;
   if (flags & DDBLT_COLORFILL) {
-    Fill(bytes, out, clip, fx->dwFillColor & mask, false, mask);
+    Fill(bytes, out, clip, fx->dwFillColor & mask, false, mask, fill_key);
   } else if (rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS) {
-    Fill(bytes, out, clip, rop == WHITENESS ? mask : 0, rop == DSTINVERT, mask);
+    Fill(bytes, out, clip, rop == WHITENESS ? mask : 0, rop == DSTINVERT, mask, fill_key);
   } else if (rop != kSrcCopy) {
     return DDERR_NORASTEROPHW;
   } else {
@@ -404,12 +419,7 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
       if (!src->has_src_key_) return DDERR_NOCOLORKEY;
       m.src_key = true, m.src_key_value = src->src_key_.dwColorSpaceLowValue & mask;
     }
-    if (flags & DDBLT_KEYDESTOVERRIDE) {
-      m.dst_key = true, m.dst_key_value = fx->ddckDestColorkey.dwColorSpaceLowValue & mask;
-    } else if (flags & DDBLT_KEYDEST) {
-      if (!has_dst_key_) return DDERR_NOCOLORKEY;
-      m.dst_key = true, m.dst_key_value = dst_key_.dwColorSpaceLowValue & mask;
-    }
+    m.dst_key = dst_key, m.dst_key_value = dst_key_value;
     if (flags & DDBLT_DDFX) {
       m.mirror_x = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
       m.mirror_y = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;

@@ -90,6 +90,16 @@ TEST_P(BlitTest, UnderOnlyTouchesZero) {
   dxdeletebitmap(b);
 }
 
+TEST_P(BlitTest, KeyedFillOnlyChangesZeroPixels) {
+  dxfillrect(0, 0, 4, 1, 0);
+  dxfillrect(1, 0, 1, 1, 5);
+  dxfillrectkey(0, 0, 3, 1, 9);
+  EXPECT_EQ(Screen(0, 0), 9u);
+  EXPECT_EQ(Screen(1, 0), 5u);  // kept: not the key
+  EXPECT_EQ(Screen(2, 0), 9u);
+  EXPECT_EQ(Screen(3, 0), 0u);  // outside the rectangle
+}
+
 TEST_P(BlitTest, MirroredBlitTrimsTheOppositeSide) {
   dx::bitmap* b = Numbered(10, 2);
   dxsetclip(0, 0, 5, 480);

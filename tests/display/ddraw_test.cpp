@@ -56,6 +56,26 @@ class DdrawTest : public ::testing::Test {
   IDirectDraw* dd_ = nullptr;
 };
 
+TEST_F(DdrawTest, DestinationKeyGuardsFillsAsWellAsCopies) {
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* s = Make(3, 1, bpp);
+    Fill(s, RECT{1, 0, 2, 1}, 4);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    fx.dwFillColor = 7;
+    RECT all{0, 0, 3, 1};
+    // Without a destination key set on the surface the keyed fill is refused.
+    EXPECT_EQ(s->Blt(&all, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_KEYDEST, &fx), DDERR_NOCOLORKEY);
+    DDCOLORKEY key{0, 0};
+    ASSERT_EQ(s->SetColorKey(DDCKEY_DESTBLT, &key), DD_OK);
+    ASSERT_EQ(s->Blt(&all, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_KEYDEST, &fx), DD_OK);
+    EXPECT_EQ(At(s, 0, 0), 7u) << bpp;
+    EXPECT_EQ(At(s, 1, 0), 4u) << bpp;
+    EXPECT_EQ(At(s, 2, 0), 7u) << bpp;
+    s->Release();
+  }
+}
+
 TEST_F(DdrawTest, NewSurfacesAreZeroAtEveryDepth) {
   for (int bpp : {8, 16, 24, 32}) {
     IDirectDrawSurface* s = Make(7, 5, bpp);
