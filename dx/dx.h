@@ -20,4 +20,5 @@
 #include "dx/matrix.h"
 #include "dx/mesh.h"
 #include "dx/texture.h"
+#include "dx/textentry.h"
 #include "dx/effects.h"

@@ -25,6 +25,7 @@
 #include "platform/win32/crt.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
+#include "platform/win32/imm.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/process.h"
 #include "platform/win32/text.h"
@@ -433,9 +434,26 @@ LRESULT dxwndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PALETTECHANGED:
       if (reinterpret_cast<HWND>(wp) != w) dxrealizepalette();
       return 0;
+    case WM_IME_COMPOSITION: {
+      // The result string is queued whole (past the 64-character limit) and the
+      // message swallowed, so it does not come again as characters.
+      HIMC himc = ImmGetContext(w);
+      char16_t result[1000];
+      LONG bytes = 0;
+      if (himc && (lp & GCS_RESULTSTR)) bytes = ImmGetCompositionStringW(himc, GCS_RESULTSTR, result, sizeof(result));
+      if (bytes <= 0) return fallback(lp);
+      dxwcharqueue.insert(dxwcharqueue.end(), result, result + bytes / 2);
+      return 0;
+    }
     case WM_CHAR:
     case WM_IME_CHAR:
+      if (msg == WM_IME_CHAR) {
+        HIMC himc = ImmGetContext(w);
+        if (himc && ImmGetCompositionStringW(himc, GCS_RESULTSTR, nullptr, 0) > 0) return 0;
+      }
       if (unicode) {
+        char16_t high = static_cast<char16_t>(wp >> 16);
+        if (high && dxwcharqueue.size() < kCharQueueLimit) dxwcharqueue.push_back(high);
         if (dxwcharqueue.size() < kCharQueueLimit) dxwcharqueue.push_back(static_cast<char16_t>(wp));
       } else {
         uint8_t lead = static_cast<uint8_t>(wp >> 8), low = static_cast<uint8_t>(wp);

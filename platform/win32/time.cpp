@@ -1,6 +1,7 @@
 #include "platform/win32/time.h"
 
 #include "platform/host/host.h"
+#include "platform/win32/thread.h"
 #include "platform/winmm/time.h"
 
 BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
@@ -17,4 +18,7 @@ BOOL QueryPerformanceFrequency(LARGE_INTEGER* freq) {
 
 DWORD GetTickCount() { return timeGetTime(); }
 
-void Sleep(DWORD ms) { host::get().sleep_us(static_cast<uint64_t>(ms) * 1000); }
+void Sleep(DWORD ms) {
+  if (win32::WorkerSleep(ms)) return;
+  host::get().sleep_us(static_cast<uint64_t>(ms) * 1000);
+}

@@ -161,6 +161,7 @@ void PostText(HWND w, const std::string& utf8) {
 }
 
 std::vector<win32::HostEventListener> g_listeners;
+win32::HostTextFilter g_text_filter = nullptr;
 
 // Turns one host event into the messages of the host's window.
 void Translate(const host::Event& e) {
@@ -212,7 +213,9 @@ void Translate(const host::Event& e) {
       Post(w, msg, static_cast<WPARAM>(msg_vk), KeyLParam(e.scancode, !down, e.repeat));
       break;
     }
-    case host::EventType::Text: PostText(w, e.text); break;
+    case host::EventType::Text:
+      if (!g_text_filter || !g_text_filter(w, e)) PostText(w, e.text);
+      break;
     case host::EventType::MouseMove: Post(w, WM_MOUSEMOVE, MouseKeys(), MouseLParam(e.x, e.y)); break;
     case host::EventType::MouseDown:
     case host::EventType::MouseUp: {
@@ -260,6 +263,8 @@ void OpenHostWindow(HWND hw, Window& w) {
                               std::max<LONG>(1, c.bottom - c.top), false)) {
     g_host_window = hw;
     if (host::get().focused()) g_focus = hw;
+    // Typed characters reach the window as WM_CHAR only while the host reports text.
+    host::get().start_text_input();
   }
 }
 
@@ -830,6 +835,8 @@ HWND HostWindow() { return g_host_window; }
 void AddHostEventListener(HostEventListener l) {
   if (l && std::find(g_listeners.begin(), g_listeners.end(), l) == g_listeners.end()) g_listeners.push_back(l);
 }
+
+void SetHostTextFilter(HostTextFilter f) { g_text_filter = f; }
 
 int ScancodeToVk(int sc) {
   using namespace host::key;

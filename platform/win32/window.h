@@ -184,6 +184,10 @@ namespace win32 {
 // Sees every host event before it becomes a message (DirectInput reads keys this way).
 using HostEventListener = void (*)(const host::Event&);
 void AddHostEventListener(HostEventListener l);
+// Sees committed text before it becomes WM_CHAR messages; true claims it (the
+// input method manager delivers its results itself).
+using HostTextFilter = bool (*)(HWND w, const host::Event&);
+void SetHostTextFilter(HostTextFilter f);
 // The window the host shows (null when none is open).
 HWND HostWindow();
 // Host scancode (USB HID usage) to virtual-key code; 0 for keys without one.

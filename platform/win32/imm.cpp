@@ -1,0 +1,272 @@
+#include "platform/win32/imm.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/host/host.h"
+#include "platform/win32/text.h"
+#include "platform/win32/window.h"
+
+struct HIMC__ {
+  bool open = false;
+  std::u16string composition;
+  int cursor = 0;  // in UTF-16 units
+  std::u16string result;
+  bool ended = false;  // a composition ended and its text may still be committed
+  COMPOSITIONFORM comp{};
+  CANDIDATEFORM cand{};
+};
+
+namespace {
+
+std::set<HIMC>& Contexts() {
+  static std::set<HIMC> s;
+  return s;
+}
+std::map<HWND, HIMC>& Associations() {
+  static std::map<HWND, HIMC> m;
+  return m;
+}
+
+bool Valid(HIMC h) { return h && Contexts().count(h); }
+
+HIMC HostContext() {
+  HWND w = win32::HostWindow();
+  if (!w) return nullptr;
+  auto it = Associations().find(w);
+  return it == Associations().end() ? nullptr : it->second;
+}
+
+// Throws away what the host's input method is composing: stopping text input
+// cancels its composition; text input stays on for plain typing.
+void CancelHostComposition() {
+  host::Host& h = host::get();
+  h.stop_text_input();
+  h.start_text_input();
+}
+
+// The caret of a UTF-8 composition, counted in code points, as UTF-16 units.
+int CursorUnits(const std::string& utf8, int code_points) {
+  int cp = 0;
+  size_t i = 0;
+  for (; i < utf8.size() && cp < code_points; ++cp) {
+    uint8_t b = static_cast<uint8_t>(utf8[i]);
+    i += b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+  }
+  return static_cast<int>(win32::Utf8ToUtf16(utf8.substr(0, std::min(i, utf8.size()))).size());
+}
+
+void OnHostEvent(const host::Event& e) {
+  HIMC h = HostContext();
+  if (!h) return;
+  switch (e.type) {
+    case host::EventType::Composition:
+      if (!e.text.empty()) {
+        // The host's input method composes: it is open.
+        h->open = true;
+        h->composition = win32::Utf8ToUtf16(e.text);
+        h->cursor = std::clamp(CursorUnits(e.text, e.cursor), 0, static_cast<int>(h->composition.size()));
+        h->ended = false;
+      } else if (!h->composition.empty()) {
+        h->composition.clear();
+        h->cursor = 0;
+        h->ended = true;
+      }
+      break;
+    case host::EventType::KeyDown: h->ended = false; break;
+    default: break;
+  }
+}
+
+// Delivers a result string to the window it belongs to.
+void SendResult(HWND w, HIMC h, std::u16string text) {
+  h->composition.clear();
+  h->cursor = 0;
+  h->ended = false;
+  h->result = std::move(text);
+  if (h->result.empty()) return;
+  SendMessageA(w, WM_IME_COMPOSITION, h->result.back(), static_cast<LPARAM>(GCS_RESULTSTR));
+  if (Valid(h)) h->result.clear();
+}
+
+bool OnHostText(HWND w, const host::Event& e) {
+  HIMC h = HostContext();
+  if (!h || (h->composition.empty() && !h->ended)) return false;
+  SendResult(w, h, win32::Utf8ToUtf16(e.text));
+  return true;
+}
+
+void Install() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  win32::AddHostEventListener(OnHostEvent);
+  win32::SetHostTextFilter(OnHostText);
+}
+
+// Copies `n` bytes of `src` (or reports the size when bytes is 0).
+LONG Give(const void* src, size_t n, void* buf, DWORD bytes) {
+  if (bytes == 0 || !buf) return static_cast<LONG>(n);
+  size_t k = std::min<size_t>(n, bytes);
+  if (k) std::memcpy(buf, src, k);
+  return static_cast<LONG>(k);
+}
+
+}  // namespace
+
+HIMC ImmCreateContext() {
+  Install();
+  HIMC h = new HIMC__;
+  Contexts().insert(h);
+  return h;
+}
+
+BOOL ImmDestroyContext(HIMC himc) {
+  if (!Valid(himc)) return FALSE;
+  for (auto it = Associations().begin(); it != Associations().end();)
+    it = it->second == himc ? Associations().erase(it) : std::next(it);
+  Contexts().erase(himc);
+  delete himc;
+  return TRUE;
+}
+
+HIMC ImmAssociateContext(HWND w, HIMC himc) {
+  if (!w || (himc && !Valid(himc))) return nullptr;
+  HIMC old = nullptr;
+  auto it = Associations().find(w);
+  if (it != Associations().end()) old = it->second;
+  if (himc)
+    Associations()[w] = himc;
+  else if (it != Associations().end())
+    Associations().erase(it);
+  if (w == win32::HostWindow() && old != himc) {
+    // A composition belongs to the context it began in.
+    if (old && !old->composition.empty()) {
+      old->composition.clear();
+      CancelHostComposition();
+    }
+    if (himc) host::get().start_text_input();
+  }
+  return old;
+}
+
+HIMC ImmGetContext(HWND w) {
+  auto it = Associations().find(w);
+  return it == Associations().end() ? nullptr : it->second;
+}
+
+BOOL ImmReleaseContext(HWND, HIMC) { return TRUE; }
+
+BOOL ImmSetOpenStatus(HIMC himc, BOOL open) {
+  if (!Valid(himc)) return FALSE;
+  himc->open = open != 0;
+  if (!himc->open && !himc->composition.empty()) {
+    himc->composition.clear();
+    himc->cursor = 0;
+    if (himc == HostContext()) CancelHostComposition();
+  }
+  return TRUE;
+}
+
+BOOL ImmGetOpenStatus(HIMC himc) { return Valid(himc) && himc->open ? TRUE : FALSE; }
+
+BOOL ImmSetCompositionWindow(HIMC himc, const COMPOSITIONFORM* form) {
+  if (!Valid(himc) || !form) return FALSE;
+  himc->comp = *form;
+  return TRUE;
+}
+
+BOOL ImmSetCandidateWindow(HIMC himc, const CANDIDATEFORM* form) {
+  if (!Valid(himc) || !form || form->dwIndex >= 4) return FALSE;
+  himc->cand = *form;
+  if (himc == HostContext() && form->dwIndex == 0 && (form->dwStyle & (CFS_CANDIDATEPOS | CFS_EXCLUDE)))
+  {
+    // The host places its list under a rectangle: the area when one is given.
+    const RECT& r = form->rcArea;
+    if (r.right > r.left && r.bottom > r.top)
+      host::get().set_text_input_rect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    else
+      host::get().set_text_input_rect(form->ptCurrentPos.x, form->ptCurrentPos.y, 1, 1);
+  }
+  return TRUE;
+}
+
+BOOL ImmNotifyIME(HIMC himc, DWORD action, DWORD index, DWORD value) {
+  (void)value;
+  if (!Valid(himc) || action != NI_COMPOSITIONSTR) return FALSE;
+  if (index == CPS_CANCEL) {
+    himc->ended = false;
+    if (!himc->composition.empty()) {
+      himc->composition.clear();
+      himc->cursor = 0;
+      if (himc == HostContext()) CancelHostComposition();
+    }
+    return TRUE;
+  }
+  if (index == CPS_COMPLETE) {
+    if (himc->composition.empty()) return TRUE;
+    HWND w = nullptr;
+    for (auto& [win, ctx] : Associations())
+      if (ctx == himc) w = win;
+    std::u16string text = himc->composition;
+    if (himc == HostContext()) CancelHostComposition();
+    if (w)
+      SendResult(w, himc, std::move(text));
+    else
+      himc->composition.clear();
+    return TRUE;
+  }
+  return FALSE;
+}
+
+LONG ImmGetCompositionStringW(HIMC himc, DWORD index, void* buf, DWORD bytes) {
+  if (!Valid(himc)) return IMM_ERROR_GENERAL;
+  const std::u16string& s = himc->composition;
+  switch (index) {
+    case GCS_COMPSTR: return Give(s.data(), s.size() * 2, buf, bytes);
+    case GCS_RESULTSTR: return Give(himc->result.data(), himc->result.size() * 2, buf, bytes);
+    case GCS_COMPATTR: {
+      std::string attr(s.size(), static_cast<char>(ATTR_INPUT));
+      return Give(attr.data(), attr.size(), buf, bytes);
+    }
+    case GCS_COMPCLAUSE: {
+      if (s.empty()) return 0;
+      DWORD clause[2] = {0, static_cast<DWORD>(s.size())};
+      return Give(clause, sizeof(clause), buf, bytes);
+    }
+    case GCS_CURSORPOS: return himc->cursor;
+    default: return IMM_ERROR_GENERAL;
+  }
+}
+
+LONG ImmGetCompositionStringA(HIMC himc, DWORD index, void* buf, DWORD bytes) {
+  if (!Valid(himc)) return IMM_ERROR_GENERAL;
+  std::string s = win32::Utf16ToCp932(himc->composition);
+  switch (index) {
+    case GCS_COMPSTR: return Give(s.data(), s.size(), buf, bytes);
+    case GCS_RESULTSTR: {
+      std::string r = win32::Utf16ToCp932(himc->result);
+      return Give(r.data(), r.size(), buf, bytes);
+    }
+    case GCS_COMPATTR: {
+      std::string attr(s.size(), static_cast<char>(ATTR_INPUT));
+      return Give(attr.data(), attr.size(), buf, bytes);
+    }
+    case GCS_COMPCLAUSE: {
+      if (s.empty()) return 0;
+      DWORD clause[2] = {0, static_cast<DWORD>(s.size())};
+      return Give(clause, sizeof(clause), buf, bytes);
+    }
+    case GCS_CURSORPOS:
+      return static_cast<LONG>(win32::Utf16ToCp932(himc->composition.substr(0, himc->cursor)).size());
+    default: return IMM_ERROR_GENERAL;
+  }
+}
+
+namespace platform {
+int imm_context_count() { return static_cast<int>(Contexts().size()); }
+}  // namespace platform
