@@ -216,6 +216,32 @@ TEST(DemoData, EveryPictureIsAnRgbPngTheLoaderTakes) {
   EXPECT_GT(count, 50);
 }
 
+// Pure black is the colour key: only pictures drawn over something may hold it.
+TEST(DemoData, OnlyKeyedPicturesHoldPureBlack) {
+  static const std::set<std::string> keyed = {
+      "system/win.png",    "system/hitanykey.png", "system/catalog_wait.png", "map/door_wood.png",
+      "map/door_iron.png", "map/tree.png",         "map/chest.png",           "map/tower.png",
+      "map/spirit.png",    "map/statue.png",       "map/sign.png"};
+  InRoot here;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Root() / "data")) {
+    if (entry.path().extension() != ".png") continue;
+    std::string name = std::filesystem::relative(entry.path(), Root() / "data").string();
+    bool mayBeKeyed = keyed.count(name) || name.rfind("mon/", 0) == 0 || name.rfind("map/torch", 0) == 0 ||
+                      name.rfind("map/warp", 0) == 0;
+    PngImage* image = PngLoadImage(("data/" + name).c_str());
+    ASSERT_NE(image, nullptr) << name;
+    bool black = false;
+    for (int y = 0; y < image->height && !black; ++y)
+      for (int x = 0; x < image->width && !black; ++x) black = (GetPngPixel(image, x, y) & 0xFFFFFF) == 0;
+    PngFreeImage(image);
+    if (mayBeKeyed) {
+      EXPECT_TRUE(black) << name << " has no transparent part";
+    } else {
+      EXPECT_FALSE(black) << name << " holds pure black, which would show through";
+    }
+  }
+}
+
 TEST(DemoData, MapChipsAreTwentyFourBitBitmaps) {
   auto chips = NumberedTable("data/map_chip/chip.cfg");
   ASSERT_FALSE(chips.empty());

@@ -16,7 +16,7 @@ int16_t Clamp16(double v) {
 
 // Signed noise in -1..1 for a pixel and a salt.
 double Noise(int x, int y, uint32_t salt) {
-  return (Hash(static_cast<uint32_t>(x * 73856093) ^ static_cast<uint32_t>(y * 19349663) ^ salt) % 2001) / 1000.0 - 1.0;
+  return (Hash(static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^ salt) % 2001) / 1000.0 - 1.0;
 }
 
 void Offset(int n, int f, int x, int y, double& dx, double& dy) {
