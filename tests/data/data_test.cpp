@@ -12,6 +12,7 @@
 #include "dx/pngload.h"
 #include "game/script.h"
 #include "tests/data/data_files.h"
+#include "tools/mkpack/packwriter.h"
 
 namespace {
 
@@ -444,6 +445,21 @@ TEST(DemoData, SaveCoversAreJpegPictures) {
     ++covers;
   }
   EXPECT_GE(covers, 1);
+}
+
+
+TEST(DemoData, PacksWholeUnderTheNamesTheGameAsks) {
+  std::vector<packwriter::Entry> entries;
+  std::string error;
+  ASSERT_TRUE(packwriter::Collect(datacheck::Root() / "data", entries, error)) << error;
+  std::set<std::string> names;
+  for (const auto& e : entries) names.insert(e.name);
+  for (const char* name : {"data/map/map.cfg", "data/event/event.csv", "data/item/item.csv", "data/mon_cfg/_mon.csv",
+                           "data/mon_cfg/group.csv", "data/sound/sound.cfg", "data/system/cata.txt",
+                           "data/system/effect6.dat", "data/save_jpg/list.txt", "data/system/setup.jpg"})
+    EXPECT_TRUE(names.count(name)) << name;
+  std::vector<uint8_t> package;
+  EXPECT_TRUE(packwriter::Build(entries, package, error)) << error;
 }
 
 }  // namespace
