@@ -3,6 +3,7 @@
 // an 8-bit RGB PNG the game's loader takes, and every file a table names exists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -174,6 +175,36 @@ TEST(DemoData, EveryEventRunsToItsEndWithNeutralCommands) {
   }
   ScriptSetLimits(old);
   ScriptClearFunctions();
+}
+
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// A "$" in a message shows the variable whose name follows; a misspelt name
+// would show as plain text. Every name shown must be one some script sets (or
+// one the game sets before an event).
+TEST(DemoData, MessagesShowVariablesThatAreSet) {
+  std::set<std::string> set = {"PARAM", "EVENT", "X", "Y", "N", "T", "PX", "PY", "PN", "PT", "PP", "x", "y", "n", "RET"};
+  std::map<std::string, std::string> texts;
+  for (auto& [n, file] : Events()) texts[file] = ReadFile("data/event/" + file);
+  for (auto& [file, text] : texts) {
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+      size_t eq = line.find(" = ");
+      if (eq == std::string::npos) continue;
+      size_t start = line.find_first_not_of(' ');
+      std::string name = line.substr(start, eq - start);
+      if (!name.empty() && std::all_of(name.begin(), name.end(), IsNameChar)) set.insert(name);
+    }
+  }
+  for (auto& [file, text] : texts) {
+    for (size_t at = text.find('$'); at != std::string::npos; at = text.find('$', at + 1)) {
+      size_t end = at + 1;
+      while (end < text.size() && IsNameChar(text[end])) ++end;
+      std::string name = text.substr(at + 1, end - at - 1);
+      EXPECT_TRUE(set.count(name)) << file << " shows $" << name;
+    }
+  }
 }
 
 TEST(DemoData, ScriptsNameExistingFilesAndEvents) {
