@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dx/color.h"
+#include "dx/cursor.h"
 #include "dx/d3d.h"
 #include "dx/error.h"
 #include "dx/pump.h"
@@ -221,6 +222,7 @@ bool dxddinit() {
 
 void dxddterm() {
   while (dxtargetdepth() > 0) dxpoptarget(false);
+  dxsetswcursor(nullptr, 0, 0, 1, 200);
   if (dxhooks.deleteallbitmaps) dxhooks.deleteallbitmaps();
   DetachBackBuffer();
   ReleaseAndNull(dxclipper);
@@ -329,6 +331,7 @@ void dxrestorelost() {
   if (dxbackbuffer && dxbackbuffer->IsLost() != DD_OK) dxbackbuffer->Restore();
   if (dxzbuffer && dxzbuffer->IsLost() != DD_OK) dxzbuffer->Restore();
   if (dxhooks.releaselostbitmaps) dxhooks.releaselostbitmaps();
+  if (dxswcursorset()) dxmakecursorsurfaces();
 }
 
 void dxdropbitmapsurfaces() {
@@ -416,6 +419,7 @@ void dxpresent() {
   }
   if (dxd3ddevice) dxd3ddevice->EndScene();  // an open scene ends with the frame
   dxdd->WaitForVerticalBlank(DDWAITVB_BLOCKBEGIN, nullptr);
+  const bool cursor_in_frame = dxswcursorbeforepresent();
   bool shown = false;
   if (dxfullscreen) {
     shown = dxprimary->Blt(nullptr, dxbackbuffer, &dxpaintrect, DDBLT_WAIT | DDBLT_ASYNC, nullptr) == DD_OK;
@@ -428,6 +432,7 @@ void dxpresent() {
     // The copy through the window's device context, converting the depth.
     win32::ShowInClient(dxmainwindow, dxbackbuffer->pixels(), dxpaintrect);
   }
+  dxswcursorafterpresent(cursor_in_frame);
   dxlastpresent = timeGetTime();
   ++dxpresentcount;
 }

@@ -21,4 +21,5 @@
 #include "dx/mesh.h"
 #include "dx/texture.h"
 #include "dx/textentry.h"
+#include "dx/cursor.h"
 #include "dx/effects.h"

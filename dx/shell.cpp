@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dx/cursor.h"
 #include "dx/display.h"
 #include "dx/error.h"
 #include "dx/input.h"
@@ -481,6 +482,7 @@ LRESULT dxwndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void dxsetcursor(HCURSOR cursor) {
+  if (cursor) dxsetswcursor(nullptr, 0, 0, 1, 200);
   dxcursor = cursor;
   if (dxlasthittest == HTCLIENT && dxcursorshown) SetCursor(cursor);
 }
