@@ -274,6 +274,55 @@ TEST(DemoData, OnlyKeyedPicturesHoldPureBlack) {
   }
 }
 
+std::pair<int, int> PngSize(const std::string& name) {
+  PngImage* image = PngLoadImage((Root() / name).c_str());
+  if (!image) return {0, 0};
+  std::pair<int, int> size{image->width, image->height};
+  PngFreeImage(image);
+  return size;
+}
+
+TEST(DemoData, PicturesHaveTheSizesTheirScreensUse) {
+  using Size = std::pair<int, int>;
+  // Whole screens.
+  for (const char* name : {"system/loading.png", "system/title.png", "system/catalog_wait.png", "system/credit.png",
+                           "system/credit2.png", "system/grad.png", "system/end1.png", "system/end6.png"})
+    EXPECT_EQ(PngSize(std::string("data/") + name), Size(640, 480)) << name;
+  for (const auto& entry : std::filesystem::directory_iterator(Root() / "data/bg"))
+    EXPECT_EQ(PngSize("data/bg/" + entry.path().filename().string()), Size(640, 480)) << entry.path();
+  // The catalogue's cover of an unseen picture fills one place.
+  EXPECT_EQ(PngSize("data/system/np.png"), Size(118, 80));
+  // Item pictures are cut into the 32 x 32 cells of one sheet.
+  for (auto& row : Csv("data/item/item.csv")) EXPECT_EQ(PngSize(row[1]), Size(32, 32)) << row[1];
+  // Backgrounds of the 3-D view are strips of 2 pixels a degree.
+  auto textures = NumberedTable("data/map/chip.cfg");
+  std::istringstream map(ReadFile("data/map/map.cfg"));
+  std::string line;
+  std::set<int> backgrounds;
+  while (std::getline(map, line)) {
+    int f, x, y, face, value;
+    char key[16];
+    if (std::sscanf(line.c_str(), "%d %d %d %d %15s %d", &f, &x, &y, &face, key, &value) == 6 && std::string(key) == "BG")
+      backgrounds.insert(value);
+  }
+  EXPECT_FALSE(backgrounds.empty());
+  for (int bg : backgrounds) EXPECT_EQ(PngSize("data/map/" + textures[bg]), Size(720, 240)) << bg;
+}
+
+TEST(DemoData, TablesListEachNumberOnce) {
+  std::set<int> events;
+  for (auto& row : Csv("data/event/event.csv")) EXPECT_TRUE(events.insert(std::atoi(row[0].c_str())).second) << row[0];
+  // A second sound with one number is refused by the sound library.
+  std::set<int> sounds;
+  for (const std::string& line : Lines("data/sound/sound.cfg")) EXPECT_TRUE(sounds.insert(std::atoi(line.c_str())).second) << line;
+  std::set<int> monsters;
+  for (auto& row : Csv("data/mon_cfg/_mon.csv")) {
+    if (std::isdigit(static_cast<unsigned char>(row[0][0]))) {
+      EXPECT_TRUE(monsters.insert(std::atoi(row[0].c_str())).second) << row[0];
+    }
+  }
+}
+
 TEST(DemoData, MapChipsAreTwentyFourBitBitmaps) {
   auto chips = NumberedTable("data/map_chip/chip.cfg");
   ASSERT_FALSE(chips.empty());
@@ -287,6 +336,9 @@ TEST(DemoData, MapChipsAreTwentyFourBitBitmaps) {
     ASSERT_GE(bytes.size(), 54u) << file;
     EXPECT_EQ(bytes.substr(0, 2), "BM") << file;
     EXPECT_EQ(static_cast<uint8_t>(bytes[28]), 24) << file;
+    // One 32-pixel place of the minimap.
+    EXPECT_EQ(static_cast<uint8_t>(bytes[18]), 32) << file;
+    EXPECT_EQ(static_cast<uint8_t>(bytes[22]), 32) << file;
   }
 }
 
