@@ -207,6 +207,52 @@ TEST(DemoData, MessagesShowVariablesThatAreSet) {
   }
 }
 
+// Operators bind by the order of the engine's table, not by arithmetic habit:
+// a - b + c is a - (b + c), a % b + c is a % (b + c), x & 16 == 16 is
+// x & (16 == 16), !a == b is !(a == b). The scripts put brackets wherever such
+// a pair meets, so any unbracketed pair of these is a slip.
+int OperatorOf(const ScriptNode* node) {
+  if (!node || node->kind != NODE_FRAGMENT || !node->children) return 0;
+  const ScriptNode* last = node->children;
+  while (last->next) last = last->next;
+  return last->kind >= 0x200 && last->kind <= 0x270 ? last->kind : 0;
+}
+
+bool Arithmetic(int op) { return op >= TOK_DIV && op <= TOK_SUB; }
+bool Comparison(int op) { return (op >= TOK_LT && op <= TOK_GE) || op == TOK_EQ || op == TOK_NE; }
+
+void CheckBinding(const ScriptNode* node, const std::string& file) {
+  for (; node; node = node->next) {
+    int op = OperatorOf(node);
+    if (op) {
+      for (const ScriptNode* operand = node->children; operand && operand->next; operand = operand->next) {
+        int inner = OperatorOf(operand);
+        if (!inner) continue;
+        bool slip = (op == TOK_SUB && (inner == TOK_ADD || inner == TOK_SUB) && operand != node->children) ||
+                    (op == TOK_MOD && Arithmetic(inner)) || (inner == TOK_MOD && Arithmetic(op)) ||
+                    ((op == TOK_BITAND || op == TOK_BITOR || op == TOK_BITXOR) && Comparison(inner)) ||
+                    ((op == TOK_NOT || op == TOK_NOT_BITS) && (Comparison(inner) || Arithmetic(inner))) ||
+                    ((op == TOK_CONCAT || op == TOK_STREQ || op == TOK_STRNE) && Comparison(inner));
+        EXPECT_FALSE(slip) << file << " line " << node->line + 1 << ": " << (node->lines ? node->lines[node->line] : "");
+      }
+    }
+    CheckBinding(node->children, file);
+  }
+}
+
+TEST(DemoData, ScriptsBracketOperatorsThatBindUnexpectedly) {
+  for (auto& [n, file] : Events()) {
+    std::string text = ReadFile("data/event/" + file);
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    ScriptNode* program = nullptr;
+    ScriptError error;
+    ASSERT_EQ(ScriptCompile(buffer.data(), &program, &error), 0) << file;
+    CheckBinding(program, file);
+    ScriptFreeProgram(program);
+  }
+}
+
 TEST(DemoData, ScriptsNameExistingFilesAndEvents) {
   std::map<int, std::string> events = Events();
   for (auto& [n, file] : events) {
