@@ -22,4 +22,5 @@
 #include "dx/texture.h"
 #include "dx/textentry.h"
 #include "dx/cursor.h"
+#include "dx/sound.h"
 #include "dx/effects.h"
