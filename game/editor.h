@@ -1,0 +1,6 @@
+// The debug map editor.
+#pragma once
+
+// Weak while its definition is not part of the game: the caller tests the
+// address. The file that defines it drops the attribute.
+[[gnu::weak]] void MapEditor(int x, int y, int cellx, int celly, int floor, int heading);

@@ -1,0 +1,132 @@
+#include "game/event.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dx/dx.h"
+#include "game/csvfile.h"
+#include "game/fatal.h"
+#include "game/picture.h"
+#include "game/strlist.h"
+#include "game/win.h"
+#include "platform/win32/msgbox.h"
+
+ScriptNode* EventScripts[kEventCount];
+int32_t LastFailedEvent = 0;
+
+namespace {
+
+constexpr const char* kEventTable = "data/event/event.csv";
+constexpr const char* kLoadingPicture = "data/system/loading.png";
+
+// The script texts stay alive as long as their trees, which point into them.
+char* g_texts[kEventCount];
+
+void FreeEvent(int n) {
+  ScriptFreeProgram(EventScripts[n]);
+  EventScripts[n] = nullptr;
+  std::free(g_texts[n]);
+  g_texts[n] = nullptr;
+}
+
+void DrawProgress(int row, int count, const char* path) {
+  dxblt(readIMG(kLoadingPicture), 0, 0);
+  dxfillrectalpha(160, 180, 360, 48, dxrgb(255, 255, 255), 80);
+  int width = count > 1 ? row * 360 / (count - 1) : 360;
+  dxfillrectalpha(160, 180, width, 48, dxrgb(255, 60, 60), 50);
+  dxsetfont(GameFontFace, 12, 6, 1, 0, 1);
+  dxprintf(240, 188, dxrgb(0, 0, 0), "イベントデータの読み込み中");
+  dxprintf(180, 208, dxrgb(0, 0, 0), "ReadEventData[%20s]", path);
+  dxupdate();
+}
+
+// The whole file with a terminating zero; null when it cannot be opened.
+char* ReadWholeFile(const char* path) {
+  PkgFile* f = PkgFileOpen(path, "rb");
+  if (!f) return nullptr;
+  int32_t size = PkgFileSize(f);
+  if (size < 0) size = 0;
+  char* text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+  if (!text) {
+    PkgFileClose(f);
+    GAME_FATAL("[%s]でエラー発生(メモリ確保失敗)", path);
+  }
+  int32_t got = PkgFileRead(f, text, size);
+  text[got > 0 ? got : 0] = '\0';
+  PkgFileClose(f);
+  return text;
+}
+
+}  // namespace
+
+void FreeEventData() {
+  for (int n = 0; n < kEventCount; ++n) FreeEvent(n);
+}
+
+void CompileEventTable(char*** rows, bool show_progress) {
+  FreeEventData();
+  int count = 0;
+  while (rows[count]) ++count;
+  for (int i = 0; i < count; ++i) {
+    const char* number = CsvColumn(rows[i], 0);
+    const char* file = CsvColumn(rows[i], 1);
+    char path[1024];
+    std::snprintf(path, sizeof path, "data/event/%s", file ? file : "");
+    if (show_progress) DrawProgress(i, count, path);
+    if (number && number[0] == '#') continue;
+    if (!number) number = "";
+    char* end = nullptr;
+    long n = std::strtol(number, &end, 10);
+    if (end == number) GAME_FATAL("[%s]でエラー発生\n>%s", kEventTable, number);
+    if (n > kEventCount - 1) GAME_FATAL("[%s]でエラー発生\n(イベントナンバーが大きすぎる)\n>%s", kEventTable, number);
+    if (n < 0) GAME_FATAL("[%s]でエラー発生\n(イベントナンバーが負の数)\n>%s", kEventTable, number);
+    char* text = ReadWholeFile(path);
+    if (!text) GAME_FATAL("[%s]の読み取りに失敗(ファイルが無い？)", path);
+    ScriptNode* tree = nullptr;
+    ScriptError error;
+    int rc = ScriptCompile(text, &tree, &error);
+    if (rc != 0) {
+      char message[1024] = {};
+      ScriptErrorText(rc, &error, message, sizeof message);
+      ScriptFreeProgram(tree);
+      std::free(text);
+      GAME_FATAL("イベント記述に文法的誤りを発見[%s]\n%s", path, message);
+    }
+    // A later row for the same number replaces the earlier script.
+    FreeEvent(static_cast<int>(n));
+    EventScripts[n] = tree;
+    g_texts[n] = text;
+  }
+}
+
+void ReadEventData() {
+  // The loading picture is needed for the progress screen: a missing one stops
+  // here, with the picture's own message.
+  if (!PkgFileExists(kLoadingPicture)) GAME_FATAL("[%s]エラー:PNGファイル読み込みに失敗", kLoadingPicture);
+  readIMG(kLoadingPicture);
+  char*** rows = ReadCsv(kEventTable);
+  if (!rows) GAME_FATAL("[%s]はありません", kEventTable);
+  CompileEventTable(rows, true);
+  FreeCsv(rows);
+}
+
+void eventExec(int32_t n) {
+  FormatMsg("eventExec(EventNumber%d)", n);
+  SetVarInt("RET", 0);
+  if (n == LastFailedEvent) return;
+  if (n < 0 || n >= kEventCount || !EventScripts[n]) {
+    LastFailedEvent = n;
+    GAME_WARNING("未定義のイベントナンバー[%d]を実行しようとしました\n", n);
+    return;
+  }
+  ScriptError error;
+  int rc = ScriptExec(EventScripts[n], nullptr, nullptr, nullptr, &error, 0, 0);
+  if (rc != 0) {
+    char message[1024] = {};
+    ScriptErrorText(rc, &error, message, sizeof message);
+    LastFailedEvent = n;
+    GAME_WARNING("イベントナンバー[%d]に文法的誤りを発見\n%s", n, message);
+    return;
+  }
+  LastFailedEvent = 0;
+}

@@ -1,0 +1,20 @@
+// The 3-D view of the dungeon: one frame for a position, rendered at 320 x 240
+// and stretched over the screen.
+#pragma once
+
+#include "dx/matrix.h"
+#include "game/gamestate.h"
+
+namespace dx {
+struct bitmap;
+}
+
+// The view's world transform, reset to the identity whenever the device's
+// states are set again.
+extern dx::matrix WorldMatrix;
+// The captured view while the overlays are drawn (within one frame only).
+extern dx::bitmap* ViewCapture;
+
+// Weak while its definition is not part of the game: callers test its address
+// and skip the frame. The file that defines it drops the attribute.
+[[gnu::weak]] void Draw3D(const ViewPos& pos, int release);

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "dx/dx.h"
+#include "game/csvfile.h"
+#include "game/event.h"
+#include "game/fatal.h"
+#include "game/strlist.h"
+#include "platform/win32/display.h"
+#include "tests/bitmaps/png_writer.h"
+#include "tests/game/game_fixture.h"
+
+namespace {
+
+using gametest::GameTest;
+using gametest::U8;
+
+class EventTest : public GameTest {};
+
+TEST_F(EventTest, EventsRunByNumberWithTheirRet) {
+  Events({{1, "RET = 5;"}, {2, "x = 40; RET = x + 2;"}, {1023, "RET = flag(0) + 1;"}});
+  eventExec(1);
+  EXPECT_EQ(GetVarInt("RET"), 5);
+  eventExec(2);
+  EXPECT_EQ(GetVarInt("RET"), 42);
+  eventExec(1023);
+  EXPECT_EQ(GetVarInt("RET"), 1);
+  EXPECT_EQ(Boxes(), 0u);
+  EXPECT_STREQ(MsgBuf, "eventExec(EventNumber1023)");
+}
+
+TEST_F(EventTest, RetStartsAtZeroAndEventsCanRunEvents) {
+  // A nested event's RET is what the outer caller sees unless the outer script sets it later.
+  Events({{1, "RET = 9;"}, {2, "RET = 3; scan_event(0, 0, 0, 0); "}, {3, "y = 1;"}});
+  SetVarInt("RET", 77);
+  eventExec(3);
+  EXPECT_EQ(GetVarInt("RET"), 0);
+}
+
+TEST_F(EventTest, AFailingEventWarnsOnceUntilAnotherSucceeds) {
+  Events({{5, "nosuchcommand(1);"}, {6, "RET = 1;"}});
+  eventExec(5);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_EQ(host_.message_boxes()[0].caption, U8(u8"警告"));
+  EXPECT_EQ(host_.message_boxes()[0].text.rfind(U8(u8"イベントナンバー[5]に文法的誤りを発見\n"), 0), 0u);
+  EXPECT_EQ(LastFailedEvent, 5);
+  EXPECT_EQ(MsgBuf[0], '\0');
+  eventExec(5);  // still the last failure: nothing runs, nothing shows
+  EXPECT_EQ(Boxes(), 1u);
+  eventExec(6);
+  EXPECT_EQ(LastFailedEvent, 0);
+  eventExec(5);
+  EXPECT_EQ(Boxes(), 2u);
+}
+
+TEST_F(EventTest, UndefinedNumbersWarnOnceAndZeroRunsNothing) {
+  Events({{6, "RET = 1;"}});
+  eventExec(0);
+  EXPECT_EQ(Boxes(), 0u);
+  eventExec(7);
+  eventExec(7);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_EQ(host_.message_boxes()[0].text, U8(u8"未定義のイベントナンバー[7]を実行しようとしました\n"));
+  // After a failure, event 0 is just another undefined number.
+  eventExec(0);
+  EXPECT_EQ(Boxes(), 2u);
+  eventExec(-1);
+  eventExec(1024);
+  EXPECT_EQ(Boxes(), 4u);
+  EXPECT_EQ(GetVarInt("RET"), 0);
+}
+
+TEST_F(EventTest, ALaterRowReplacesTheScriptAndCommentsAreSkipped) {
+  TempDir::Write("data/event/a.txt", "RET = 1;");
+  TempDir::Write("data/event/b.txt", "RET = 2;");
+  TempDir::Write("data/event/event.csv", "8,a.txt\n\"#8\",missing.txt\n8,b.txt\n");
+  char*** rows = ReadCsv("data/event/event.csv");
+  CompileEventTable(rows, false);
+  FreeCsv(rows);
+  eventExec(8);
+  EXPECT_EQ(GetVarInt("RET"), 2);
+}
+
+// Each bad table stops the program with its own message.
+struct BadTable {
+  const char* table;
+  const char8_t* message;
+};
+
+class EventTableFaults : public GameTest, public ::testing::WithParamInterface<BadTable> {};
+
+TEST_P(EventTableFaults, StopWithTheirMessage) {
+  TempDir::Write("data/event/ok.txt", "RET = 1;");
+  TempDir::Write("data/event/bad.txt", "if (1 { RET = 1; }");
+  TempDir::Write("data/event/event.csv", GetParam().table);
+  char*** rows = ReadCsv("data/event/event.csv");
+  ASSERT_NE(rows, nullptr);
+  try {
+    CompileEventTable(rows, false);
+    ADD_FAILURE() << "went on";
+  } catch (const host::ProcessExit& e) {
+    EXPECT_EQ(e.code, 1);
+  }
+  FreeCsv(rows);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_EQ(host_.message_boxes()[0].caption, U8(u8"エラー"));
+  EXPECT_NE(host_.message_boxes()[0].text.find(U8(GetParam().message)), std::string::npos)
+      << host_.message_boxes()[0].text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, EventTableFaults,
+    ::testing::Values(BadTable{"x1,ok.txt\n", u8"[data/event/event.csv]でエラー発生\n>x1"},
+                      BadTable{"1024,ok.txt\n", u8"(イベントナンバーが大きすぎる)\n>1024"},
+                      BadTable{"-3,ok.txt\n", u8"(イベントナンバーが負の数)\n>-3"},
+                      BadTable{"4,none.txt\n", u8"[data/event/none.txt]の読み取りに失敗(ファイルが無い？)"},
+                      BadTable{"4,bad.txt\n", u8"イベント記述に文法的誤りを発見[data/event/bad.txt]\n"}));
+
+// The whole reader, with its progress screen on a display.
+class ReadEventDataTest : public GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    win32::SetDesktopDepth(32);
+    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    std::filesystem::current_path(dir_.path());  // the layer's start moved to the program's folder
+  }
+  void TearDown() override {
+    dxrelease();
+    GameTest::TearDown();
+  }
+  static void WriteLoadingPicture() {
+    std::vector<uint8_t> pixels(640 * 480 * 3, 10);
+    TempDir::Write("data/system/loading.png",
+                   [&] { auto b = testpng::Encode(640, 480, 2, 8, pixels); return std::string(b.begin(), b.end()); }());
+  }
+};
+
+TEST_F(ReadEventDataTest, OneRowShowsAFullBarAndEveryRowIsAFrame) {
+  WriteLoadingPicture();
+  TempDir::Write("data/event/a.txt", "RET = 4;");
+  TempDir::Write("data/event/event.csv", "3,a.txt\n");
+  uint64_t before = host_.frames_presented();
+  ReadEventData();
+  EXPECT_EQ(host_.frames_presented(), before + 1);
+  const host::Frame* f = host_.last_frame();
+  ASSERT_NE(f, nullptr);
+  // The red bar reaches the right end of the white one.
+  uint32_t end = f->at(518, 222), outside = f->at(525, 222);
+  EXPECT_GT((end >> 16) & 0xFF, (end >> 8) & 0xFF);
+  EXPECT_EQ(outside, 0x0A0A0Au);
+  eventExec(3);
+  EXPECT_EQ(GetVarInt("RET"), 4);
+
+  TempDir::Write("data/event/event.csv", "3,a.txt\n4,a.txt\n");
+  before = host_.frames_presented();
+  ReadEventData();
+  EXPECT_EQ(host_.frames_presented(), before + 2);
+}
+
+TEST_F(ReadEventDataTest, MissingTableOrPictureStops) {
+  EXPECT_THROW(ReadEventData(), host::ProcessExit);
+  EXPECT_NE(host_.message_boxes().back().text.find(U8(u8"[data/system/loading.png]エラー:PNGファイル読み込みに失敗")),
+            std::string::npos);
+  WriteLoadingPicture();
+  EXPECT_THROW(ReadEventData(), host::ProcessExit);
+  EXPECT_NE(host_.message_boxes().back().text.find(U8(u8"[data/event/event.csv]はありません")), std::string::npos);
+}
+
+}  // namespace
