@@ -188,6 +188,18 @@ int WarpTarget(int f, int x, int y) {
   throw std::runtime_error("warp without a target");
 }
 
+// The ground of a cell: its own for plain ground, else grass or sand when a
+// neighbour has it, else stone.
+char Ground(int f, int x, int y) {
+  char ch = At(f, x, y);
+  if (ch == '.' || ch == ',' || ch == ':' || ch == '~' || ch == '%') return ch;
+  for (int d = 0; d < 4; ++d) {
+    char n = At(f, x + kDx[d], y + kDy[d]);
+    if (n == ',' || n == ':') return n;
+  }
+  return '.';
+}
+
 // Stairs face away from the way in: 1 high end west, 2 north, 3 east, 4 south.
 int StairTurn(int f, int x, int y) {
   if (Open(At(f, x, y - 1))) return 2;
@@ -211,14 +223,17 @@ void Build(int f, Floor& m) {
         }
         continue;
       }
-      bool sky = ch == ',' || ch == ':' || (f == 2 && (ch == 'X' || ch == 'E'));
-      int floorTex = ch == ',' ? kTexGrass : ch == ':' ? kTexSand : ch == '~' ? kTexWater : kTexStone;
+      // Trees, chests and other marks stand on the ground around them.
+      char ground = Ground(f, x, y);
+      if (f == 2 && (ch == 'X' || ch == 'E')) ground = ':';
+      bool sky = ground == ',' || ground == ':';
+      int floorTex = ground == ',' ? kTexGrass : ground == ':' ? kTexSand : ch == '~' ? kTexWater : kTexStone;
       c.face[5].texture = floorTex;
       if (!sky) c.face[4].texture = kTexCeiling;
-      if (ch == ',') c.word[BG] = kTexSky;
-      if (ch == ':' || (f == 2 && (ch == 'X' || ch == 'E'))) c.word[BG] = kTexDusk;
-      c.word[KIND] = ch == ',' ? kPartGrass : ch == ':' ? kPartSand : ch == '~' ? kPartWater : ch == '%' ? kPartFog
-                                                                                                          : kPartStone;
+      if (ground == ',') c.word[BG] = kTexSky;
+      if (ground == ':') c.word[BG] = kTexDusk;
+      c.word[KIND] = ground == ',' ? kPartGrass : ground == ':' ? kPartSand : ch == '~' ? kPartWater
+                                                : ch == '%' ? kPartFog : kPartStone;
       for (int d = 0; d < 4; ++d) {
         if (Open(At(f, x + kDx[d], y + kDy[d]))) continue;
         c.face[d].texture = kWallTexture[f];
