@@ -50,9 +50,11 @@ class GameTest : public ::testing::Test {
     host::set(nullptr);
   }
 
-  // Runs script text; the text of its last value.
+  // Runs script text; the text of its last value (a final ";" would end the
+  // statement and drop it, so it is left out).
   std::string Eval(const std::string& script) {
     std::string text = script;
+    while (!text.empty() && (text.back() == ';' || text.back() == ' ')) text.pop_back();
     ScriptNode* program = nullptr;
     ScriptError error;
     int rc = ScriptCompile(text.data(), &program, &error);
