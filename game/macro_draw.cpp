@@ -253,7 +253,7 @@ int macro_fill(StrList** args, StrList** stack) {
 }
 
 int macro_key(StrList**, StrList** stack) {
-  MacroClearChars();
+  dxclearchars();
   return MacroPushInt(stack, MacroKeyBits(kMacroKeyDelay));
 }
 

@@ -4,15 +4,19 @@
 #include <ctime>
 
 #include "dx/dx.h"
+#include "game/macro_draw.h"
 #include "game/macro_ui.h"
 #include "game/script.h"
 #include "game/sound.h"
 #include "game/win.h"
 #include "platform/win32/registry.h"
+#include "platform/win32/text.h"
 
 namespace {
 
 constexpr int32_t kSoundMove = 100;
+constexpr int kInputChars = 32;  // the editor's buffer: 31 characters and the end
+constexpr int kInputRoom = 64;   // for the texts on either side of the editor
 
 // The local calendar time now, read anew for every command.
 std::tm LocalNow() {
@@ -57,6 +61,22 @@ int macro_sysname(StrList**, StrList** stack) {
   return MacroPushString(stack, name);
 }
 
+int macro_input(StrList** args, StrList** stack) {
+  MacroArgReader a(args);
+  int32_t x = 0, y = 0, width = 256, r = 1, g = 1, b = 1;
+  const char* initial = "";
+  a.Int(x), a.Int(y), a.Int(width), a.Text(initial), a.Int(r), a.Int(g), a.Int(b);
+  // An initial text that does not fit starts the editor empty.
+  char16_t start[kInputRoom] = {};
+  if (MultiByteToWideChar(CP_ACP, 0, initial, -1, start, kInputRoom) == 0) start[0] = u'\0';
+  SelectMesFont();
+  char16_t typed[kInputRoom] = {};
+  dxinputlinew(x, y, width, typed, kInputChars, start, dxrgb(r, g, b));
+  char text[kInputRoom] = "";
+  if (WideCharToMultiByte(CP_ACP, 0, typed, -1, text, kInputRoom, nullptr, nullptr) == 0) text[0] = '\0';
+  return MacroPushString(stack, text);
+}
+
 int macro_yesno(StrList** args, StrList** stack) {
   MacroArgReader a(args);
   int32_t x = 300, y = 200, selection = 0;
@@ -64,7 +84,7 @@ int macro_yesno(StrList** args, StrList** stack) {
   const char* second = "No";
   a.Int(x), a.Int(y), a.Int(selection), a.Text(first), a.Text(second);
   dx::bitmap* under = dxcapture(x, y, 128, 64, true);
-  MacroClearChars();
+  dxclearchars();
   while (MacroKeyBits(kMacroKeyDelay)) {
     dxupdate();
     dxtick(1);
@@ -96,7 +116,7 @@ int macro_yesno(StrList** args, StrList** stack) {
   }
   dxbltnokey(under, x, y);
   dxdeletebitmap(under);
-  MacroClearChars();
+  dxclearchars();
   return MacroPushString(stack, selection == 0 ? "0" : "1");
 }
 
@@ -109,5 +129,6 @@ void RegisterInputMacros() {
   ScriptRegisterFunction(&MacroList, "timemon", macro_timemon, nullptr);
   ScriptRegisterFunction(&MacroList, "timeyear", macro_timeyear, nullptr);
   ScriptRegisterFunction(&MacroList, "sysname", macro_sysname, nullptr);
+  ScriptRegisterFunction(&MacroList, "input", macro_input, nullptr);
   ScriptRegisterFunction(&MacroList, "yesno", macro_yesno, nullptr);
 }

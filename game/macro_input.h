@@ -1,5 +1,5 @@
-// Built-ins for the clock, random numbers, the user's logon name and the
-// yes/no box.
+// Built-ins for the clock, random numbers, the user's logon name, a line of
+// typed text and the yes/no box.
 #pragma once
 
 #include "game/strlist.h"
@@ -12,6 +12,7 @@ int macro_timeday(StrList** args, StrList** stack);
 int macro_timemon(StrList** args, StrList** stack);
 int macro_timeyear(StrList** args, StrList** stack);
 int macro_sysname(StrList** args, StrList** stack);
+int macro_input(StrList** args, StrList** stack);
 int macro_yesno(StrList** args, StrList** stack);
 
 // Registers the commands above.

@@ -84,7 +84,7 @@ void RedrawMesScene(bool fill) {
 }
 
 int32_t CheckMesKeys() {
-  MacroClearChars();
+  dxclearchars();
   const int32_t keys = MacroKeyBits(kMacroKeyDelay);
   if (!keys)
     for (int i = 0; i < 10; ++i) {
@@ -97,7 +97,7 @@ int32_t CheckMesKeys() {
   const BgLayer& back = BgLayers[0];
   if (back.picture && back.enabled) dxbltnokey(back.picture, back.x, back.y);
   dxupdate();
-  MacroClearChars();
+  dxclearchars();
   while (MacroKeyBits(kMacroKeyDelay)) {
     dxupdate();
     dxtick(1);
@@ -111,7 +111,7 @@ int32_t CheckMesKeys() {
     dxupdate();
     dxtick(1);
   }
-  MacroClearChars();
+  dxclearchars();
   RedrawMesScene(true);
   dxupdate();
   return keys;

@@ -88,8 +88,3 @@ int32_t MacroKeyBits(int delay) {
 }
 
 void MacroResetKeyBits() { g_have_report = false; }
-
-void MacroClearChars() {
-  dxcharqueue.clear();
-  dxwcharqueue.clear();
-}

@@ -50,5 +50,3 @@ int MacroPushString(StrList** stack, const char* text);
 int32_t MacroKeyBits(int delay);
 // Forgets the last report, so the next read is not held back.
 void MacroResetKeyBits();
-// Empties both typed-character queues.
-void MacroClearChars();
