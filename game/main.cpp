@@ -16,7 +16,6 @@
 #include "game/sound.h"
 #include "game/strlist.h"
 #include "game/view3d.h"
-#include "platform/gdi/gdi.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
 #include "platform/win32/msgbox.h"
@@ -52,10 +51,12 @@ void ReadCommandLine() {
 // A desktop deeper than 16 bits may be switched to 16 for this run, which
 // draws faster.
 void CheckDesktop() {
-  HDC dc = GetDC(nullptr);
-  int width = GetDeviceCaps(dc, HORZRES), height = GetDeviceCaps(dc, VERTRES);
-  int bits = GetDeviceCaps(dc, BITSPIXEL);
-  ReleaseDC(nullptr, dc);
+  // The screen's current settings: its size and depth.
+  DEVMODEA screen{};
+  screen.dmSize = sizeof screen;
+  EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &screen);
+  int width = static_cast<int>(screen.dmPelsWidth), height = static_cast<int>(screen.dmPelsHeight);
+  int bits = static_cast<int>(screen.dmBitsPerPel);
   if (bits < 16) GAME_FATAL("ディスプレイの色数が16bit(HiColor)以上でなくては、ゲームを起動できません");
   if (bits == 16) return;
   DEVMODEA mode{};
