@@ -10,6 +10,7 @@
 #include "game/gamestate.h"
 #include "game/picture.h"
 #include "game/strlist.h"
+#include "game/win.h"
 
 MonsterRec MonsterTable[1024];
 MonsterRec CurrentEnemy;
@@ -20,7 +21,6 @@ namespace {
 constexpr const char kIndexFile[] = "data/mon_cfg/_mon.csv";
 constexpr const char kGroupFile[] = "data/mon_cfg/group.csv";
 constexpr const char kLoadingPicture[] = "data/system/loading.png";
-constexpr const char kFontFace[] = "ＭＳ ゴシック";  // the game's one face
 
 // The key files' rows: the table's texts point into them, so they stay until
 // the table is read again.
@@ -83,7 +83,7 @@ void DrawLoadingProgress(dx::bitmap* picture, int bar, const char* heading, cons
   dxblt(picture, 0, 0);
   dxfillrectalpha(160, 180, 360, 48, dxrgb(255, 255, 255), 80);
   if (bar > 0) dxfillrectalpha(160, 180, bar, 48, dxrgb(255, 60, 60), 50);
-  dxsetfont(kFontFace, 12, 6, 1, 0, 1);
+  dxsetfont(GameFontFace, 12, 6, 1, 0, 1);
   dxprintf(240, 188, dxrgb(0, 0, 0), "%s", heading);
   dxprintf(180, 208, dxrgb(0, 0, 0), "%s", detail);
   dxupdate();

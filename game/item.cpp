@@ -8,8 +8,10 @@
 #include "dx/dx.h"
 #include "game/csvfile.h"
 #include "game/enemy.h"
+#include "game/explore.h"
 #include "game/fatal.h"
 #include "game/picture.h"
+#include "game/strlist.h"
 
 ItemRecord ItemTable[kItemRecords];
 dx::bitmap* ItemPictureSheet = nullptr;
@@ -201,6 +203,17 @@ void ReadItemData() {
     dxbltnokey(picture, (i % 20) * 32, (i / 20) * 32);
     dxpoptarget(false);
     dxdeletebitmap(picture);
+  }
+
+  // The makers' look at the whole sheet, until a key.
+  if (GetVarInt("DEBUG_ITEM_LIST") != 0) {
+    dxcls(dxrgb(0, 0, 255));
+    if (ItemPictureSheet) dxblt(ItemPictureSheet, 0, 0);
+    dxupdate();
+    while (GetKeyBits(200000) == 0) {
+      dxupdate();
+      dxtick(0);
+    }
   }
 }
 

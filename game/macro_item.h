@@ -1,8 +1,8 @@
 // The item commands of the event scripts: record queries, the current slot,
-// moves between containers, equipping.
+// moves between containers, equipping and the item windows.
 #pragma once
 
-#include "game/macro_args.h"
+#include "game/macro.h"
 
 // Registers the family into MacroList, in the order the command set lists it.
 void RegisterItemMacros();
@@ -25,6 +25,10 @@ int macro_item_use(StrList** args, StrList** stack);
 int macro_item_scan(StrList** args, StrList** stack);
 int macro_item_push(StrList** args, StrList** stack);
 int macro_item_set(StrList** args, StrList** stack);
+int macro_item_window(StrList** args, StrList** stack);
+int macro_item_window_equip(StrList** args, StrList** stack);
+int macro_item_window_sell(StrList** args, StrList** stack);
+int macro_item_equip_window(StrList** args, StrList** stack);
 int macro_item_set_buff(StrList** args, StrList** stack);
 int macro_item_garbagecollect(StrList** args, StrList** stack);
 int macro_item_sel(StrList** args, StrList** stack);

@@ -5,18 +5,17 @@
 #include "game/gamestate.h"
 #include "game/item.h"
 #include "game/script.h"
-
-using macroargs::Args;
-using macroargs::PushInt;
-using macroargs::PushText;
+#include "game/sound.h"
 
 namespace {
 
-// The monster a command works on: CurrentEnemy without the argument, else a
+int PushText(StrList** stack, const char* text) { return PushResult(stack, "S", text ? text : ""); }
+
+// The monster a command works on: CurrentEnemy without argument n, else a
 // loaded monster of that number; null for any other number.
-const MonsterRec* Target(Args& args) {
+const MonsterRec* Target(StrList** args, int n) {
   int32_t number = 0;
-  if (!args.Int(number)) return &CurrentEnemy;
+  if (!ArgInt(args, n, number)) return &CurrentEnemy;
   return FindMonster(number);
 }
 
@@ -32,60 +31,57 @@ int32_t TwoRolls(int32_t first, int32_t second, bool (*roll)(int32_t)) {
 
 template <int32_t MonsterRec::*Field>
 int NumberField(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m ? m->*Field : 0);
 }
 
 template <const char* MonsterRec::*Field>
 int TextField(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushText(stack, m ? m->*Field : "");
 }
 
 }  // namespace
 
 int macro_enemy_rnd(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t percent = 10, group = -1;
-  a.Int(percent);
-  a.Int(group);
+  ArgInt(args, 0, percent);
+  ArgInt(args, 1, group);
   return PushInt(stack, PickRandomEnemy(group, percent));
 }
 
 int macro_enemy_cur(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t number = -1;
-  a.Int(number);
+  ArgInt(args, 0, number);
   return PushInt(stack, SetCurrentEnemy(number));
 }
 
 int macro_enemy_group(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t group = -1;
-  a.Int(group);
+  ArgInt(args, 0, group);
   return PushInt(stack, SelectEnemyGroup(group));
 }
 
 int macro_enemy_rip(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t number = 0, value = 0;
-  if (!a.Int(number) || !FindMonster(number)) return PushInt(stack, 0);
+  if (!ArgInt(args, 0, number) || !FindMonster(number)) return PushInt(stack, 0);
   int32_t& word = GameStateBlock.enemy_rip[number - kMonsterBase];
-  if (a.Int(value)) word = value;
+  if (ArgInt(args, 1, value)) word = value;
   return PushInt(stack, word);
 }
 
+int macro_enemy_SOUND(StrList** args, StrList** stack) {
+  const MonsterRec* m = Target(args, 0);
+  return PushInt(stack, m && m->sound ? FindSoundNo(m->sound) : 0);
+}
+
 int macro_enemy_THEF(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m ? TwoRolls(m->thief[0], m->thief[1], RollBelow) : 0);
 }
 
 int macro_enemy_META(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   if (!m || m->meta[0] == 0 || !RollAtMost(m->meta[0])) return PushInt(stack, 0);
   int count = 0;
   while (count < kMonsterMeta - 1 && m->meta[count + 1] != 0) ++count;
@@ -95,8 +91,7 @@ int macro_enemy_META(StrList** args, StrList** stack) {
 }
 
 int macro_enemy_MAGIC(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   if (!m || m->magic[0] <= 0 || !RollAtMost(m->magic[0])) return PushInt(stack, 0);
   return PushInt(stack, m->magic[2] * 16 + (m->magic[1] & 15));
 }
@@ -104,26 +99,22 @@ int macro_enemy_MAGIC(StrList** args, StrList** stack) {
 int macro_enemy_SOLDIER(StrList** args, StrList** stack) { return NumberField<&MonsterRec::soldier>(args, stack); }
 
 int macro_enemy_SUICIDE(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m && m->suicide > 0 && RollAtMost(m->suicide) ? 1 : 0);
 }
 
 int macro_enemy_POISON(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m ? TwoRolls(m->poison[0], m->poison[1], RollAtMost) : 0);
 }
 
 int macro_enemy_HEAL(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m && m->heal[0] > 0 && RollAtMost(m->heal[0]) ? m->heal[1] : 0);
 }
 
 int macro_enemy_AWAY(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   return PushInt(stack, m ? TwoRolls(m->away[0], m->away[1], RollAtMost) : 0);
 }
 
@@ -135,18 +126,15 @@ static int OneIn(StrList** stack, const MonsterRec* m, const int32_t (MonsterRec
 }
 
 int macro_enemy_ATTACK1(StrList** args, StrList** stack) {
-  Args a(args);
-  return OneIn(stack, Target(a), &MonsterRec::attack1);
+  return OneIn(stack, Target(args, 0), &MonsterRec::attack1);
 }
 
 int macro_enemy_ATTACK2(StrList** args, StrList** stack) {
-  Args a(args);
-  return OneIn(stack, Target(a), &MonsterRec::attack2);
+  return OneIn(stack, Target(args, 0), &MonsterRec::attack2);
 }
 
 int macro_enemy_ITEMS(StrList** args, StrList** stack) {
-  Args a(args);
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 0);
   if (!m) return PushInt(stack, 0);
   int64_t sum = 0;
   for (const auto& t : m->treasure) sum += t.chance;
@@ -161,10 +149,9 @@ int macro_enemy_ITEMS(StrList** args, StrList** stack) {
 }
 
 int macro_enemy_WEAK(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t value = -1;
-  a.Int(value);
-  const MonsterRec* m = Target(a);
+  ArgInt(args, 0, value);
+  const MonsterRec* m = Target(args, 1);
   if (m)
     for (const auto& w : m->weak)
       if (w.point == value) return PushInt(stack, w.cg);
@@ -187,20 +174,18 @@ int macro_enemy_GOLD(StrList** args, StrList** stack) { return NumberField<&Mons
 int macro_enemy_DEMO(StrList** args, StrList** stack) { return NumberField<&MonsterRec::demo>(args, stack); }
 
 int macro_enemy_PIC(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t n = 0;
-  a.Int(n);
+  ArgInt(args, 0, n);
   if (n < 0 || n >= kMonsterPictures) return PushText(stack, "");
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 1);
   return PushText(stack, m ? m->pic[n] : "");
 }
 
 int macro_enemy_MSG(StrList** args, StrList** stack) {
-  Args a(args);
   int32_t n = 0;
-  a.Int(n);
+  ArgInt(args, 0, n);
   if (n < 0 || n >= kMonsterMessages) return PushText(stack, "");
-  const MonsterRec* m = Target(a);
+  const MonsterRec* m = Target(args, 1);
   return PushText(stack, m ? m->msg[n] : "");
 }
 
@@ -212,7 +197,7 @@ void RegisterMonsterMacros() {
   static const Entry kEntries[] = {
       {"enemy_rnd", macro_enemy_rnd},         {"enemy_cur", macro_enemy_cur},
       {"enemy_group", macro_enemy_group},     {"enemy_rip", macro_enemy_rip},
-      {"enemy_THEF", macro_enemy_THEF},
+      {"enemy_SOUND", macro_enemy_SOUND},     {"enemy_THEF", macro_enemy_THEF},
       {"enemy_META", macro_enemy_META},       {"enemy_MAGIC", macro_enemy_MAGIC},
       {"enemy_SOLDIER", macro_enemy_SOLDIER}, {"enemy_SUICIDE", macro_enemy_SUICIDE},
       {"enemy_POISON", macro_enemy_POISON},   {"enemy_HEAL", macro_enemy_HEAL},
@@ -229,5 +214,5 @@ void RegisterMonsterMacros() {
       {"enemy_MREGIST", macro_enemy_MREGIST}, {"enemy_MSG", macro_enemy_MSG},
       {"enemy_GOLD", macro_enemy_GOLD},       {"enemy_DEMO", macro_enemy_DEMO},
   };
-  for (const Entry& e : kEntries) ScriptRegisterFunction(&MacroList, e.name, e.handler, nullptr);
+  for (const Entry& e : kEntries) RegisterMacro(e.name, e.handler);
 }

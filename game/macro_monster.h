@@ -2,7 +2,7 @@
 // choice, the monsters' values and the rolls of their behaviours.
 #pragma once
 
-#include "game/macro_args.h"
+#include "game/macro.h"
 
 // Registers the family into MacroList, in the order the command set lists it.
 void RegisterMonsterMacros();
@@ -11,6 +11,7 @@ int macro_enemy_rnd(StrList** args, StrList** stack);
 int macro_enemy_cur(StrList** args, StrList** stack);
 int macro_enemy_group(StrList** args, StrList** stack);
 int macro_enemy_rip(StrList** args, StrList** stack);
+int macro_enemy_SOUND(StrList** args, StrList** stack);
 int macro_enemy_THEF(StrList** args, StrList** stack);
 int macro_enemy_META(StrList** args, StrList** stack);
 int macro_enemy_MAGIC(StrList** args, StrList** stack);

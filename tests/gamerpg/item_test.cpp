@@ -1,6 +1,7 @@
 // The item table, the containers and the item commands.
 #include <cstring>
 
+#include "game/explore.h"
 #include "game/gamestate.h"
 #include "game/item.h"
 #include "game/macro_item.h"
@@ -74,6 +75,21 @@ TEST_F(ItemTest, TheTableAndItsPictureSheet) {
   Write("data/item/item.csv", "5,data/pic/i.png,a,1,2,3,4,5,6,7,8,9,10,11,12\n");
   ReadItemData();
   EXPECT_STREQ(ItemTable[0].comment, "");
+}
+
+TEST_F(ItemTest, TheDebugSheetWaitsForAKey) {
+  Write("data/item/item.csv", ItemRow(1, 0));
+  SetVarInt("DEBUG_ITEM_LIST", 1);
+  ResetKeyBits();
+  uint64_t frames = host_.frames_presented();
+  host_.key_press(frames + 30, host::key::Return);
+  ReadItemData();
+  SetVarInt("DEBUG_ITEM_LIST", 0);
+  EXPECT_GE(host_.frames_presented(), frames + 30);
+  const host::Frame* f = host_.last_frame();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->at(10, 10), 0xC86432u);  // the sheet
+  EXPECT_EQ(f->at(10, 100), 0x0000FFu);  // on blue
 }
 
 TEST_F(ItemTest, MissingColumnsStopTheProgram) {

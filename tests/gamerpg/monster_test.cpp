@@ -5,6 +5,7 @@
 #include "game/gamestate.h"
 #include "game/item.h"
 #include "game/macro_monster.h"
+#include "game/sound.h"
 #include "platform/win32/crt.h"
 #include "tests/gamerpg/fixture.h"
 
@@ -281,6 +282,21 @@ TEST_F(MonsterCommandTest, Rolls) {
   EXPECT_EQ(Call(macro_enemy_THEF, {"1999"}).text, "0");
 }
 
+TEST_F(MonsterCommandTest, TheCryIsFoundInTheSoundTable) {
+  Monsters({{2001, "NAME,a\nSOUND,roar.wav\n"}, {2002, "NAME,b\n"}});
+  ReadMonsterData();
+  EXPECT_EQ(Call(macro_enemy_SOUND, {"2001"}).text, "0");  // not in the table
+  char roar[] = "data/sound/roar.wav";
+  char other[] = "data/sound/other.wav";
+  SoundTable[3].file = other;
+  SoundTable[7].file = roar;
+  EXPECT_EQ(Call(macro_enemy_SOUND, {"2001"}).text, "7");
+  EXPECT_EQ(Call(macro_enemy_SOUND, {"2002"}).text, "0");  // no SOUND
+  EXPECT_EQ(Call(macro_enemy_SOUND, {"1999"}).text, "0");
+  SoundTable[3].file = nullptr;
+  SoundTable[7].file = nullptr;
+}
+
 TEST_F(MonsterCommandTest, SelectionAndDefeatCounts) {
   Write("data/mon_cfg/group.csv", "2,2005\n");
   ReadMonsterGroups();
@@ -301,7 +317,7 @@ TEST_F(MonsterCommandTest, RegisteredUnderTheirNames) {
   RegisterMonsterMacros();
   int n = 0;
   for (MacroEntry* e = MacroList; e; e = e->next) ++n;
-  EXPECT_EQ(n, 35);  // the 36 names but enemy_SOUND
+  EXPECT_EQ(n, 36);
   for (MacroEntry* e = MacroList; e; e = e->next)
     if (std::strcmp(e->name, "enemy_hp_set") == 0) {
       EXPECT_EQ(e->handler, macro_enemy_hp);
