@@ -23,4 +23,5 @@
 #include "dx/textentry.h"
 #include "dx/cursor.h"
 #include "dx/sound.h"
+#include "dx/midi.h"
 #include "dx/effects.h"

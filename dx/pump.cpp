@@ -10,6 +10,7 @@
 #include "dx/display.h"
 #include "dx/error.h"
 #include "dx/input.h"
+#include "dx/midi.h"
 #include "dx/shell.h"
 #include "platform/win32/crt.h"
 #include "platform/win32/debug.h"
@@ -72,6 +73,7 @@ void dxupdate() {
 }
 
 void dxpump() {
+  bool resume_midi = false;
   for (;;) {
     const DWORD deadline = timeGetTime() + 100;
     MSG msg;
@@ -87,12 +89,18 @@ void dxpump() {
     if (dxquit) break;
     HWND w = dxmainwindow;
     if (w && (IsIconic(w) || !IsWindowEnabled(w))) {
+      // A minimised program gives up the MIDI device; the song goes on after.
+      if (dxmidiout) {
+        if (dxmidiplaying() && !dxmidipaused()) resume_midi = true;
+        dxclosemidi();
+      }
       WaitMessage();
       continue;
     }
     break;
   }
   if (dxquit && !dxquitblocked) dxexit(0);
+  if (resume_midi) dxresumemidi();
   Sleep(0);
   IDirectDrawSurface* surfaces[] = {dxprimary, dxbackbuffer, dxzbuffer};
   bool lost = false;

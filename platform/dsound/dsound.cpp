@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/host/host.h"
@@ -54,6 +55,7 @@ std::mutex g_mutex;
 // Secondary buffers of live devices. Never destroyed: the host's audio thread may
 // still mix while the process runs its exit handlers.
 std::vector<Buffer*>& g_mixing = *new std::vector<Buffer*>;
+std::vector<std::pair<platform::MixSource, void*>> g_sources;
 int g_open_devices = 0;         // initialized devices: the host's audio is open while > 0
 int g_device_count = 0, g_buffer_count = 0;
 
@@ -119,6 +121,7 @@ void Mix(void*, int16_t* out, int frames) {
     std::fill(acc, acc + n * kOutChannels, 0.0);
     for (Buffer* b : g_mixing)
       if (b->playing) MixBuffer(*b, acc, n, focused);
+    for (auto& [fn, user] : g_sources) fn(user, acc, n);
     for (int i = 0; i < n * kOutChannels; ++i)
       out[done * kOutChannels + i] = static_cast<int16_t>(std::clamp(std::lrint(acc[i]), -32768L, 32767L));
   }
@@ -496,6 +499,15 @@ HRESULT DirectSoundCreate(const GUID* device, IDirectSound** out, IUnknown* oute
 }
 
 namespace platform {
+void dsound_add_source(MixSource fn, void* user) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  dsound::g_sources.emplace_back(fn, user);
+}
+void dsound_remove_source(MixSource fn, void* user) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  auto& v = dsound::g_sources;
+  v.erase(std::remove(v.begin(), v.end(), std::make_pair(fn, user)), v.end());
+}
 int dsound_device_count() {
   std::lock_guard<std::mutex> lock(g_mutex);
   return dsound::g_device_count;

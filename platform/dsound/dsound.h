@@ -129,6 +129,12 @@ IDirectSound* DirectSoundNew();
 HRESULT DirectSoundCreate(const GUID* device, IDirectSound** out, IUnknown* outer);
 
 namespace platform {
+// A generator mixed into the output beside the buffers (the MIDI synthesizer):
+// adds `frames` interleaved stereo frames at 44,100 Hz to `acc`, 16-bit scale.
+// Called on the mixing thread with the mixer's lock held.
+using MixSource = void (*)(void* user, double* acc, int frames);
+void dsound_add_source(MixSource fn, void* user);
+void dsound_remove_source(MixSource fn, void* user);
 // The number of DirectSound objects and of secondary buffers alive; for tests.
 int dsound_device_count();
 int dsound_buffer_count();
