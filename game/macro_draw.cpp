@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "dx/dx.h"
+#include "game/enemy.h"
+#include "game/gamestate.h"
 #include "game/macro_ui.h"
 #include "game/picture.h"
 #include "game/script.h"
@@ -238,6 +240,21 @@ int macro_blt(StrList** args, StrList** stack) {
   return MacroPushInt(stack, 0);
 }
 
+int macro_mon_pic(StrList** args, StrList** stack) {
+  MacroArgReader a(args);
+  int32_t number = 0, index = 0, x = 0, y = 0, w = -1, h = -1, sx = -1, sy = -1, alpha = -1;
+  a.Int(number), a.Int(index), a.Int(x), a.Int(y), a.Int(w), a.Int(h), a.Int(sx), a.Int(sy), a.Int(alpha);
+  if (number > kMonsterBase && number <= kMonsterLast && index >= 0 && index < kMonsterPictures) {
+    const char* file = MonsterTable[number - kMonsterBase].pic[index];
+    if (file && *file) {
+      // The catalogue shows the pictures a player has seen.
+      GameStateBlock.enemy_pic[number - kMonsterBase] |= 1 << index;
+      BlitPicture(readIMG(file), x, y, sx, sy, w, h, alpha);
+    }
+  }
+  return MacroPushInt(stack, 0);
+}
+
 int macro_fill(StrList** args, StrList** stack) {
   MacroArgReader a(args);
   int32_t r = 255, g = 15, b = 255, x = 0, y = 0, w = -1, h = -1, alpha = -1;
@@ -254,7 +271,7 @@ int macro_fill(StrList** args, StrList** stack) {
 
 int macro_key(StrList**, StrList** stack) {
   dxclearchars();
-  return MacroPushInt(stack, MacroKeyBits(kMacroKeyDelay));
+  return MacroPushInt(stack, MacroKeyBits());
 }
 
 int macro_txt(StrList** args, StrList** stack) {
@@ -278,6 +295,7 @@ void RegisterDrawMacros() {
   ScriptRegisterFunction(&MacroList, "win", macro_win, nullptr);
   ScriptRegisterFunction(&MacroList, "btn", macro_btn, nullptr);
   ScriptRegisterFunction(&MacroList, "blt", macro_blt, nullptr);
+  ScriptRegisterFunction(&MacroList, "mon_pic", macro_mon_pic, nullptr);
   ScriptRegisterFunction(&MacroList, "fill", macro_fill, nullptr);
   ScriptRegisterFunction(&MacroList, "key", macro_key, nullptr);
   ScriptRegisterFunction(&MacroList, "txt", macro_txt, nullptr);

@@ -44,10 +44,11 @@ void BlitPicture(dx::bitmap* picture, int x, int y, int sx, int sy, int w, int h
 int macro_win(StrList** args, StrList** stack);
 int macro_btn(StrList** args, StrList** stack);
 int macro_blt(StrList** args, StrList** stack);
+int macro_mon_pic(StrList** args, StrList** stack);
 int macro_fill(StrList** args, StrList** stack);
 int macro_key(StrList** args, StrList** stack);
 int macro_txt(StrList** args, StrList** stack);
 int macro_txtwidth(StrList** args, StrList** stack);
 
-// Registers win, btn, blt, fill, key, txt and txtwidth.
+// Registers win, btn, blt, mon_pic, fill, key, txt and txtwidth.
 void RegisterDrawMacros();

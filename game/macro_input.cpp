@@ -85,7 +85,7 @@ int macro_yesno(StrList** args, StrList** stack) {
   a.Int(x), a.Int(y), a.Int(selection), a.Text(first), a.Text(second);
   dx::bitmap* under = dxcapture(x, y, 128, 64, true);
   dxclearchars();
-  while (MacroKeyBits(kMacroKeyDelay)) {
+  while (MacroKeyBits()) {
     dxupdate();
     dxtick(1);
   }
@@ -96,7 +96,7 @@ int macro_yesno(StrList** args, StrList** stack) {
     DrawTextButton(x + 2, y + 16, 64, first, selection != 0);
     DrawTextButton(x + 62, y + 16, 64, second, selection != 1);
     dxupdate();
-    const int32_t keys = MacroKeyBits(kMacroKeyDelay);
+    const int32_t keys = MacroKeyBits();
     if (keys & kKeyRight) {
       ++selection;
       PlaySE(kSoundMove);

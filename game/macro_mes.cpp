@@ -85,7 +85,7 @@ void RedrawMesScene(bool fill) {
 
 int32_t CheckMesKeys() {
   dxclearchars();
-  const int32_t keys = MacroKeyBits(kMacroKeyDelay);
+  const int32_t keys = MacroKeyBits();
   if (!keys)
     for (int i = 0; i < 10; ++i) {
       PlayMusic(-1);
@@ -98,16 +98,16 @@ int32_t CheckMesKeys() {
   if (back.picture && back.enabled) dxbltnokey(back.picture, back.x, back.y);
   dxupdate();
   dxclearchars();
-  while (MacroKeyBits(kMacroKeyDelay)) {
+  while (MacroKeyBits()) {
     dxupdate();
     dxtick(1);
   }
-  while (!MacroKeyBits(kMacroKeyDelay)) {
+  while (!MacroKeyBits()) {
     PlayMusic(-1);
     dxtick(1);
     dxupdate();
   }
-  while (MacroKeyBits(kMacroKeyDelay)) {
+  while (MacroKeyBits()) {
     dxupdate();
     dxtick(1);
   }

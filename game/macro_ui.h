@@ -1,6 +1,6 @@
 // Helpers shared by the built-ins of the screen, sound and input families:
 // reading a handler's arguments in order, pushing its one result, and the held
-// key mask with its repeat delay.
+// key mask at the built-ins' repeat delay.
 #pragma once
 
 #include <cstdint>
@@ -36,17 +36,11 @@ class MacroArgReader {
   StrList* next_;
 };
 
-// A value's text, following a reference to its variable once; "" when none.
-const char* MacroArgText(StrList* value);
-
 // Push the one result: tag "I" with "%d", "I" with a text, or "S" with a text.
 // They return 0, or the interpreter's out-of-memory code when the push fails.
 int MacroPushInt(StrList** stack, int32_t value);
 int MacroPushText(StrList** stack, const char* text);
 int MacroPushString(StrList** stack, const char* text);
 
-// The held-key mask with its repeat delay: after a non-zero report, nothing is
-// read until `delay` microseconds have passed.
-int32_t MacroKeyBits(int delay);
-// Forgets the last report, so the next read is not held back.
-void MacroResetKeyBits();
+// The held-key mask (GetKeyBits) with the built-ins' repeat delay.
+int32_t MacroKeyBits();

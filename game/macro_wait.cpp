@@ -2,6 +2,7 @@
 #include "game/macro_wait.h"
 
 #include "dx/dx.h"
+#include "game/event.h"
 #include "game/gamestate.h"
 #include "game/macro_draw.h"
 #include "game/macro_ui.h"
@@ -91,6 +92,15 @@ int macro_fullscreen(StrList** args, StrList** stack) {
   return MacroPushText(stack, "");
 }
 
+int macro_eval(StrList** args, StrList** stack) {
+  MacroArgReader a(args);
+  int32_t event = 0;
+  a.Int(event);
+  // Nested in the running script; the event's own RET is not passed on.
+  if (event != 0) eventExec(event);
+  return MacroPushText(stack, "");
+}
+
 int macro_fadeout(StrList** args, StrList** stack) {
   const uint32_t colour = FadeColour(args);
   dx::bitmap* shot = dxcapture(0, 0, kScreenW, kScreenH, true);
@@ -129,6 +139,7 @@ void RegisterWaitMacros() {
   ScriptRegisterFunction(&MacroList, "movemotion", macro_movemotion, nullptr);
   ScriptRegisterFunction(&MacroList, "videomode", macro_videomode, nullptr);
   ScriptRegisterFunction(&MacroList, "fullscreen", macro_fullscreen, nullptr);
+  ScriptRegisterFunction(&MacroList, "eval", macro_eval, nullptr);
   ScriptRegisterFunction(&MacroList, "fadeout", macro_fadeout, nullptr);
   ScriptRegisterFunction(&MacroList, "fadein", macro_fadein, nullptr);
   ScriptRegisterFunction(&MacroList, "tick", macro_tick, nullptr);

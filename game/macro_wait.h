@@ -1,5 +1,5 @@
 // Built-ins for frames, pacing and delays, the display and movement settings,
-// and whole-screen fades.
+// nested events and whole-screen fades.
 #pragma once
 
 #include "game/strlist.h"
@@ -13,6 +13,7 @@ int macro_textcolor(StrList** args, StrList** stack);
 int macro_movemotion(StrList** args, StrList** stack);
 int macro_videomode(StrList** args, StrList** stack);
 int macro_fullscreen(StrList** args, StrList** stack);
+int macro_eval(StrList** args, StrList** stack);
 int macro_fadeout(StrList** args, StrList** stack);
 int macro_fadein(StrList** args, StrList** stack);
 

@@ -126,7 +126,9 @@ void PlayMusic(int32_t n) {
     }
     if (g_prev_volume > kSilentVolume) {
       g_prev_volume = std::max(g_prev_volume - kFadeStep, kSilentVolume);
-      if (IsSet(g_prev_music)) {
+      // The piece fading out may have come back as the current one: its slot
+      // is then the current music's and is not faded or stopped.
+      if (IsSet(g_prev_music) && g_prev_music != g_music) {
         if (g_prev_volume > kSilentVolume)
           QvxSoundSetVolume(g_prev_music, g_prev_volume);
         else
@@ -144,7 +146,7 @@ void PlayMusic(int32_t n) {
   g_music = n;
   g_music_volume = kSilentVolume;
   if (IsSet(g_music)) QvxSoundSetVolume(g_music, kSilentVolume);
-  if (IsSet(g_prev_music)) QvxSoundSetVolume(g_prev_music, g_prev_volume);
+  if (IsSet(g_prev_music) && g_prev_music != g_music) QvxSoundSetVolume(g_prev_music, g_prev_volume);
   if (IsSet(g_music)) QvxSoundPlay(g_music, SoundTable[g_music].loop);
 }
 
@@ -152,6 +154,8 @@ void ChangeMusicFade(int32_t n) {
   if (n == g_music) return;
   n = Usable(n);
   if (!IsSet(n)) {
+    // No music to switch to: the old one stops rather than play on untracked.
+    if (IsSet(g_music)) QvxSoundStop(g_music);
     g_music = 0;
     return;
   }

@@ -1,4 +1,6 @@
 // Drawing commands and the mark-up text drawer.
+#include "game/enemy.h"
+#include "game/gamestate.h"
 #include "game/win.h"
 #include "tests/gameui/fixture.h"
 
@@ -140,6 +142,22 @@ TEST_F(DrawCommands, PicturesWholeStretchedCutAndTranslucent) {
   EXPECT_LT(p >> 16, Skin(127, 223) >> 16);
   EXPECT_EQ(Screen(100, 0), 0u);
   Call(macro_blt);  // no file, nothing drawn
+}
+
+TEST_F(DrawCommands, MonsterPicturesMarkWhatWasSeen) {
+  MonsterTable[1].num = 2001;
+  MonsterTable[1].pic[2] = "data/system/win.png";
+  GameStateBlock.enemy_pic[1] = 0;
+  Call(macro_mon_pic, {"2001", "8"});
+  Call(macro_mon_pic, {"2000", "0"});
+  Call(macro_mon_pic, {"2001", "0"});  // the monster has no PIC1
+  EXPECT_EQ(GameStateBlock.enemy_pic[1], 0);
+  EXPECT_EQ(Count(0, 0, 640, 480, 0), 640 * 480);
+  EXPECT_EQ(Call(macro_mon_pic, {"2001", "2", "10", "10"}).text, "0");
+  EXPECT_EQ(GameStateBlock.enemy_pic[1], 4);
+  EXPECT_EQ(Screen(10, 10), Skin(0, 0));
+  MonsterTable[1] = MonsterRec{};
+  GameStateBlock.enemy_pic[1] = 0;
 }
 
 TEST_F(DrawCommands, ButtonsTakeTheirLookFromTheFlag) {

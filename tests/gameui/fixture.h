@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dx/dx.h"
+#include "game/explore.h"
 #include "game/fatal.h"
 #include "game/macro_draw.h"
 #include "game/macro_input.h"
@@ -68,7 +69,7 @@ class GameUiTest : public ::testing::Test {
     RegisterMenuMacros();
     ResetMesText();
     ResetMesWindow();
-    MacroResetKeyBits();
+    ResetKeyBits();
     dxcls(0);
   }
   void TearDown() override {
@@ -85,19 +86,24 @@ class GameUiTest : public ::testing::Test {
 
   // Calls a handler with text arguments, first to last.
   static Result Call(ScriptHandler handler, std::initializer_list<const char*> args = {}) {
-    StrList* chain = nullptr;
+    // Freed on the way out, also when the handler stops the program.
+    struct Lists {
+      StrList* chain = nullptr;
+      StrList* stack = nullptr;
+      ~Lists() {
+        StrListFree(chain);
+        StrListFree(stack);
+      }
+    } l;
     std::vector<const char*> v(args);
-    for (auto it = v.rbegin(); it != v.rend(); ++it) StrListPush(&chain, "S", *it);
-    StrList* stack = nullptr;
+    for (auto it = v.rbegin(); it != v.rend(); ++it) StrListPush(&l.chain, "S", *it);
     Result r;
-    r.rc = handler(&chain, &stack);
-    for (StrList* s = stack; s; s = s->next) ++r.count;
-    if (stack) {
-      r.tag = stack->name ? stack->name : "";
-      r.text = stack->text ? stack->text : "";
+    r.rc = handler(&l.chain, &l.stack);
+    for (StrList* s = l.stack; s; s = s->next) ++r.count;
+    if (l.stack) {
+      r.tag = l.stack->name ? l.stack->name : "";
+      r.text = l.stack->text ? l.stack->text : "";
     }
-    StrListFree(chain);
-    StrListFree(stack);
     return r;
   }
 

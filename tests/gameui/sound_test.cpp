@@ -132,6 +132,36 @@ TEST_F(SoundTableTest, ANewSwitchCutsOffTheFadingPiece) {
   EXPECT_TRUE(Playing(0));
 }
 
+TEST_F(SoundTableTest, APieceThatIsBothCurrentAndFadingOutKeepsPlaying) {
+  Standard();
+  // From no music (number 0) to entry 0: one slot is current and previous.
+  PlayMusic(300);
+  EXPECT_EQ(QvxSoundGetVolume(0), -2000);
+  for (int i = 0; i < 4; ++i) Step();
+  EXPECT_TRUE(Playing(0));
+  EXPECT_EQ(QvxSoundGetVolume(0), 0);
+  // Back to a piece while it still fades out.
+  PlayMusic(2);
+  for (int i = 0; i < 3; ++i) Step();
+  PlayMusic(3);
+  Step();
+  ChangeMusicFade(2);
+  for (int i = 0; i < 3; ++i) Step();
+  EXPECT_EQ(GetMusicNo(), 2);
+  EXPECT_TRUE(Playing(2));
+  EXPECT_EQ(QvxSoundGetVolume(2), 0);
+}
+
+TEST_F(SoundTableTest, ACrossFadeToNothingStopsTheOldMusic) {
+  Cfg("2 bgm2.wav 0 1\n");
+  ReadSoundData();
+  ChangeMusicFade(2);
+  EXPECT_TRUE(Playing(2));
+  ChangeMusicFade(7);  // unset, and entry 0 too
+  EXPECT_EQ(GetMusicNo(), 0);
+  EXPECT_FALSE(Playing(2));
+}
+
 TEST_F(SoundTableTest, EffectsStopsAndVolumes) {
   Standard();
   PlayMusic(2);

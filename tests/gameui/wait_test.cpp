@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "game/event.h"
 #include "game/gamestate.h"
 #include "tests/gameui/fixture.h"
 
@@ -76,6 +77,19 @@ TEST_F(Waits, SettingsGoToTheRecordAndTheVariables) {
   EXPECT_EQ(GetVarInt("FULL_SCREEN"), 0);
   EXPECT_FALSE(host_.fullscreen());
   SetupRecord = {};
+}
+
+TEST_F(Waits, EvalRunsAnEventNested) {
+  std::string text = "EVALED = EVALED + 1; RET = 5;";
+  ScriptNode* program = nullptr;
+  ScriptError error;
+  ASSERT_EQ(ScriptCompile(text.data(), &program, &error), 0);
+  EventScripts[7] = program;
+  EXPECT_EQ(RunScript("a = eval(7); b = eval(0); eval(); EVALED = EVALED + 10;"), 0);
+  EXPECT_EQ(GetVarInt("EVALED"), 11);
+  EXPECT_STREQ(GetVarStr("a"), "");
+  EventScripts[7] = nullptr;
+  ScriptFreeProgram(program);
 }
 
 TEST_F(Waits, FadesTakeElevenFrames) {

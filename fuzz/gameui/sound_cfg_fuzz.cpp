@@ -1,0 +1,77 @@
+// The sound table over any bytes: lines that do not parse are skipped, and a
+// bad number, a missing file or a refused slot stops the program through the
+// fatal path (caught here), never a crash. Two sound files exist.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "game/sound.h"
+#include "platform/host/headless_host.h"
+#include "qv/qvsapi.h"
+
+namespace {
+
+void Write(const std::filesystem::path& p, const void* data, size_t size) {
+  std::filesystem::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// A PCM WAVE file of 64 silent stereo frames.
+std::string Wave() {
+  std::string s = "RIFF";
+  auto put32 = [&s](uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
+  auto put16 = [&s](uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
+  put32(36 + 256);
+  s += "WAVEfmt ";
+  put32(16);
+  put16(1), put16(2), put32(44100), put32(44100 * 4), put16(4), put16(16);
+  s += "data";
+  put32(256);
+  s.append(256, '\0');
+  return s;
+}
+
+const std::filesystem::path& Folder() {
+  static const std::filesystem::path folder = [] {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "sound_cfg_fuzz_XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) std::abort();
+    std::filesystem::path p = tmpl;
+    const std::string wave = Wave();
+    Write(p / "data/sound/a.wav", wave.data(), wave.size());
+    Write(p / "data/sound/b.wav", wave.data(), wave.size());
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    return p;
+  }();
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static host::HeadlessHost h;
+  h.set_catch_exits(true);
+  h.set_quiet(true);
+  host::set(&h);
+  static const bool started = QvxSoundStartDefault(nullptr) == 0;
+  if (!started) __builtin_trap();
+  std::filesystem::current_path(Folder());
+  Write(Folder() / "data/sound/sound.cfg", data, size);
+  try {
+    ReadSoundData();
+    for (int n = 0; n < kSoundEntries; ++n)
+      if (SoundTable[n].file && std::string(SoundTable[n].file).rfind("data/sound/", 0) != 0) __builtin_trap();
+    PlayMusic(1);
+    PlayMusic(-1);
+    PlaySE(2);
+    SetSoundVolume(3, 1000);
+  } catch (const host::ProcessExit&) {
+  }
+  ClearSoundData();
+  QvxSoundUnloadAll();
+  host::set(nullptr);
+  return 0;
+}
