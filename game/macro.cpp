@@ -5,6 +5,7 @@
 #include "game/macro_item.h"
 #include "game/macro_menu.h"
 #include "game/macro_mes.h"
+#include "game/macro_misc.h"
 #include "game/macro_monster.h"
 #include "game/macro_sound.h"
 #include "game/macro_wait.h"
@@ -27,6 +28,7 @@ int RegisterMacros() {
       RegisterObjectMacros,
       RegisterSaveMacros,
       RegisterMonsterMacros,
+      RegisterMiscMacros,
   };
   for (auto family : families) family();
   return 0;

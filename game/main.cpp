@@ -127,7 +127,7 @@ void InitGame() {
   ReadItemData();
   ReadMonsterData();
   ReadMonsterGroups();
-  if (ReadCatalog) ReadCatalog();
+  ReadCatalog();
 }
 
 void TitlePass() {

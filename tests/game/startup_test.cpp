@@ -80,6 +80,7 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
       {"data/item/item.csv", {}},
       {"data/mon_cfg/_mon.csv", {}},
       {"data/mon_cfg/group.csv", {}},
+      {"data/system/cata.txt", {}},
   };
   std::vector<std::pair<int, std::string>> events = {
       {1, Log(1, "MOVE_MOTION = 1;")},
