@@ -24,6 +24,53 @@ uint64_t steps = 0;
 int levels = 0;                   // ScriptExec levels running now
 StrList* returnValue = nullptr;   // the value of the "return" being carried out
 
+// Value nodes of finished levels, kept for the next values of this run and
+// given back when the outermost level ends: most values live for one
+// operator, and this spares the allocator a block each time.
+constexpr int kSpareLimit = 256;
+constexpr int32_t kSpareRoom = 256;
+StrList* spare = nullptr;
+int spareCount = 0;
+
+// Frees a chain of values, keeping those whose own block has the usual room.
+void Recycle(StrList* chain) {
+  while (chain) {
+    StrList* node = chain;
+    chain = node->next;
+    node->next = nullptr;
+    if (node->inlineCapacity != kSpareRoom || spareCount >= kSpareLimit) {
+      StrListFree(node);
+      continue;
+    }
+    if (node->text && node->text != node->inlineText) VFree(node->text);
+    node->text = node->inlineText;
+    node->capacity = kSpareRoom;
+    node->ref = nullptr;
+    node->depth = 0;
+    node->next = spare;
+    spare = node;
+    ++spareCount;
+  }
+}
+
+// A new value at the top of the stack: a spare node when the text fits one.
+StrList* NewValue(StrList** stack, char tag, const char* text) {
+  size_t length = std::strlen(text);
+  if (!spare || length >= static_cast<size_t>(kSpareRoom)) {
+    char name[2] = {tag, '\0'};
+    return StrListPush(stack, name, text);
+  }
+  StrList* node = spare;
+  spare = node->next;
+  --spareCount;
+  node->name[0] = tag;
+  node->name[1] = '\0';
+  std::memcpy(node->text, text, length + 1);
+  node->next = *stack;
+  *stack = node;
+  return node;
+}
+
 // Under a step budget, reading or copying long texts costs steps too (one per
 // 256 bytes), so that a loop over huge values ends as soon as one over many
 // small ones. Without a budget nothing is measured.
@@ -49,12 +96,10 @@ int Settle(StrList* value) {
 }
 
 int PushText(StrList** stack, const char* tag, const char* text) {
-  return StrListPush(stack, tag, text) ? 0 : SCRIPT_NOMEM;
+  return NewValue(stack, tag[0], text) ? 0 : SCRIPT_NOMEM;
 }
 
-void FreeValue(StrList* value) {
-  if (value) StrListFree(value);
-}
+void FreeValue(StrList* value) { Recycle(value); }
 
 // Pushes a result, reusing an operand's node when one holds a value of its own.
 int PushResult(StrList** stack, StrList* left, StrList* right, char tag, const char* text) {
@@ -218,7 +263,7 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
   if (entry->body) {
     StrList* locals = nullptr;
     rc = ScriptExec(entry->body, &locals, &args, stack, error, 0, depth + 1);
-    StrListFree(locals);
+    Recycle(locals);
     if (rc == SCRIPT_RETURN) {
       // "return expr" ends the sub; expr is the call's value.
       StrList* value = returnValue;
@@ -237,7 +282,7 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
   } else {
     rc = SCRIPT_ERR_UNDEFINED;
   }
-  StrListFree(args);
+  Recycle(args);
   return rc;
 }
 
@@ -246,12 +291,12 @@ int Call(const ScriptNode* node, StrList** locals, StrList** stack, ScriptError*
   const ScriptNode* group = node->children;
   int rc = ScriptExec(group ? group->children : nullptr, locals, nullptr, &args, error, 1, depth + 1);
   if (rc) {
-    StrListFree(args);
+    Recycle(args);
     return rc;
   }
   MacroEntry* entry = FindEntry(MacroList, node->text);
   if (!entry) {
-    StrListFree(args);
+    Recycle(args);
     SetError(error, node);
     return SCRIPT_ERR_UNDEFINED;
   }
@@ -286,7 +331,7 @@ int Condition(const ScriptNode* group, StrList** locals, ScriptError* error, int
   int rc = ScriptExec(group->children, locals, nullptr, &value, error, 0, depth + 1);
   ChargeText(value);
   *truth = rc == 0 && ScriptValueDouble(value) != 0.0;
-  StrListFree(value);
+  Recycle(value);
   return rc;
 }
 
@@ -337,7 +382,7 @@ void EndLocals(StrList** locals, int depth) {
       StrList* node = *link;
       *link = node->next;
       node->next = nullptr;
-      StrListFree(node);
+      Recycle(node);
     } else {
       link = &(*link)->next;
     }
@@ -369,7 +414,7 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
         break;
       case NODE_WORD: {
         StrList* var = ScriptLookupVar(*locals, node->text);
-        StrList* ref = var ? StrListPush(stack, "V", nullptr) : nullptr;
+        StrList* ref = var ? NewValue(stack, 'V', "") : nullptr;
         if (!ref) return SCRIPT_NOMEM;
         ref->ref = var;
         break;
@@ -402,7 +447,7 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
       case TOK_COMMA:
         break;
       case NODE_STATEMENT_END:
-        StrListFree(*stack);
+        Recycle(*stack);
         *stack = nullptr;
         break;
       case NODE_CALL:
@@ -439,7 +484,7 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
         StrList* value = nullptr;
         rc = ScriptExec(node->children, locals, nullptr, &value, error, 0, depth + 1);
         if (rc) {
-          StrListFree(value);
+          Recycle(value);
           return rc;
         }
         StrListFree(returnValue);
@@ -532,7 +577,7 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
   if (depth == 0 && rc > 0 && (rc & 0x100)) {
     // "return" or a "last" outside any loop ends the script normally.
     if (rc == SCRIPT_RETURN && returnValue) {
-      StrListFree(stack);
+      Recycle(stack);
       stack = returnValue;
       returnValue = nullptr;
     }
@@ -543,7 +588,7 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
       // Every value, the first argument first.
       while (StrList* value = StrListPop(&stack)) {
         if (Settle(value) != 0) {
-          StrListFree(value);
+          Recycle(value);
           rc = SCRIPT_NOMEM;
           break;
         }
@@ -552,23 +597,26 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
       }
     } else if (StrList* value = StrListPop(&stack)) {
       if (Settle(value) != 0) {
-        StrListFree(value);
+        Recycle(value);
         rc = SCRIPT_NOMEM;
       } else {
         value->next = *result;
         *result = value;
       }
-    } else if (!StrListPush(result, "I", "0")) {
+    } else if (!NewValue(result, 'I', "0")) {
       rc = SCRIPT_NOMEM;
     }
   }
-  StrListFree(stack);
+  Recycle(stack);
   EndLocals(locals, depth);
-  StrListFree(ownLocals);
+  Recycle(ownLocals);
   --levels;
   if (levels == 0) {
     StrListFree(returnValue);
     returnValue = nullptr;
+    StrListFree(spare);
+    spare = nullptr;
+    spareCount = 0;
   }
   return rc;
 }

@@ -119,6 +119,7 @@ StrList* StrListPush(StrList** head, const char* name, const char* value) {
   std::memcpy(node->name, name, nameLength + 1);
   if (value) {
     node->inlineText = node->name + nameRoom;
+    node->inlineCapacity = static_cast<int32_t>(textRoom);
     node->text = node->inlineText;
     node->capacity = static_cast<int32_t>(textRoom);
     std::memcpy(node->text, value, textLength + 1);

@@ -17,6 +17,7 @@ struct StrList {
   // The node's own block also holds its name and its first text buffer, so a
   // value costs one allocation; text moves out only when it outgrows that.
   char* inlineText;
+  int32_t inlineCapacity;
 };
 
 // The global variables. Never cleared.
