@@ -186,8 +186,13 @@ StrList* StrListSetByName(StrList** head, const char* name, const char* value) {
 
 StrList* StrListFind(StrList* first, const char* name) {
   if (!name) name = "";
-  for (; first; first = first->next)
-    if (first->name[0] == name[0] && std::strcmp(first->name, name) == 0) return first;
+  // Names are short: a plain loop beats a call per node.
+  for (; first; first = first->next) {
+    const char* a = first->name;
+    const char* b = name;
+    while (*a == *b && *a) ++a, ++b;
+    if (*a == *b) return first;
+  }
   return nullptr;
 }
 
