@@ -24,4 +24,5 @@
 #include "dx/cursor.h"
 #include "dx/sound.h"
 #include "dx/midi.h"
+#include "dx/avi.h"
 #include "dx/effects.h"

@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 inline void Put32(std::string& s, uint32_t v) {
   for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
@@ -47,7 +49,17 @@ inline std::string Samples16(const std::vector<int16_t>& v) {
 
 // Writes the bytes to a file of that name in the test's temporary folder; its path.
 inline std::string WriteTemp(const std::string& name, const std::string& bytes) {
-  std::string path = ::testing::TempDir() + name;
+  // A folder of this process's own: suites run side by side.
+  struct Folder {
+    std::string path = ::testing::TempDir() + "dxrest-" + std::to_string(getpid()) + "/";
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  };
+  static const Folder folder;
+  std::string path = folder.path + name;
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }
