@@ -13,7 +13,7 @@
 #include "game/macro_menu.h"
 #include "game/macro_mes.h"
 #include "game/macro_sound.h"
-#include "game/macro_ui.h"
+#include "game/explore.h"
 #include "game/macro_wait.h"
 #include "game/picture.h"
 #include "game/script.h"
@@ -47,7 +47,7 @@ class DemoTitle : public ::testing::Test {
     RegisterSoundMacros();
     RegisterMenuMacros();
     ResetMesWindow();
-    MacroResetKeyBits();
+    ResetKeyBits();
     // A script that never sees its key ends with an error instead of hanging.
     ScriptSetLimits({2000000, SCRIPT_DEFAULT_MAX_DEPTH});
     // The opening show ran on the first pass already.
