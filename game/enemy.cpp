@@ -23,13 +23,17 @@ constexpr const char kGroupFile[] = "data/mon_cfg/group.csv";
 constexpr const char kLoadingPicture[] = "data/system/loading.png";
 
 // The key files' rows: the table's texts point into them, so they stay until
-// the table is read again.
-std::vector<char***> g_monster_rows;
+// the table is read again. Never destroyed, so they outlive the exit handlers.
+std::vector<char***>& g_monster_rows = *new std::vector<char***>;
+// The index while it is read: a stop on a bad key file leaves it here.
+char*** g_index_rows = nullptr;
 
 void ReleaseMonsterData() {
   for (MonsterRec& m : MonsterTable) std::free(m.sound);
   for (char*** rows : g_monster_rows) FreeCsv(rows);
   g_monster_rows.clear();
+  FreeCsv(g_index_rows);
+  g_index_rows = nullptr;
   std::memset(MonsterTable, 0, sizeof MonsterTable);
   std::memset(&CurrentEnemy, 0, sizeof CurrentEnemy);
 }
@@ -194,7 +198,7 @@ void ReadMonsterFile(int32_t number, char*** rows, const char* path) {
 void ReadMonsterData() {
   dx::bitmap* loading = readIMG(kLoadingPicture);
   ReleaseMonsterData();
-  char*** index = ReadCsv(kIndexFile);
+  char*** index = g_index_rows = ReadCsv(kIndexFile);
   if (!index) GAME_FATAL("[%s]はありません", kIndexFile);
   int n = 0;
   while (index[n]) ++n;
@@ -211,14 +215,12 @@ void ReadMonsterData() {
     int32_t number = ScriptStrtol(row[0], &end, 10);
     if (!row[0] || end == row[0]) continue;  // a heading row
     char*** rows = ReadCsv(path);
-    if (!rows) {
-      FreeCsv(index);
-      GAME_FATAL("[%s]でエラー発生", path);
-    }
+    if (!rows) GAME_FATAL("[%s]でエラー発生", path);
     g_monster_rows.push_back(rows);
     ReadMonsterFile(number, rows, path);
   }
   FreeCsv(index);
+  g_index_rows = nullptr;
 }
 
 void ReadMonsterGroups() {
