@@ -65,6 +65,10 @@ enum : int32_t {
 // Node flags.
 constexpr int32_t NODE_FOLDED = 1;     // taken into an expression group
 constexpr int32_t NODE_OWNS_TEXT = 2;  // text is a block of its own (literals, joined constants)
+// An operator group whose operands each give exactly one value (names,
+// constants, strings, groups, parentheses, assignments): it can be run on
+// its parent's stack, with the same outcome as a level of its own.
+constexpr int32_t NODE_ONE_VALUE = 4;
 
 struct ScriptNode {
   ScriptNode* next;

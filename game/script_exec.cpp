@@ -438,6 +438,18 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
       case NODE_PAREN:
       case NODE_ASSIGN:
         if (node->kind == NODE_FRAGMENT && !node->children) break;
+        if (node->flags & NODE_ONE_VALUE) {
+          // Its operands and operator leave one value on this stack, as a
+          // level of its own would; still counted against the depth limit.
+          if (levels >= limits.maxDepth) {
+            SetError(error, node->children);
+            return SCRIPT_ERR_DEPTH;
+          }
+          ++levels;
+          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
+          --levels;
+          break;
+        }
         rc = ScriptExec(node->children, locals, nullptr, stack, error, 0, depth + 1);
         break;
       case NODE_BLOCK:

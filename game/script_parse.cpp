@@ -237,6 +237,26 @@ void FoldName(ScriptNode** head, ScriptNode* node) {
   }
 }
 
+// Nodes that push exactly one value and leave the values below alone. (A call
+// gives whatever its command pushes.)
+bool GivesOneValue(const ScriptNode* node) {
+  switch (node->kind) {
+    case NODE_WORD:
+    case NODE_STRING:
+    case NODE_STRING + 1:
+    case NODE_STRING + 2:
+    case NODE_INT:
+    case NODE_FLOAT:
+    case NODE_PAREN:
+    case NODE_ASSIGN:
+      return true;
+    case NODE_FRAGMENT:
+      return node->children != nullptr;
+    default:
+      return false;
+  }
+}
+
 // Replaces the operator and its operands by a group holding them in postfix order.
 ScriptNode* Group(ScriptNode** head, ScriptNode* op, ScriptNode* left, ScriptNode* right, int kind) {
   ScriptNode* group = NewNode(op->text, op->line, op->column, kind, op->lines);
@@ -256,7 +276,12 @@ ScriptNode* Group(ScriptNode** head, ScriptNode* op, ScriptNode* left, ScriptNod
     group->children = MakeChildren({left, right, op});
   else
     group->children = MakeChildren({right, op});
-  for (ScriptNode* c = group->children; c; c = c->next) c->flags |= NODE_FOLDED;
+  bool oneValue = true;
+  for (ScriptNode* c = group->children; c; c = c->next) {
+    c->flags |= NODE_FOLDED;
+    if (c != op && !GivesOneValue(c)) oneValue = false;
+  }
+  if (oneValue) group->flags |= NODE_ONE_VALUE;
   return group;
 }
 

@@ -102,8 +102,8 @@ TEST_F(Compiler, DumpShowsLineKindColumnAndFlags) {
   captured_.clear();
   ScriptDumpTree(program_, 0);
   EXPECT_EQ(captured_,
-            "0[=:0028:02:00:x = a + 1; ]\n"
-            "  0[+:0000:06:01:x = a + 1; ]\n"
+            "0[=:0028:02:04:x = a + 1; ]\n"
+            "  0[+:0000:06:05:x = a + 1; ]\n"
             "    0[a:0001:04:01:x = a + 1; ]\n"
             "    0[1:0040:08:01:x = a + 1; ]\n"
             "    0[+:0212:06:01:x = a + 1; ]\n"

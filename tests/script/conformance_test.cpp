@@ -97,6 +97,8 @@ const Case kCases[] = {
      "ERR(22) can't understand command; line[1]\n\t[x[1];]\n\t ^\n"},
     {"UndefinedCall", "writeln(1);\n  nothing(2);", "[1]\n", -14,
      "ERR(24) undefined function call; line[1]\n\t[  nothing(2);]\n\t --^\n"},
+    {"OperatorSeesOnlyItsOwnOperands", "5 writeln(1) + 1;", "[1]\n", -2,
+     "ERR(12) Syntax error next char; line[0]\n\t[5 writeln(1) + 1;]\n\t -------------^\n"},
     {"UnmatchedClosingBracket", "x = 1; ) ;", "", -12, nullptr},
 
     // ---- number forms; constants push their source text ----
