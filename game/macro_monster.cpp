@@ -93,7 +93,8 @@ int macro_enemy_META(StrList** args, StrList** stack) {
 int macro_enemy_MAGIC(StrList** args, StrList** stack) {
   const MonsterRec* m = Target(args, 0);
   if (!m || m->magic[0] <= 0 || !RollAtMost(m->magic[0])) return PushInt(stack, 0);
-  return PushInt(stack, m->magic[2] * 16 + (m->magic[1] & 15));
+  // In 32 bits, wrapping as the scripts' numbers do.
+  return PushInt(stack, static_cast<int32_t>(static_cast<uint32_t>(m->magic[2]) * 16u + (m->magic[1] & 15)));
 }
 
 int macro_enemy_SOLDIER(StrList** args, StrList** stack) { return NumberField<&MonsterRec::soldier>(args, stack); }

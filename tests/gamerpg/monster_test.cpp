@@ -217,7 +217,7 @@ class MonsterCommandTest : public MonsterTest {
                "NAME,a\nHP,30\nAUTH,me\nPIC1,data/pic/a.png\nMSG31,last\nTHIEF,100,0\nSUICIDE,100\n"
                "META,100\nWEAKPOINT,5,6\nWEAKCG,50,60\nTREASURE,10,20\nITEMS,1005,1006\nHEAL,0,9\n"
                "ATTACK1,1,77\nMAGIC,100,31,3\nGOLD,9\n"},
-              {2005, "NAME,b\nMETA,100,2005\nSUICIDE,0\nTHIEF,99,100\nPOISON,100,-1\n"}});
+              {2005, "NAME,b\nMETA,100,2005\nSUICIDE,0\nTHIEF,99,100\nPOISON,100,-1\nMAGIC,100,1,268435456\n"}});
     ReadMonsterData();
     std::memset(ItemTable, 0, sizeof ItemTable);
     ItemTable[0].number = 1005;
@@ -265,6 +265,7 @@ TEST_F(MonsterCommandTest, Rolls) {
     EXPECT_EQ(Call(macro_enemy_ATTACK1, {}).text, "77");  // one in one
     EXPECT_EQ(Call(macro_enemy_ATTACK2, {}).text, "0");
     EXPECT_EQ(Call(macro_enemy_MAGIC, {}).text, "63");  // 3 * 16 + (31 & 15)
+    EXPECT_EQ(Call(macro_enemy_MAGIC, {"2005"}).text, "1");  // 2^28 * 16 wraps in 32 bits
     EXPECT_EQ(Call(macro_enemy_POISON, {"2005"}).text, "-1");
     EXPECT_EQ(Call(macro_enemy_AWAY, {}).text, "0");
 
