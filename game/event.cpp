@@ -106,8 +106,12 @@ void ReadEventData() {
   readIMG(kLoadingPicture);
   char*** rows = ReadCsv(kEventTable);
   if (!rows) GAME_FATAL("[%s]はありません", kEventTable);
+  // The rows go also when a stop is caught (the headless host's tests).
+  struct Rows {
+    char*** rows;
+    ~Rows() { FreeCsv(rows); }
+  } owned{rows};
   CompileEventTable(rows, true);
-  FreeCsv(rows);
 }
 
 void eventExec(int32_t n) {

@@ -7,6 +7,8 @@
 #include "dx/dx.h"
 #include "game/main.h"
 #include "game/sound.h"
+#include "platform/d3d/d3d.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
 #include "platform/win32/process.h"
@@ -30,6 +32,8 @@ class StartupTest : public GameTest {
   }
   void TearDown() override {
     dxrelease();
+    soft3d::ResetForTests();  // depth buffers the 3-D stand-in still keeps
+    ddraw::ResetForTests();
     QvxSoundTerminate();
     ClearSoundData();
     PackageOpen("");  // no package
