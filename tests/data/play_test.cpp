@@ -1,0 +1,158 @@
+// The demo game played by the game itself on the headless host: packed as
+// tools/play.sh packs it, started, and walked from the title through a new
+// game into the dungeon and back, with no warning from any event on the way.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dx/dx.h"
+#include "game/enemy.h"
+#include "game/explore.h"
+#include "game/item.h"
+#include "game/main.h"
+#include "game/sound.h"
+#include "platform/win32/display.h"
+#include "platform/win32/file.h"
+#include "platform/win32/process.h"
+#include "qv/qvsapi.h"
+#include "tests/data/data_files.h"
+#include "tests/game/game_fixture.h"
+#include "tools/mkpack/packwriter.h"
+
+namespace {
+
+namespace key = host::key;
+
+class DemoPlay : public gametest::GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    char* argv[] = {const_cast<char*>("dolvicar")};
+    win32::SetProcessArgs(1, argv);
+    BaseDir[0] = '\0';
+    // A 16-bit desktop asks nothing at start-up.
+    win32::SetDesktopDepth(16);
+    host_.set_frames_kept(2);
+    std::vector<packwriter::Entry> entries;
+    std::string error;
+    ASSERT_TRUE(packwriter::Collect(datacheck::Root() / "data", entries, error)) << error;
+    pak_ = win32::HostPath(PackageFileName().c_str());
+    ASSERT_TRUE(packwriter::Write(entries, pak_, error)) << error;
+  }
+  void TearDown() override {
+    dxrelease();
+    QvxSoundTerminate();
+    ClearSoundData();
+    PackageOpen("");
+    std::filesystem::remove(pak_);
+    win32::RestoreDesktopMode();
+    win32::SetDesktopDepth(32);
+    std::filesystem::current_path(dir_.path());
+    GameTest::TearDown();
+  }
+  // Start-up; false when it stopped the program.
+  bool Start() {
+    try {
+      InitGame();
+      return true;
+    } catch (const host::ProcessExit&) {
+      return false;
+    }
+  }
+  // Presses keys a second apart from now.
+  void Keys(const std::vector<int>& keys) {
+    uint64_t frame = host_.frames_presented() + 60;
+    for (int k : keys) {
+      host_.key_press(frame, k);
+      frame += 60;
+    }
+    // A run that never comes back ends with the window.
+    host_.close(frame + 3000);
+  }
+  std::string BoxTexts() const {
+    std::string out;
+    for (const auto& box : host_.message_boxes()) out += box.caption + ": " + box.text + "\n";
+    return out;
+  }
+  std::string pak_;
+};
+
+TEST_F(DemoPlay, StartsWithEveryTableLoaded) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(ItemTable[0].number, 1001);
+  EXPECT_EQ(MonsterTable[8].num, 2008);
+  EXPECT_NE(SoundTable[1].file, nullptr);
+  EXPECT_STREQ(GetVarStr("PREV"), "\x82\xdc\x82\xa6\x82\xd6");  // the catalogue's button caption
+}
+
+TEST_F(DemoPlay, ANewGameWalksIntoTheDungeonAndBackToTheTitle) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  // The walk starts at the title menu; the opening show before it waits for a
+  // key of its own.
+  SetVarInt("OPENING_SEEN", 1);
+  Keys({key::Return,                       // title: new game
+        key::Return,                       // the prologue's key wait
+        key::Return,                       // the name as offered
+        key::Return,                       // the last key wait
+        key::Up, key::Up,                  // two steps north from the start
+        key::Escape, key::Down, key::Return,  // the pause menu: back to the title
+        key::Left, key::Return});          // yes
+  bool returned = true;
+  try {
+    TitlePass();
+  } catch (const host::ProcessExit&) {
+    returned = false;
+  }
+  ASSERT_TRUE(returned) << "the run did not come back to the title";
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_GT(std::strlen(GameStateBlock.name), 0u);
+  EXPECT_EQ(GameStateBlock.max_hp, 40);
+  EXPECT_EQ(GameStateBlock.gold, 60);
+  // The starting weapon and coat are worn, the herbs carried.
+  EXPECT_EQ(ItemTable[EquipSlots[3].item].number, 1001);
+  EXPECT_EQ(ItemTable[EquipSlots[1].item].number, 1021);
+  EXPECT_EQ(GameStateBlock.carried[0].count, 3);
+  EXPECT_EQ(HeroPos.N, 0);
+  EXPECT_EQ(HeroPos.X, 11);
+  EXPECT_EQ(HeroPos.Y, 14);
+  EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
+}
+
+TEST_F(DemoPlay, ASavedJourneyLoadsAgain) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
+  const std::vector<int> leave = {key::Escape, key::Down, key::Return, key::Left, key::Return};
+  std::vector<int> keys = {key::Return, key::Return, key::Return, key::Return,  // new game, as above
+                           key::Up, key::Up,
+                           key::Return,                                   // the camp menu
+                           key::Down, key::Down, key::Down, key::Down, key::Down, key::Down,
+                           key::Return,                                   // record the journey
+                           key::Return,                                   // in record 1
+                           key::Return,                                   // the notice
+                           key::Escape};                                  // close the camp menu
+  keys.insert(keys.end(), leave.begin(), leave.end());
+  Keys(keys);
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  ASSERT_TRUE(std::filesystem::exists(dir_.path() / "save1.jpg"));
+  const std::string name = GameStateBlock.name;
+
+  keys = {key::Down, key::Return,  // title: continue
+          key::Return};            // record 1
+  keys.insert(keys.end(), leave.begin(), leave.end());
+  Keys(keys);
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(GameStateBlock.name, name);
+  EXPECT_EQ(HeroPos.X, 11);
+  EXPECT_EQ(HeroPos.Y, 14);
+  EXPECT_EQ(GameStateBlock.carried[0].count, 3);
+}
+
+}  // namespace
