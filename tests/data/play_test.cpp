@@ -3,6 +3,10 @@
 // game into the dungeon and back, with no warning from any event on the way.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +35,11 @@ class DemoPlay : public gametest::GameTest {
  protected:
   void SetUp() override {
     GameTest::SetUp();
+    // The package lies beside the program under one name: the tests of this
+    // suite that ctest runs side by side take turns.
+    lock_ = open((win32::HostPath(PackageFileName().c_str()) + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
+    ASSERT_GE(lock_, 0);
+    ASSERT_EQ(flock(lock_, LOCK_EX), 0);
     char* argv[] = {const_cast<char*>("dolvicar")};
     win32::SetProcessArgs(1, argv);
     BaseDir[0] = '\0';
@@ -48,10 +57,12 @@ class DemoPlay : public gametest::GameTest {
     QvxSoundTerminate();
     ClearSoundData();
     PackageOpen("");
-    std::filesystem::remove(pak_);
+    std::error_code ec;
+    if (!pak_.empty()) std::filesystem::remove(pak_, ec);
     win32::RestoreDesktopMode();
     win32::SetDesktopDepth(32);
     std::filesystem::current_path(dir_.path());
+    if (lock_ >= 0) close(lock_);  // releases the turn
     GameTest::TearDown();
   }
   // Start-up; false when it stopped the program.
@@ -79,6 +90,7 @@ class DemoPlay : public gametest::GameTest {
     return out;
   }
   std::string pak_;
+  int lock_ = -1;
 };
 
 TEST_F(DemoPlay, StartsWithEveryTableLoaded) {
