@@ -236,7 +236,13 @@ dx::sound* dxloadwave(const char* name) {
   if (!f) f = dxfopenres(nullptr, name, "WAV");
   if (!f) f = dxfopen(name);
   if (!f) dxerror(kLoadFailed, name);
-  dx::sound* s = FromWave(name, static_cast<const uint8_t*>(dxfdata(f)), dxfsize(f));
+  dx::sound* s = nullptr;
+  try {
+    s = FromWave(name, static_cast<const uint8_t*>(dxfdata(f)), dxfsize(f));
+  } catch (...) {
+    dxfclose(f);  // a refused conversion in the layer's exception mode
+    throw;
+  }
   dxfclose(f);
   return s;
 }

@@ -87,6 +87,32 @@ TEST_F(Sounds, CompressedDataIsConvertedToSixteenBits) {
   EXPECT_GT(Pull(10)[5], 30000);
 }
 
+TEST_F(Sounds, AdpcmGetsItsWholeFormatRecord) {
+  Start();
+  // IMA ADPCM needs the samples per block that follow the first 16 bytes.
+  std::string fmt;
+  Put16(fmt, 0x11);
+  Put16(fmt, 1);
+  Put32(fmt, 8000);
+  Put32(fmt, 4055);
+  Put16(fmt, 256);
+  Put16(fmt, 4);
+  Put16(fmt, 2);
+  Put16(fmt, 505);
+  std::string data(512, '\0');  // two blocks
+  std::string s = "RIFF";
+  Put32(s, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()));
+  s += "WAVEfmt ";
+  Put32(s, static_cast<uint32_t>(fmt.size()));
+  s += fmt + "data";
+  Put32(s, static_cast<uint32_t>(data.size()));
+  s += data;
+  dx::sound* snd = dxloadwave(WriteTemp("ima.wav", s).c_str());
+  ASSERT_NE(snd, nullptr);
+  EXPECT_EQ(snd->pcm.size(), 2u * 505 * 2);
+  EXPECT_TRUE(host_.message_boxes().empty());
+}
+
 TEST_F(Sounds, DataThatIsNoWaveGivesNullAndAMissingNameStops) {
   Start();
   EXPECT_EQ(dxloadwave(WriteTemp("x.wav", "RIFX....WAVE").c_str()), nullptr);
