@@ -19,6 +19,14 @@ class MacroTest : public GameTest {};
 
 TEST_F(MacroTest, RegistryKeepsTheEngineAndEveryCommandAnswersWithoutArguments) {
   EXPECT_EQ(Eval("int(\"12abc\");"), "12");  // the engine's own
+  auto listed = [](MacroEntry* list, const char* name) {
+    for (; list; list = list->next)
+      if (std::strcmp(list->name, name) == 0) return true;
+    return false;
+  };
+  EXPECT_TRUE(listed(MacroList, "writeln"));
+  EXPECT_TRUE(listed(MacroList, "mes"));
+  EXPECT_TRUE(listed(MacroPrefixList, "mes"));
   const char* commands[] = {"flag", "setflag", "hero_name", "hero_hp", "hero_hp_max", "hero_dex", "hero_str",
                             "hero_poison", "hero_gold", "map_event", "map_flag", "map_wall_door", "map_scan",
                             "pos", "walk", "move", "X", "Y", "N", "T", "P", "setX", "setT", "scan_event",
