@@ -34,6 +34,11 @@ void dxbltwave(dx::bitmap* bmp, int32_t x, int32_t y, int32_t amplitude, int32_t
 void dxbltjitter(dx::bitmap* bmp, int32_t x, int32_t y, int32_t amplitude);
 
 // --- Silhouettes: the bitmap's shape in one colour ---
+// Whether the display driver performs a raster operation (its standard code,
+// e.g. SRCINVERT) in its blits; never when the driver's capabilities are unknown.
+bool dxropsupported(DWORD rop);
+// Black and white silhouettes of a video-memory bitmap on a video-memory target
+// are drawn by the driver's raster operations when it has them.
 void dxbltsilhouette(dx::bitmap* bmp, int32_t x, int32_t y, uint32_t colour);
 void dxbltsilhouetteadd(dx::bitmap* bmp, int32_t x, int32_t y, uint32_t colour);
 void dxbltsilhouettealpha(dx::bitmap* bmp, int32_t x, int32_t y, uint32_t colour, uint32_t percent);

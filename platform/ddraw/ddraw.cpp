@@ -12,6 +12,9 @@ namespace {
 
 constexpr size_t kDefaultVideoMemory = 32u << 20;
 constexpr DWORD kSrcCopy = 0x00CC0020;  // the raster operation of a plain copy
+// Every raster operation Blt performs, as the capabilities list them.
+constexpr DWORD kRops[] = {kSrcCopy, DSTINVERT, BLACKNESS, WHITENESS, SRCINVERT, NOTSRCCOPY, SRCAND, MERGEPAINT,
+                           SRCPAINT};
 
 size_t g_vram_size = kDefaultVideoMemory;
 size_t g_vram_used = 0;
@@ -78,10 +81,27 @@ struct Surface {
   int pitch;
 };
 
+// How a copied source pixel meets the target pixel under it.
+enum class Combine { Copy, Xor, NotSource, And, OrNotSource, Or };
+
+inline uint32_t Apply(Combine op, uint32_t t, uint32_t s) {
+  switch (op) {
+    case Combine::Copy: return s;
+    case Combine::Xor: return t ^ s;
+    case Combine::NotSource: return ~s;
+    case Combine::And: return t & s;
+    case Combine::OrNotSource: return t | ~s;
+    case Combine::Or: return t | s;
+  }
+  return s;
+}
+
 // What a copy does with every pixel, chosen once per blit.
 struct CopyMode {
   bool src_key = false, dst_key = false, mirror_x = false, mirror_y = false;
   uint32_t src_key_value = 0, dst_key_value = 0;
+  Combine op = Combine::Copy;
+  uint32_t colour_bits = 0xFFFFFFFFu;  // what a combined pixel keeps
 };
 
 // Copies src rect s onto dst rect d (sizes may differ: nearest neighbour),
@@ -95,7 +115,7 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
     int i = static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw);
     xs[static_cast<size_t>(x - c.left)] = (m.mirror_x ? s.right - 1 - i : s.left + i) * B;
   }
-  const bool plain = !m.src_key && !m.dst_key && !m.mirror_x && sw == dw;
+  const bool plain = !m.src_key && !m.dst_key && !m.mirror_x && sw == dw && m.op == Combine::Copy;
   for (int y = c.top; y < c.bottom; ++y) {
     int i = static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
     int sy = m.mirror_y ? s.bottom - 1 - i : s.top + i;
@@ -109,6 +129,7 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
       uint32_t v = Load<B>(srow + xs[k]);
       if (m.src_key && v == m.src_key_value) continue;
       if (m.dst_key && Load<B>(drow) != m.dst_key_value) continue;
+      if (m.op != Combine::Copy) v = Apply(m.op, Load<B>(drow), v) & m.colour_bits;
       Store<B>(drow, v);
     }
   }
@@ -142,6 +163,19 @@ void Fill(int bytes, Surface dst, const RECT& c, uint32_t value, bool invert, ui
     case 2: FillRect<2>(dst, c, value, invert, mask, dst_key); break;
     case 3: FillRect<3>(dst, c, value, invert, mask, dst_key); break;
     default: FillRect<4>(dst, c, value, invert, mask, dst_key); break;
+  }
+}
+
+// The source raster operations as the copy combines them; false for others.
+bool SourceRop(DWORD rop, Combine* op) {
+  switch (rop) {
+    case kSrcCopy: *op = Combine::Copy; return true;
+    case SRCINVERT: *op = Combine::Xor; return true;
+    case NOTSRCCOPY: *op = Combine::NotSource; return true;
+    case SRCAND: *op = Combine::And; return true;
+    case MERGEPAINT: *op = Combine::OrNotSource; return true;
+    case SRCPAINT: *op = Combine::Or; return true;
+    default: return false;
   }
 }
 
@@ -406,7 +440,7 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
     Fill(bytes, out, clip, fx->dwFillColor & mask, false, mask, fill_key);
   } else if (rop == DSTINVERT || rop == BLACKNESS || rop == WHITENESS) {
     Fill(bytes, out, clip, rop == WHITENESS ? mask : 0, rop == DSTINVERT, mask, fill_key);
-  } else if (rop != kSrcCopy) {
+  } else if (Combine op = Combine::Copy; !SourceRop(rop, &op)) {
     return DDERR_NORASTEROPHW;
   } else {
     if (!src) return DDERR_INVALIDPARAMS;
@@ -420,6 +454,9 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
       m.src_key = true, m.src_key_value = src->src_key_.dwColorSpaceLowValue & mask;
     }
     m.dst_key = dst_key, m.dst_key_value = dst_key_value;
+    m.op = op;
+    const uint32_t channels = format_.rmask | format_.gmask | format_.bmask;
+    m.colour_bits = format_.bpp == 8 || channels == 0 ? mask : channels;
     if (flags & DDBLT_DDFX) {
       m.mirror_x = (fx->dwDDFX & DDBLTFX_MIRRORLEFTRIGHT) != 0;
       m.mirror_y = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
@@ -554,6 +591,10 @@ HRESULT IDirectDraw::GetCaps(DDCAPS* driver, DDCAPS* emulation) {
     c->dwCaps = DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRETCH | DDCAPS_COLORKEY | DDCAPS_PALETTE;
     c->dwVidMemTotal = static_cast<DWORD>(g_vram_size);
     c->dwVidMemFree = static_cast<DWORD>(g_vram_size - std::min(g_vram_size, g_vram_used));
+    for (DWORD rop : kRops) {
+      const DWORD b = rop >> 16 & 0xFF;
+      c->dwRops[b / 32] |= 1u << (b % 32);
+    }
   }
   return DD_OK;
 }

@@ -179,7 +179,7 @@ struct DDSURFACEDESC {
 struct DDBLTFX {
   DWORD dwSize;
   DWORD dwDDFX;  // DDBLTFX_ mirroring, with DDBLT_DDFX
-  DWORD dwROP;   // raster operation (SRCCOPY, DSTINVERT, BLACKNESS, WHITENESS), with DDBLT_ROP
+  DWORD dwROP;   // raster operation (those set in DDCAPS::dwRops), with DDBLT_ROP
   DWORD dwFillColor;  // pixel value, with DDBLT_COLORFILL
   DDCOLORKEY ddckDestColorkey;  // with DDBLT_KEYDESTOVERRIDE
   DDCOLORKEY ddckSrcColorkey;   // with DDBLT_KEYSRCOVERRIDE
@@ -196,7 +196,10 @@ struct DDCAPS {
   DWORD dwPalCaps;
   DWORD dwVidMemTotal;
   DWORD dwVidMemFree;
-  DWORD dwReserved[83];
+  // The raster operations Blt performs: operation byte b (bits 16-23 of its
+  // code) is supported when bit b % 32 of word b / 32 is set.
+  DWORD dwRops[8];
+  DWORD dwReserved[75];
 };
 static_assert(sizeof(DDCAPS) == 364);
 constexpr DWORD kDdcapsOldSize = 316;
@@ -264,7 +267,11 @@ struct IDirectDrawSurface : public DdObject {
   // Copies, stretches (nearest neighbour), mirrors, keys, fills or inverts. A
   // rectangle that leaves either surface fails with DDERR_INVALIDRECT and draws
   // nothing, except on a surface with a clipper, where the copy is cut to the
-  // clipper's window. Both surfaces must have the same depth.
+  // clipper's window. Both surfaces must have the same depth. With DDBLT_ROP the
+  // raster operations of DDCAPS::dwRops work (others fail with
+  // DDERR_NORASTEROPHW); those that combine the source with the target work on
+  // the colour bits only, so bits outside the channel masks (the unused byte at
+  // 32 bits, the top bit at 5-5-5) come out clear.
   HRESULT Blt(RECT* dst, IDirectDrawSurface* src, RECT* src_rect, DWORD flags, DDBLTFX* fx);
   HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, RECT* src_rect, DWORD flags);
   HRESULT GetBltStatus(DWORD flags);

@@ -105,6 +105,11 @@ constexpr BYTE PC_RESERVED = 0x01, PC_EXPLICIT = 0x02, PC_NOCOLLAPSE = 0x04;
 constexpr DWORD DSTINVERT = 0x00550009;
 constexpr DWORD BLACKNESS = 0x00000042;
 constexpr DWORD WHITENESS = 0x00FF0062;
+constexpr DWORD SRCINVERT = 0x00660046;   // target XOR source
+constexpr DWORD NOTSRCCOPY = 0x00330008;  // NOT source
+constexpr DWORD SRCAND = 0x008800C6;      // target AND source
+constexpr DWORD MERGEPAINT = 0x00BB0226;  // target OR NOT source
+constexpr DWORD SRCPAINT = 0x00EE0086;    // target OR source
 
 constexpr WORD LOWORD(uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
 constexpr WORD HIWORD(uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
