@@ -28,6 +28,7 @@
 #include "platform/win32/file.h"
 #include "platform/win32/imm.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/mutex.h"
 #include "platform/win32/process.h"
 #include "platform/win32/text.h"
 #include "platform/ole32/com.h"
@@ -511,3 +512,26 @@ void dxrestoresyscolors() {
 }
 
 void dxhidewindows() { EnumThreadWindows(GetCurrentThreadId(), HideOne, 0); }
+
+namespace {
+
+HANDLE g_mutex = nullptr;
+bool g_mutex_tried = false;
+
+void MutexExitHandler() {
+  if (!g_mutex) return;
+  ReleaseMutex(g_mutex);
+  CloseHandle(g_mutex);
+  g_mutex = nullptr;
+}
+
+}  // namespace
+
+bool dxmutex() {
+  if (!g_mutex_tried) {
+    g_mutex_tried = true;
+    std::atexit(MutexExitHandler);
+    g_mutex = CreateMutexA(nullptr, TRUE, "dxmutex");
+  }
+  return g_mutex == nullptr;
+}

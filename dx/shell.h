@@ -43,6 +43,9 @@ void dxsetcursor(HCURSOR cursor);
 void dxsetsyscolors();
 void dxrestoresyscolors();
 void dxhidewindows();
+// The process's handle to the mutex named "dxmutex", made on the first call (and
+// released and closed at exit); true when it could not be made.
+bool dxmutex();
 
 // The executable's folder as the working directory: `path` cut after its last
 // "\" (kept when it is the first, as in a drive root), without a trailing

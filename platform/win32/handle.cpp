@@ -9,9 +9,10 @@ namespace {
 // Handles may be closed on any thread (a thread's handle, a file of the sound
 // stream), so the table has a lock.
 std::mutex g_lock;
+// Never destroyed: exit handlers close handles after static destructors ran.
 std::map<HANDLE, std::unique_ptr<win32::KernelObject>>& Table() {
-  static std::map<HANDLE, std::unique_ptr<win32::KernelObject>> table;
-  return table;
+  static auto* table = new std::map<HANDLE, std::unique_ptr<win32::KernelObject>>;
+  return *table;
 }
 
 thread_local DWORD t_last_error = NO_ERROR;

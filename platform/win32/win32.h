@@ -7,6 +7,7 @@
 #include "platform/win32/file.h"
 #include "platform/win32/handle.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/mutex.h"
 #include "platform/win32/process.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/text.h"

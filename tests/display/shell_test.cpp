@@ -1,5 +1,6 @@
 // Start, release, exit, the window procedure's close, and the fatal stop.
 #include "fixture.h"
+#include "platform/win32/mutex.h"
 
 namespace {
 
@@ -235,6 +236,16 @@ TEST_F(DxTest, AutoPlayIsCancelledOnlyInFullScreen) {
   EXPECT_EQ(SendMessageA(dxgetwindow(), RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0), 0);
   Start(32, true);
   EXPECT_EQ(SendMessageA(dxgetwindow(), RegisterWindowMessageA("QueryCancelAutoPlay"), 0, 0), 1);
+}
+
+TEST(DxMutex, MadeOncePerProcessAndHeldUntilExit) {
+  EXPECT_FALSE(dxmutex());
+  EXPECT_FALSE(dxmutex());  // the earlier call's mutex
+  // The process holds the name: another open of it finds the mutex.
+  HANDLE h = CreateMutexA(nullptr, FALSE, "dxmutex");
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  CloseHandle(h);
 }
 
 }  // namespace
