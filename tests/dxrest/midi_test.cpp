@@ -221,6 +221,32 @@ TEST_F(Midi, DeactivationClosesTheDeviceAndResumesWhereItWas) {
   EXPECT_EQ(Note(Sent(0x90)[0]), 61);
 }
 
+TEST_F(Midi, AMinimisedWindowGivesUpTheDeviceUntilRestored) {
+  std::string path = File("min.mid", {{NoteOn(0, 0, 60), NoteOff(48000, 0, 60)}});
+  dxplaymidi(path.c_str(), nullptr, 0, 1);
+  Run(100);
+  host::Event e;
+  e.type = host::EventType::Minimized;
+  host_.push(host_.frames_presented() + 1, e);
+  e.type = host::EventType::Restored;
+  host_.push(host_.frames_presented() + 2, e);
+  dxupdate();  // the pump: minimised, the device closed, waiting, restored
+  platform::midi_clear_log();
+  dxupdate();
+  EXPECT_NE(dxmidiout, nullptr);
+  EXPECT_TRUE(dxmidiplaying());
+  // Paused songs stay closed: nothing was playing to resume.
+  dxpausemidi();
+  e.type = host::EventType::Minimized;
+  host_.push(host_.frames_presented() + 1, e);
+  e.type = host::EventType::Restored;
+  host_.push(host_.frames_presented() + 2, e);
+  dxupdate();
+  dxupdate();
+  EXPECT_EQ(dxmidiout, nullptr);
+  EXPECT_FALSE(dxmidiplaying());
+}
+
 TEST_F(Midi, BadFilesStopWithTheLoadMessage) {
   std::string bad = WriteTemp("bad.mid", std::string("MThd\0\0\0\x07", 8));
   EXPECT_THROW(dxplaymidi(bad.c_str(), nullptr, 0, 1), host::ProcessExit);
