@@ -271,6 +271,12 @@ void HeadlessHost::exit_process(int code, bool run_handlers) {
   _exit(code);
 }
 
+void HeadlessHost::set_icon(const uint32_t* argb, int w, int h) {
+  if (!argb || w <= 0 || h <= 0) w = h = 0;
+  icon_.assign(argb, argb + static_cast<size_t>(w) * h);
+  icon_w_ = w, icon_h_ = h;
+}
+
 HeadlessHost* headless() { return get().headless() ? static_cast<HeadlessHost*>(&get()) : nullptr; }
 
 }  // namespace host

@@ -45,6 +45,7 @@ class HeadlessHost : public Host {
   void close_window() override;
   bool window_open() const override { return window_open_; }
   void set_title(const std::string& title_utf8) override { title_ = title_utf8; }
+  void set_icon(const uint32_t* argb, int w, int h) override;
   void set_fullscreen(bool fullscreen) override { fullscreen_ = fullscreen; }
   void show_window(bool shown) override { shown_ = shown; }
   bool focused() const override { return focused_; }
@@ -109,6 +110,10 @@ class HeadlessHost : public Host {
   void set_catch_exits(bool on) { catch_exits_ = on; }
 
   const std::string& title() const { return title_; }
+  // The icon last set (empty, 0 x 0, when none was).
+  const std::vector<uint32_t>& icon() const { return icon_; }
+  int icon_width() const { return icon_w_; }
+  int icon_height() const { return icon_h_; }
   bool fullscreen() const { return fullscreen_; }
   bool text_input_active() const { return text_input_; }
   bool cursor_shown() const { return cursor_shown_; }
@@ -122,6 +127,8 @@ class HeadlessHost : public Host {
   bool window_open_ = false, fullscreen_ = false, shown_ = true;
   bool focused_ = true, minimized_ = false, cursor_shown_ = true, text_input_ = false;
   std::string title_;
+  std::vector<uint32_t> icon_;
+  int icon_w_ = 0, icon_h_ = 0;
   int win_w_ = 0, win_h_ = 0;
 
   std::multimap<uint64_t, Event> script_;

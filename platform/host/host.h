@@ -102,6 +102,9 @@ class Host {
   virtual void close_window() = 0;
   virtual bool window_open() const = 0;
   virtual void set_title(const std::string& title_utf8) = 0;
+  // The window's icon: w x h pixels of 0xAARRGGBB, rows top to bottom. It is
+  // kept, so a window opened later shows it too.
+  virtual void set_icon(const uint32_t* argb, int w, int h) = 0;
   virtual void set_fullscreen(bool fullscreen) = 0;
   virtual void show_window(bool shown) = 0;
   virtual bool focused() const = 0;

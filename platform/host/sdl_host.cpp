@@ -117,6 +117,7 @@ class SdlHost : public Host {
     focused_ = true;
     minimized_ = false;
     SDL_StopTextInput();
+    ShowIcon();
     return true;
   }
 
@@ -130,6 +131,22 @@ class SdlHost : public Host {
 
   void set_title(const std::string& title_utf8) override {
     if (window_) SDL_SetWindowTitle(window_.get(), title_utf8.c_str());
+  }
+
+  void set_icon(const uint32_t* argb, int w, int h) override {
+    if (!argb || w <= 0 || h <= 0) w = h = 0;
+    icon_.assign(argb, argb + static_cast<size_t>(w) * h);
+    icon_w_ = w, icon_h_ = h;
+    ShowIcon();
+  }
+
+  void ShowIcon() {
+    if (!window_ || icon_.empty()) return;
+    SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(icon_.data(), icon_w_, icon_h_, 32, icon_w_ * 4,
+                                                        SDL_PIXELFORMAT_ARGB8888);
+    if (!s) return;
+    SDL_SetWindowIcon(window_.get(), s);
+    SDL_FreeSurface(s);
   }
 
   void set_fullscreen(bool fullscreen) override {
@@ -418,6 +435,8 @@ class SdlHost : public Host {
   std::unique_ptr<SDL_Texture, TextureDeleter> texture_;
   std::unique_ptr<SDL_Joystick, JoystickDeleter> joysticks_[kMaxJoysticks];
   int logical_w_ = 0, logical_h_ = 0;
+  std::vector<uint32_t> icon_;  // 0xAARRGGBB, shown by every window opened
+  int icon_w_ = 0, icon_h_ = 0;
   bool focused_ = false, minimized_ = false;
   SDL_AudioDeviceID audio_dev_ = 0;
   AudioCallback audio_cb_ = nullptr;

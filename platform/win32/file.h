@@ -54,7 +54,8 @@ void* MapViewOfFile(HANDLE mapping, DWORD access, DWORD offset_high, DWORD offse
 BOOL UnmapViewOfFile(const void* base);
 
 // Resources of the executable. The program carries none that these calls can
-// reach (no WAVE, MIDI or data resources), so every lookup finds nothing.
+// reach (no WAVE, MIDI or data resources), so every lookup finds nothing; its
+// one icon is had through LoadIconA and ExtractIconExA (platform/win32/icon.h).
 struct HRSRC__;
 using HRSRC = HRSRC__*;
 using HGLOBAL = void*;

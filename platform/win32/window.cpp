@@ -12,6 +12,9 @@
 
 #include "platform/host/host.h"
 #include "platform/win32/display.h"
+#include "platform/win32/file.h"
+#include "platform/win32/icon.h"
+#include "platform/win32/process.h"
 #include "platform/win32/text.h"
 #include "platform/winmm/time.h"
 
@@ -256,12 +259,21 @@ bool Matches(const MSG& m, HWND w, UINT min, UINT max) {
   return m.message >= min && m.message <= max;
 }
 
+// The host shows the class's icon (the large one, else the small one); a stock
+// icon leaves the host's own.
+void ShowClassIcon(const WindowClass& cls) {
+  const win32::IconImage* img = win32::IconPicture(cls.icon);
+  if (!img) img = win32::IconPicture(cls.icon_small);
+  if (img) host::get().set_icon(img->argb.data(), img->width, img->height);
+}
+
 void OpenHostWindow(HWND hw, Window& w) {
   if (g_host_window || (w.style & WS_CHILD)) return;
   RECT c = ClientOnScreen(w);
   if (host::get().open_window(win32::Cp932ToUtf8(w.title), std::max<LONG>(1, c.right - c.left),
                               std::max<LONG>(1, c.bottom - c.top), false)) {
     g_host_window = hw;
+    ShowClassIcon(w.cls);
     if (host::get().focused()) g_focus = hw;
     // Typed characters reach the window as WM_CHAR only while the host reports text.
     host::get().start_text_input();
@@ -798,16 +810,23 @@ SHORT GetAsyncKeyState(int vk) {
 
 SHORT GetKeyState(int vk) { return GetAsyncKeyState(vk); }
 
-HICON LoadIconA(HINSTANCE, const char* name) {
-  static char application;
-  return name == IDI_APPLICATION ? reinterpret_cast<HICON>(&application) : nullptr;
+HICON LoadIconA(HINSTANCE instance, const char* name) {
+  if (name == IDI_APPLICATION) return win32::StockApplicationIcon();
+  // The program's own icons come from its module; other files are not read.
+  if (!instance || instance != GetModuleHandleA(nullptr) || !IS_INTRESOURCE(name)) return nullptr;
+  return win32::ProgramIcon(static_cast<int>(reinterpret_cast<uintptr_t>(name)), false);
 }
 
-UINT ExtractIconExA(const char*, int, HICON* large, HICON* small, UINT) {
-  // The executable carries no icon resources: the host gives the window its own.
+UINT ExtractIconExA(const char* file, int index, HICON* large, HICON* small, UINT count) {
   if (large) *large = nullptr;
   if (small) *small = nullptr;
-  return 0;
+  // Only the executable's own icons can be had (it has one); other files are not read.
+  if (!file || win32::HostPath(file) != win32::HostPath(win32::ModulePath())) return 0;
+  if (index == -1 && !large && !small) return 1;
+  if (index != 0 || count == 0) return 0;
+  if (large) *large = win32::ProgramIcon(win32::kProgramIconId, false);
+  if (small) *small = win32::ProgramIcon(win32::kProgramIconId, true);
+  return 1;
 }
 
 DWORD GetSysColor(int index) {

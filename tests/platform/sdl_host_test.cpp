@@ -24,8 +24,12 @@ TEST_F(SdlHostTest, OpensAWindowAndPresents) {
   h->desktop_size(w, hh);
   EXPECT_GT(w, 0);
   EXPECT_GT(hh, 0);
+  std::vector<uint32_t> icon(32 * 32, 0xFF2040A0);
+  h->set_icon(icon.data(), 32, 32);  // kept for the window to come
   ASSERT_TRUE(h->open_window("dolvicar テスト", 640, 480, false));
   EXPECT_TRUE(h->window_open());
+  h->set_icon(icon.data(), 32, 32);
+  h->set_icon(nullptr, 0, 0);
   std::vector<uint32_t> frame(640 * 480, 0x00336699);
   h->present(frame.data(), 640, 480, 640 * 4);
   h->set_fullscreen(true);
