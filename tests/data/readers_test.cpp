@@ -16,23 +16,10 @@
 #include "platform/win32/display.h"
 #include "tests/data/data_files.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-struct LeakCheckPause {
-  LeakCheckPause() { __lsan_disable(); }
-  ~LeakCheckPause() { __lsan_enable(); }
-};
-#else
-struct LeakCheckPause {
-  LeakCheckPause() {}
-  ~LeakCheckPause() {}
-};
-#endif
+using datacheck::LeakCheckPause;
 
 class DemoReaders : public ::testing::Test {
  protected:
