@@ -545,6 +545,23 @@ LONG SetWindowLongA(HWND w, int index, LONG value) {
   return old;
 }
 
+DWORD_PTR SetClassLongA(HWND w, int index, LONG_PTR value) {
+  Window* win = Find(w);
+  if (!win || (index != GCL_HICON && index != GCL_HICONSM)) return 0;
+  auto it = g_classes.find(win->class_name);
+  if (it == g_classes.end()) return 0;
+  HICON& slot = index == GCL_HICON ? it->second.icon : it->second.icon_small;
+  const auto old = reinterpret_cast<DWORD_PTR>(slot);
+  slot = reinterpret_cast<HICON>(value);
+  // Every window of the class has it at once; the host shows it for its own.
+  for (auto& other : g_windows)
+    if (other->class_name == win->class_name) {
+      other->cls = it->second;
+      if (reinterpret_cast<HWND>(other.get()) == g_host_window) ShowClassIcon(other->cls);
+    }
+  return old;
+}
+
 BOOL GetClientRect(HWND w, RECT* r) {
   Window* win = Find(w);
   if (!win || !r) return FALSE;

@@ -86,6 +86,7 @@ constexpr DWORD WS_EX_TOPMOST = 0x8, WS_EX_WINDOWEDGE = 0x100, WS_EX_CLIENTEDGE 
                 WS_EX_APPWINDOW = 0x40000;
 constexpr UINT CS_VREDRAW = 0x1, CS_HREDRAW = 0x2, CS_DBLCLKS = 0x8, CS_OWNDC = 0x20;
 constexpr int GWL_STYLE = -16, GWL_EXSTYLE = -20;
+constexpr int GCL_HICON = -14, GCL_HICONSM = -34;
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000);
 
 // --- ShowWindow, SetWindowPos ---
@@ -136,6 +137,9 @@ int GetWindowTextA(HWND w, char* out, int size);
 BOOL SetWindowTextA(HWND w, const char* text);
 LONG GetWindowLongA(HWND w, int index);
 LONG SetWindowLongA(HWND w, int index, LONG value);
+// A class value of the window's class: GCL_HICON and GCL_HICONSM only. Values
+// are pointer-sized here, so that a handle fits; the old value, 0 on failure.
+DWORD_PTR SetClassLongA(HWND w, int index, LONG_PTR value);
 BOOL GetClientRect(HWND w, RECT* r);
 BOOL GetWindowRect(HWND w, RECT* r);
 BOOL ClientToScreen(HWND w, POINT* p);

@@ -67,7 +67,8 @@ TEST(Icons, OnlyTheExecutablesOwnIconIsFound) {
   EXPECT_EQ(win32::IconPicture(stock), nullptr);
 }
 
-TEST(Icons, AStockIconLeavesTheHostsOwn) {
+TEST(Icons, AStockIconLeavesTheHostsOwnUntilTheClassGetsAnother) {
+  constexpr int GCL_STYLE_UNKNOWN = -26;  // a class value that cannot be set
   host::HeadlessHost h;
   host::set(&h);
   WNDCLASSEXA wc{};
@@ -81,6 +82,12 @@ TEST(Icons, AStockIconLeavesTheHostsOwn) {
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(h.window_open());
   EXPECT_EQ(h.icon_width(), 0);
+  // The program gives the class its own icon afterwards: the window shows it.
+  HICON own = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(101));
+  EXPECT_EQ(SetClassLongA(w, GCL_HICON, reinterpret_cast<LONG_PTR>(own)), reinterpret_cast<DWORD_PTR>(wc.hIcon));
+  EXPECT_EQ(h.icon_width(), 32);
+  EXPECT_EQ(h.icon(), win32::IconPicture(own)->argb);
+  EXPECT_EQ(SetClassLongA(w, GCL_STYLE_UNKNOWN, 0), 0u);
   DestroyWindow(w);
   UnregisterClassA("icon-test-stock", nullptr);
   host::set(nullptr);
