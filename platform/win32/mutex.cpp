@@ -34,14 +34,25 @@ bool LockByte(int fd, off_t at, short type, bool wait) {
 // One mutex as this process sees it: every handle to the same name shares it,
 // so ownership belongs to the thread whichever handle it used.
 struct State {
-  std::string name;
+  std::string name, path;
   int fd = -1;  // -1 for an unnamed mutex
+  pid_t pid = ::getpid();  // a forked child shares the locks but leaves the file alone
   std::thread::id owner;
   int depth = 0;
   ~State() {
-    if (fd >= 0) ::close(fd);  // drops both locks
+    if (fd < 0) return;
+    // The last handle anywhere takes the lock file away: only then can the read
+    // lock become a write lock. Openers that still reach the old file see it
+    // gone once they hold their lock, and start again.
+    if (pid == ::getpid() && LockByte(fd, kHandles, F_WRLCK, false)) ::unlink(path.c_str());
+    ::close(fd);  // drops both locks
   }
 };
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat a {}, b {};
+  return ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 std::mutex g_lock;
 // Never destroyed, as the handle table: an exit handler may close the last handle.
@@ -126,22 +137,36 @@ HANDLE CreateMutexA(SECURITY_ATTRIBUTES*, BOOL initial_owner, const char* name) 
       return h;
     }
   }
-  const std::string path = win32::MutexPath(name);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    SetLastError(win32::ErrorFromErrno(errno));
-    return nullptr;
-  }
   auto s = std::make_shared<State>();
   s->name = name;
-  s->fd = fd;
-  // The first handle anywhere gets the write lock and turns it into a read lock
-  // at once (the change is atomic); later ones wait out that moment.
-  const bool created = LockByte(fd, kHandles, F_WRLCK, false);
-  if (created ? !LockByte(fd, kHandles, F_RDLCK, false) : !LockByte(fd, kHandles, F_RDLCK, true)) {
-    SetLastError(win32::ErrorFromErrno(errno));
-    return nullptr;
+  s->path = win32::MutexPath(name);
+  bool created = false;
+  for (int attempt = 0;; ++attempt) {
+    // Another process kept taking the file away under us: give up rather than spin.
+    if (attempt == 100) {
+      SetLastError(ERROR_GEN_FAILURE);
+      return nullptr;
+    }
+    const int fd = ::open(s->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      SetLastError(win32::ErrorFromErrno(errno));
+      return nullptr;
+    }
+    // The first handle anywhere gets the write lock and turns it into a read
+    // lock at once (the change is atomic); later ones wait out that moment.
+    created = LockByte(fd, kHandles, F_WRLCK, false);
+    if (created ? !LockByte(fd, kHandles, F_RDLCK, false) : !LockByte(fd, kHandles, F_RDLCK, true)) {
+      SetLastError(win32::ErrorFromErrno(errno));
+      ::close(fd);
+      return nullptr;
+    }
+    if (SameFile(fd, s->path)) {
+      s->fd = fd;
+      break;
+    }
+    ::close(fd);
   }
+  const int fd = s->fd;
   if (created && initial_owner) {
     // No other handle exists, so no other owner: the lock is free.
     if (!LockByte(fd, kOwner, F_WRLCK, true)) {

@@ -181,6 +181,21 @@ TEST_P(RopSilhouette, TheClipCutsTheRasterPathToo) {
   dxdeletebitmap(b);
 }
 
+TEST_P(RopSilhouette, WhiteThatIsNotEveryBitIsDrawnByTheWorkers) {
+  if (depth() != 8) GTEST_SKIP() << "only a palette can put white elsewhere";
+  // A palette whose white is entry 7: the operations could only give entry 255.
+  dxsetpalette(255, 10, 20, 30);
+  dxsetpalette(7, 255, 255, 255);
+  const uint32_t white = dxrgb(255, 255, 255);
+  ASSERT_EQ(white, 7u);
+  dx::bitmap* b = Shape();
+  ASSERT_TRUE(dxgetsurface(b, false)->in_video_memory());
+  Background(20, 20);
+  dxbltsilhouette(b, 20, 20, white);
+  EXPECT_EQ(Screen(21, 20), 7u);
+  dxdeletebitmap(b);
+}
+
 ALL_DEPTHS(RopSilhouette);
 
 }  // namespace

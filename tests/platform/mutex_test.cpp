@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -28,14 +29,20 @@ TEST(Mutex, TheSecondOpenOfANameFindsTheFirst) {
   EXPECT_TRUE(ReleaseMutex(b));
   EXPECT_FALSE(ReleaseMutex(a));
   EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+  const std::string file = win32::MutexPath(name.c_str());
+  EXPECT_TRUE(std::filesystem::exists(file));
   EXPECT_TRUE(CloseHandle(a));
+  EXPECT_TRUE(std::filesystem::exists(file));
   EXPECT_TRUE(CloseHandle(b));
-  // Once every handle is closed the mutex is gone: the next open makes it anew.
+  // Once every handle is closed the mutex is gone, lock file and all: the next
+  // open makes it anew.
+  EXPECT_FALSE(std::filesystem::exists(file));
   HANDLE c = CreateMutexA(nullptr, FALSE, name.c_str());
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(GetLastError(), NO_ERROR);
   EXPECT_FALSE(ReleaseMutex(c));  // made without an owner
   EXPECT_TRUE(CloseHandle(c));
+  EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(ReleaseMutex(c));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
@@ -89,6 +96,7 @@ TEST(Mutex, AnotherProcessSeesTheName) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_FALSE(std::filesystem::exists(win32::MutexPath(name.c_str())));
   for (int fd : {go[0], go[1], done[0], done[1]}) ::close(fd);
 }
 
