@@ -185,9 +185,8 @@ struct ScriptLimits {
 constexpr int SCRIPT_DEFAULT_MAX_DEPTH = 4000;
 void ScriptSetLimits(const ScriptLimits& limits);
 ScriptLimits ScriptGetLimits();
-// Steps used since the last call of ScriptResetSteps.
+// Steps used by the running or last run (each outermost run starts from 0).
 uint64_t ScriptStepsUsed();
-void ScriptResetSteps();
 
 // Where writeln and ScriptDumpTree print: standard output unless a sink is set.
 using ScriptOutputSink = void (*)(const char* text, size_t length, void* user);
