@@ -33,30 +33,11 @@ std::map<D3DMATERIALHANDLE, IDirect3DMaterial2*>& Materials() {
 }
 D3DMATERIALHANDLE g_next_material = 1;
 
-// Depth buffers by render target. The entry holds a reference to the depth
-// buffer; when that is the only one left (the target and the layer have let
-// it go) the entry is dropped.
-std::map<IDirectDrawSurface*, IDirectDrawSurface*>& DepthBuffers() {
-  static std::map<IDirectDrawSurface*, IDirectDrawSurface*> m;
-  return m;
-}
-
+// True when the caller's reference is the only one left.
 bool OnlyOwner(IDirectDrawSurface* s) {
   ULONG n = s->AddRef();
   s->Release();
   return n == 2;
-}
-
-void PruneDepthBuffers() {
-  auto& m = DepthBuffers();
-  for (auto it = m.begin(); it != m.end();) {
-    if (OnlyOwner(it->second)) {
-      it->second->Release();
-      it = m.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }
 
 D3DMATRIX Identity() {
@@ -132,10 +113,7 @@ void SetNoDepthBufferNeeded(bool on) { g_settings.no_zbuffer = on; }
 void RefuseDirect3D(bool refuse) { g_settings.refuse = refuse; }
 void LimitDeviceCreations(int n) { g_settings.creations_left = n; }
 int LiveDevices() { return g_live_devices; }
-void ResetForTests() {
-  g_settings = Settings();
-  PruneDepthBuffers();
-}
+void ResetForTests() { g_settings = Settings(); }
 
 }  // namespace soft3d
 
@@ -162,11 +140,12 @@ HRESULT IDirect3D2::CreateDevice(REFCLSID id, IDirectDrawSurface* target, IDirec
     return D3DERR_INVALIDPARAMS;
   if (soft3d::g_settings.creations_left == 0) return D3DERR_INVALID_DEVICE;
   if (soft3d::g_settings.creations_left > 0) --soft3d::g_settings.creations_left;
-  soft3d::PruneDepthBuffers();
-  auto& m = soft3d::DepthBuffers();
-  auto it = m.find(target);
-  IDirectDrawSurface* z = it != m.end() ? it->second : nullptr;
+  // The depth buffer is whatever the target has attached; the device keeps its own reference.
+  DDSCAPS zcaps{DDSCAPS_ZBUFFER};
+  IDirectDrawSurface* z = nullptr;
+  if (target->GetAttachedSurface(&zcaps, &z) != DD_OK) z = nullptr;
   *out = new IDirect3DDevice2(hal, target, z);
+  if (z) z->Release();
   return D3D_OK;
 }
 
@@ -192,19 +171,7 @@ HRESULT D3DAttachDepthBuffer(IDirectDrawSurface* target, IDirectDrawSurface* zbu
   if (!target || !zbuffer || !(zbuffer->caps() & DDSCAPS_ZBUFFER)) return DDERR_INVALIDPARAMS;
   if (zbuffer->bpp() != 16 && zbuffer->bpp() != 32) return DDERR_INVALIDPIXELFORMAT;
   if (zbuffer->width() < target->width() || zbuffer->height() < target->height()) return DDERR_INVALIDPARAMS;
-  HRESULT hr = target->AddAttachedSurface(zbuffer);
-  if (FAILED(hr)) return hr;
-  auto& m = soft3d::DepthBuffers();
-  zbuffer->AddRef();
-  auto it = m.find(target);
-  if (it != m.end()) {
-    it->second->Release();
-    it->second = zbuffer;
-  } else {
-    m[target] = zbuffer;
-  }
-  soft3d::PruneDepthBuffers();
-  return DD_OK;
+  return target->AddAttachedSurface(zbuffer);
 }
 
 // --- Materials and lights ---
@@ -399,7 +366,6 @@ IDirect3DDevice2::~IDirect3DDevice2() {
   if (zbuffer_) zbuffer_->Release();
   target_->Release();
   --soft3d::g_live_devices;
-  soft3d::PruneDepthBuffers();
 }
 
 void IDirect3DDevice2::PruneTextures() {

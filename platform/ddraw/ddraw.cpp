@@ -551,6 +551,15 @@ HRESULT IDirectDrawSurface::DeleteAttachedSurface(DWORD, IDirectDrawSurface* sur
   return DD_OK;
 }
 
+HRESULT IDirectDrawSurface::GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** out) {
+  if (!caps || !out) return DDERR_INVALIDPARAMS;
+  *out = nullptr;
+  if (!attached_ || (attached_->caps() & caps->dwCaps) != caps->dwCaps) return DDERR_NOTFOUND;
+  attached_->AddRef();
+  *out = attached_;
+  return DD_OK;
+}
+
 HRESULT IDirectDrawSurface::IsLost() { return lost_ ? DDERR_SURFACELOST : DD_OK; }
 
 HRESULT IDirectDrawSurface::Restore() {

@@ -39,6 +39,7 @@ constexpr HRESULT DDERR_SURFACEBUSY = static_cast<HRESULT>(0x887601AE);
 constexpr HRESULT DDERR_SURFACELOST = static_cast<HRESULT>(0x887601C2);
 constexpr HRESULT DDERR_SURFACENOTATTACHED = static_cast<HRESULT>(0x887601CC);
 constexpr HRESULT DDERR_NOTLOCKED = static_cast<HRESULT>(0x887602A0);
+constexpr HRESULT DDERR_NOTFOUND = static_cast<HRESULT>(0x887600FF);
 constexpr HRESULT DDERR_WASSTILLDRAWING = static_cast<HRESULT>(0x8876021C);
 constexpr HRESULT DDERR_WRONGMODE = static_cast<HRESULT>(0x8876025F);
 constexpr HRESULT DDERR_NODC = static_cast<HRESULT>(0x88760246);
@@ -284,6 +285,8 @@ struct IDirectDrawSurface : public DdObject {
   HRESULT GetClipper(IDirectDrawClipper** clipper);
   HRESULT AddAttachedSurface(IDirectDrawSurface* surface);
   HRESULT DeleteAttachedSurface(DWORD flags, IDirectDrawSurface* surface);
+  // The attached surface whose capabilities include all of caps' (a new reference).
+  HRESULT GetAttachedSurface(DDSCAPS* caps, IDirectDrawSurface** out);
 
   HRESULT IsLost();
   HRESULT Restore();
