@@ -1,6 +1,5 @@
 // The debug map editor.
 #pragma once
 
-// Weak while its definition is not part of the game: the caller tests the
-// address. The file that defines it drops the attribute.
-[[gnu::weak]] void MapEditor(int x, int y, int cellx, int celly, int floor, int heading);
+// The panel at (x, y) for the cell and the wall ahead of the heading; returns on Esc.
+void MapEditor(int x, int y, int cellx, int celly, int floor, int heading);

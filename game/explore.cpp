@@ -35,7 +35,7 @@ dx::bitmap* g_inspector = nullptr;
 void ForgetInspector() { g_inspector = nullptr; }
 
 void DrawView(const ViewPos& pos) {
-  if (Draw3D) Draw3D(pos, 0);
+  Draw3D(pos, 0);
 }
 
 }  // namespace
@@ -126,9 +126,8 @@ void ExploreMainLoop() {
         g_inspector = dxnewbitmap(352, 352);
         dxaddreleasehook(ForgetInspector);
       }
-      if (DrawCellInfo)
-        DrawCellInfo(g_inspector, ScriptDoubleToInt(HeroPos.X), ScriptDoubleToInt(HeroPos.Y),
-                     ScriptDoubleToInt(HeroPos.N), ScriptDoubleToInt(HeroPos.T));
+      DrawCellInfo(g_inspector, ScriptDoubleToInt(HeroPos.X), ScriptDoubleToInt(HeroPos.Y),
+                   ScriptDoubleToInt(HeroPos.N), ScriptDoubleToInt(HeroPos.T));
       dxblt(g_inspector, 0, 100);
       dxprintf(0, 16, dxrgb(255, 0, 0), "(%d/%d)%08x", static_cast<int>(deadline), static_cast<int>(timeGetTime()),
                flags);
@@ -200,7 +199,7 @@ void ExploreMainLoop() {
     }
 
     if (GetVarInt("DEBUG")) {
-      if ((keys & KEY_HOME) && MapEditor)
+      if (keys & KEY_HOME)
         MapEditor(20, 20, ScriptDoubleToInt(HeroPos.X), ScriptDoubleToInt(HeroPos.Y), ScriptDoubleToInt(HeroPos.N),
                   ScriptDoubleToInt(HeroPos.T));
       if (keys & KEY_END) inspector = !inspector;

@@ -110,7 +110,7 @@ int macro_draw3d(StrList** args, StrList** stack) {
   if (ArgInt(args, 2, i)) v.Y = i;
   if (ArgInt(args, 3, i)) v.T = i * 90.0;
   if (ArgInt(args, 4, i)) v.P = i * 90.0;
-  if (Draw3D) Draw3D(v, 0);
+  Draw3D(v, 0);
   return PushInt(stack, 0);
 }
 
@@ -128,7 +128,7 @@ int macro_draw2d(StrList** args, StrList** stack) {
   if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
   if (t < 0) t = ScriptDoubleToInt(HeroPos.T) / 90;
   if (!Map2DSurface) InitMap2DSurface();
-  if (DrawMiniMap) DrawMiniMap(Map2DSurface, x, y, n, t * 90);
+  DrawMiniMap(Map2DSurface, x, y, n, t * 90);
   dxbltalpha(Map2DSurface, sx, sy, static_cast<uint32_t>(percent));
   return PushInt(stack, 0);
 }
@@ -138,7 +138,7 @@ int macro_draw2dall(StrList** args, StrList** stack) {
   ArgInt(args, 0, sx);
   ArgInt(args, 1, sy);
   ArgInt(args, 2, floor);
-  if (DrawFloorMap) DrawFloorMap(sx, sy, floor);
+  DrawFloorMap(sx, sy, floor);
   return PushInt(stack, 0);
 }
 

@@ -9,8 +9,10 @@ struct bitmap;
 // The minimap's 352 x 352 bitmap, made once by InitMap2DSurface.
 extern dx::bitmap* Map2DSurface;
 
-// Weak while their definitions are not part of the game: callers test the
-// address and skip the drawing. The file that defines them drops the attribute.
-[[gnu::weak]] int DrawMiniMap(dx::bitmap* target, int x, int y, int floor, int heading);
-[[gnu::weak]] int DrawFloorMap(int x, int y, int floor);
-[[gnu::weak]] void DrawCellInfo(dx::bitmap* target, int x, int y, int floor, int heading);
+// 11 x 11 cells of 32 pixels around (x, y), north up, into the target.
+int DrawMiniMap(dx::bitmap* target, int x, int y, int floor, int heading);
+// The whole floor at 16 pixels a cell at (x, y) of the screen; a negative floor
+// is the hero's.
+int DrawFloorMap(int x, int y, int floor);
+// Every value of one cell, and its six faces, on the target.
+void DrawCellInfo(dx::bitmap* target, int x, int y, int floor, int heading);

@@ -15,6 +15,6 @@ extern dx::matrix WorldMatrix;
 // The captured view while the overlays are drawn (within one frame only).
 extern dx::bitmap* ViewCapture;
 
-// Weak while its definition is not part of the game: callers test its address
-// and skip the frame. The file that defines it drops the attribute.
-[[gnu::weak]] void Draw3D(const ViewPos& pos, int release);
+// One frame of the view for a position; a non-zero `release` lets the wall
+// pictures go first (they load again on demand).
+void Draw3D(const ViewPos& pos, int release);

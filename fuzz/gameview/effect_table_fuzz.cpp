@@ -1,0 +1,50 @@
+// An effect table over any bytes: read from a file like the game's tables
+// (short files leave zeros), then every frame warps a picture made from the
+// same bytes, whole and halved. Offsets may point anywhere; nothing may be
+// written outside the frame.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "game/dibpixels.h"
+#include "game/effect.h"
+#include "platform/host/headless_host.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static host::HeadlessHost h;
+  static const std::filesystem::path folder = [] {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "effect_fuzz_XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) std::abort();
+    std::atexit([] { std::filesystem::remove_all(folder); });
+    return std::filesystem::path(tmpl);
+  }();
+  static std::unique_ptr<uint8_t[]> table(new uint8_t[kEffectTableBytes]);
+  h.set_catch_exits(true);
+  h.set_quiet(true);
+  host::set(&h);
+  std::filesystem::current_path(folder);
+  std::ofstream("effect.dat", std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  std::memset(table.get(), 0, kEffectTableBytes);
+  LoadEffector(table.get(), "effect.dat");
+  if (std::memcmp(table.get(), data, std::min(size, kEffectTableBytes)) != 0) __builtin_trap();
+
+  DibImage in{}, out{};
+  CreateDib24(&in, kEffectWidth, kEffectHeight);
+  CreateDib24(&out, kEffectWidth, kEffectHeight);
+  DibClear(in);
+  for (size_t i = 0; i < size && i < DibStride(in) * kEffectHeight; ++i) in.bits[i] = data[i] | 1;
+  for (int f = 0; f < kEffectFrames; ++f) {
+    WarpFrame(table.get(), f, false, in, out);
+    WarpFrame(table.get(), f, true, in, out);
+  }
+  std::free(in.bits);
+  std::free(out.bits);
+  host::set(nullptr);
+  return 0;
+}
