@@ -4,6 +4,7 @@
 
 #include "dx/effects.h"
 #include "game/catalog.h"
+#include "game/effect.h"
 #include "game/fatal.h"
 #include "game/map.h"
 
@@ -21,6 +22,15 @@ int macro_warn(StrList** args, StrList** stack) {
   // MsgBuf holds 1,023 bytes: a longer text is cut on a character boundary.
   FormatMsg("%s", GetArgText(MacroArg(args, 0)));
   ShowWarning();
+  return PushInt(stack, 0);
+}
+
+int macro_effect(StrList** args, StrList** stack) {
+  int32_t number = 0, flag = 0;
+  StrList* picture = MacroArg(args, 0);
+  ArgInt(args, 1, number);
+  ArgInt(args, 2, flag);
+  if (picture) PlayEffect(GetArgText(picture), number, flag);
   return PushInt(stack, 0);
 }
 
@@ -65,6 +75,7 @@ int macro_pow(StrList** args, StrList** stack) {
 int macro_log(StrList**, StrList** stack) { return PushInt(stack, 0); }
 
 void RegisterMiscMacros() {
+  RegisterMacro("effect", macro_effect);
   RegisterMacro("warn", macro_warn);
   RegisterMacro("catalog", macro_catalog);
   RegisterMacro("map2dxchg", macro_map2dxchg);

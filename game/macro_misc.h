@@ -1,6 +1,6 @@
-// The remaining commands of the event scripts: the monster catalogue, a
-// warning box, the 2-D part table, a pixelated rectangle, roots and powers,
-// and a log command that does nothing.
+// The remaining commands of the event scripts: the monster catalogue, the
+// picture transition, a warning box, the 2-D part table, a pixelated
+// rectangle, roots and powers, and a log command that does nothing.
 #pragma once
 
 #include "game/macro.h"
@@ -9,6 +9,7 @@
 void RegisterMiscMacros();
 
 int macro_warn(StrList** args, StrList** stack);
+int macro_effect(StrList** args, StrList** stack);
 int macro_catalog(StrList** args, StrList** stack);
 int macro_map2dxchg(StrList** args, StrList** stack);
 int macro_mosaic(StrList** args, StrList** stack);

@@ -139,6 +139,13 @@ TEST_F(CatalogTest, OtherCommands) {
   EXPECT_EQ(dxgetpixel(5, 0), dxgetpixel(0, 0));  // blocks of 8
   EXPECT_NE(dxgetpixel(8, 0), dxgetpixel(0, 0));
 
+  uint64_t frames = host_.frames_presented();
+  EXPECT_EQ(Call(macro_effect, {}).text, "0");
+  EXPECT_EQ(Call(macro_effect, {"data/pic/red.png", "11"}).text, "0");  // no such zoom
+  EXPECT_EQ(host_.frames_presented(), frames);
+  EXPECT_EQ(Call(macro_effect, {"data/pic/red.png", "10", "1"}).text, "0");  // the zoom: 80 frames
+  EXPECT_EQ(host_.frames_presented(), frames + 80);
+
   EXPECT_EQ(Call(macro_warn, {}).text, "0");
   ASSERT_FALSE(host_.message_boxes().empty());
   EXPECT_EQ(host_.message_boxes().back().text, "");
