@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream("effect.dat", std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   std::memset(table.get(), 0, kEffectTableBytes);
   LoadEffector(table.get(), "effect.dat");
-  if (std::memcmp(table.get(), data, std::min(size, kEffectTableBytes)) != 0) __builtin_trap();
+  if (size && std::memcmp(table.get(), data, std::min(size, kEffectTableBytes)) != 0) __builtin_trap();
 
   DibImage in{}, out{};
   CreateDib24(&in, kEffectWidth, kEffectHeight);
