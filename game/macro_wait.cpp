@@ -6,6 +6,7 @@
 #include "game/gamestate.h"
 #include "game/macro_draw.h"
 #include "game/macro_ui.h"
+#include "game/opening.h"
 #include "game/script.h"
 #include "game/sound.h"
 
@@ -101,6 +102,35 @@ int macro_eval(StrList** args, StrList** stack) {
   return MacroPushText(stack, "");
 }
 
+namespace {
+
+// The demos' optional argument goes to their debug variable.
+void DemoArgument(StrList** args, const char* variable) {
+  MacroArgReader a(args);
+  int32_t value = 0;
+  if (a.Int(value)) SetVarInt(variable, value);
+}
+
+}  // namespace
+
+int macro_opening_demo(StrList** args, StrList** stack) {
+  DemoArgument(args, "OPENING_DEBUG");
+  PlayOpeningDemo();
+  return MacroPushText(stack, "");
+}
+
+int macro_ending_demo(StrList** args, StrList** stack) {
+  DemoArgument(args, "ENDING_DEBUG");
+  PlayEndingDemo();
+  return MacroPushText(stack, "");
+}
+
+int macro_ending_demo2(StrList** args, StrList** stack) {
+  DemoArgument(args, "ENDING_DEBUG");
+  PlayStaffCredits();
+  return MacroPushText(stack, "");
+}
+
 int macro_fadeout(StrList** args, StrList** stack) {
   const uint32_t colour = FadeColour(args);
   dx::bitmap* shot = dxcapture(0, 0, kScreenW, kScreenH, true);
@@ -140,6 +170,9 @@ void RegisterWaitMacros() {
   ScriptRegisterFunction(&MacroList, "videomode", macro_videomode, nullptr);
   ScriptRegisterFunction(&MacroList, "fullscreen", macro_fullscreen, nullptr);
   ScriptRegisterFunction(&MacroList, "eval", macro_eval, nullptr);
+  ScriptRegisterFunction(&MacroList, "opening_demo", macro_opening_demo, nullptr);
+  ScriptRegisterFunction(&MacroList, "ending_demo", macro_ending_demo, nullptr);
+  ScriptRegisterFunction(&MacroList, "ending_demo2", macro_ending_demo2, nullptr);
   ScriptRegisterFunction(&MacroList, "fadeout", macro_fadeout, nullptr);
   ScriptRegisterFunction(&MacroList, "fadein", macro_fadein, nullptr);
   ScriptRegisterFunction(&MacroList, "tick", macro_tick, nullptr);

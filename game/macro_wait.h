@@ -1,5 +1,5 @@
 // Built-ins for frames, pacing and delays, the display and movement settings,
-// nested events and whole-screen fades.
+// nested events, the opening and ending demos and whole-screen fades.
 #pragma once
 
 #include "game/strlist.h"
@@ -14,6 +14,9 @@ int macro_movemotion(StrList** args, StrList** stack);
 int macro_videomode(StrList** args, StrList** stack);
 int macro_fullscreen(StrList** args, StrList** stack);
 int macro_eval(StrList** args, StrList** stack);
+int macro_opening_demo(StrList** args, StrList** stack);
+int macro_ending_demo(StrList** args, StrList** stack);
+int macro_ending_demo2(StrList** args, StrList** stack);
 int macro_fadeout(StrList** args, StrList** stack);
 int macro_fadein(StrList** args, StrList** stack);
 
