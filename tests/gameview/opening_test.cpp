@@ -51,6 +51,25 @@ TEST_F(SetPieces, AKeyInTheFirstFrameEndsTheOpeningAndLiftsTheVeil) {
   EXPECT_EQ(Screen(5, 5), 0x3060C0u);  // the plain title, not yet presented
 }
 
+TEST_F(SetPieces, ADebugNumberOutsideTheListStartsAtItsFirstEntryAndGoesInOrder) {
+  TempDir::Write("data/mon/b.png", SolidPng(64, 48, 0x20C020));
+  Monster(2001, 2, "a", "A");
+  Monster(2002, 0, "b", "B");
+  MonsterTable[2].pic[0] = "data/mon/b.png";
+  Monster(2003, 1, "c", "C");  // not in the opening
+  SetVarInt("OPENING_DEBUG", 2999);
+  host_.set_frames_kept(16);
+  // 50 frames a monster, the plain picture from the 21st: the key ends the
+  // second show after its 25th frame; seven frames lift the veil.
+  const uint64_t start = host_.frames_presented();
+  host_.key_press(start + 75, host::key::Return);
+  PlayOpeningDemo();
+  ASSERT_EQ(host_.frames_presented() - start, 82u);
+  const host::Frame& shown = host_.frames()[host_.frames().size() - 8];
+  EXPECT_EQ(shown.at(190, 70), 0x20C020u);
+  EXPECT_NEAR(static_cast<int>(shown.at(5, 5) & 0xFF), 0xC0 * 3 / 10, 2);  // the title under its veil
+}
+
 TEST_F(SetPieces, TheOpeningWithoutMonstersStillWaitsForAKey) {
   Monster(2001, 1, "a", "A");  // kept out of the opening
   host_.key_press(30, host::key::Escape);
