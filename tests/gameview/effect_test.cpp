@@ -145,6 +145,19 @@ TEST_F(Transitions, WithTheFlagClearThePictureDissolves) {
   EXPECT_GT(c >> 8 & 0xFF, 0u);
 }
 
+TEST_F(Transitions, VideoMemoryIsLeftForTheTransitionAndTakenBackAfter) {
+  TempDir::Write("data/system/effect2.dat", std::string(kEffectTableBytes, '\0'));
+  TempDir::Write("data/pic.png", Png(640, 480, [](int x, int) { return x < 320 ? 0u : 0xFF0000u; }));
+  SetupRecord.video_mode = 1;
+  dxusevram(true);
+  const bool vram = dxvram;
+  dxfillrect(0, 0, 640, 480, dxrgb(0, 0, 200));
+  PlayEffect("data/pic.png", 1, 1);
+  EXPECT_EQ(dxvram, vram);
+  EXPECT_EQ(Screen(400, 100), 0xFF0000u);
+  EXPECT_EQ(Screen(100, 100), 0x0000C8u);  // the old screen survived the move
+}
+
 TEST_F(Transitions, AMissingPictureStops) {
   TempDir::Write("data/system/effect6.dat", std::string(16, '\0'));
   EXPECT_THROW(PlayEffect("data/nothing.png", 5, 1), host::ProcessExit);
