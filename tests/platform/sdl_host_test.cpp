@@ -67,4 +67,15 @@ TEST_F(SdlHostTest, AudioDeviceOpensAndCloses) {
   h->close_audio();
 }
 
+TEST_F(SdlHostTest, NoSoundOutputFallsBackToSilence) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  auto h = host::MakeSdlHost();
+  auto cb = [](void*, int16_t* out, int frames) {
+    for (int i = 0; i < frames * 2; ++i) out[i] = 0;
+  };
+  EXPECT_TRUE(h->open_audio(44100, 2, cb, nullptr));
+  h->close_audio();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
 }  // namespace
