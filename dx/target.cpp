@@ -9,6 +9,7 @@
 #include "dx/display.h"
 #include "dx/pixelformat.h"
 #include "platform/gdi/gdi.h"
+#include "platform/pixels.h"
 #include "platform/win32/time.h"
 
 IDirectDrawSurface* dxtarget = nullptr;
@@ -120,14 +121,9 @@ uint32_t dxgetpixel(int x, int y) {
   DDSURFACEDESC* d = dxlocktarget(&r, DDLOCK_WAIT | DDLOCK_READONLY);
   if (!d) return 0;
   const uint8_t* p = static_cast<const uint8_t*>(d->lpSurface);
-  uint32_t v;
-  switch (d->ddpfPixelFormat.dwRGBBitCount) {
-    case 8: v = p[0]; break;
-    case 16: v = (static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8) & dx::dxpixelformat.allmask & 0xFFFF; break;
-    case 24: v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16; break;
-    default: v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-                 static_cast<uint32_t>(p[3]) << 24; break;
-  }
+  const int bytes = static_cast<int>(d->ddpfPixelFormat.dwRGBBitCount / 8);
+  uint32_t v = platform::LoadPixel(p, bytes);
+  if (bytes == 2) v &= dx::dxpixelformat.allmask;
   dxunlocktarget(d);
   return v;
 }

@@ -9,6 +9,7 @@
 #include "dx/display.h"
 #include "dx/error.h"
 #include "dx/package.h"
+#include "platform/pixels.h"
 
 DDPIXELFORMAT dxtextureformat{};
 IDirect3DDevice2* dxtextureformatdevice = nullptr;
@@ -53,10 +54,8 @@ void KeyToAlpha(uint8_t* pixels, int pitch, int width, int height, uint32_t mask
   for (int y = 0; y < height; ++y) {
     uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * pitch;
     for (int x = 0; x < width; ++x, p += B) {
-      uint32_t v = 0;
-      std::memcpy(&v, p, B);  // little-endian: the pixel's own bytes
-      v = v == 0 ? v & ~mask : v | mask;
-      std::memcpy(p, &v, B);
+      const uint32_t v = platform::LoadPixel<B>(p);
+      platform::StorePixel<B>(p, v == 0 ? v & ~mask : v | mask);
     }
   }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace platform {
 
@@ -19,5 +20,59 @@ struct PixelBuffer {
   // 256 entries of 0x00RRGGBB at 8 bits (null elsewhere).
   const uint32_t* palette = nullptr;
 };
+
+// Whole pixels of B = 1 to 4 bytes, little-endian, at any alignment; a store
+// writes only the pixel's own bytes.
+template <int B>
+inline uint32_t LoadPixel(const uint8_t* p) {
+  static_assert(B >= 1 && B <= 4);
+  if constexpr (B == 1) return p[0];
+  if constexpr (B == 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
+  if constexpr (B == 3) return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+  if constexpr (B == 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+  }
+}
+
+template <int B>
+inline void StorePixel(uint8_t* p, uint32_t v) {
+  static_assert(B >= 1 && B <= 4);
+  if constexpr (B == 1) p[0] = static_cast<uint8_t>(v);
+  if constexpr (B == 2) {
+    uint16_t w = static_cast<uint16_t>(v);
+    std::memcpy(p, &w, 2);
+  }
+  if constexpr (B == 3) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+  }
+  if constexpr (B == 4) std::memcpy(p, &v, 4);
+}
+
+// The same with the size known only at run time (anything past 3 is 4 bytes).
+inline uint32_t LoadPixel(const uint8_t* p, int bytes) {
+  switch (bytes) {
+    case 1: return LoadPixel<1>(p);
+    case 2: return LoadPixel<2>(p);
+    case 3: return LoadPixel<3>(p);
+    default: return LoadPixel<4>(p);
+  }
+}
+
+inline void StorePixel(uint8_t* p, int bytes, uint32_t v) {
+  switch (bytes) {
+    case 1: StorePixel<1>(p, v); break;
+    case 2: StorePixel<2>(p, v); break;
+    case 3: StorePixel<3>(p, v); break;
+    default: StorePixel<4>(p, v); break;
+  }
+}
 
 }  // namespace platform

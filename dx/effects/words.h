@@ -9,35 +9,19 @@
 
 #include "dx/effects/format.h"
 #include "dx/effects/workers.h"
+#include "platform/pixels.h"
 
 namespace dx::effects {
 
 static_assert(std::endian::native == std::endian::little,
               "the byte of lowest address is the first pixel of a word");
 
-inline uint32_t load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline void store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-inline uint32_t load16(const uint8_t* p) {
-  uint16_t v;
-  std::memcpy(&v, p, 2);
-  return v;
-}
-inline void store16(uint8_t* p, uint32_t v) {
-  uint16_t h = static_cast<uint16_t>(v);
-  std::memcpy(p, &h, 2);
-}
-inline uint32_t load24(const uint8_t* p) {
-  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-}
-inline void store24(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-}
+inline uint32_t load32(const uint8_t* p) { return platform::LoadPixel<4>(p); }
+inline void store32(uint8_t* p, uint32_t v) { platform::StorePixel<4>(p, v); }
+inline uint32_t load16(const uint8_t* p) { return platform::LoadPixel<2>(p); }
+inline void store16(uint8_t* p, uint32_t v) { platform::StorePixel<2>(p, v); }
+inline uint32_t load24(const uint8_t* p) { return platform::LoadPixel<3>(p); }
+inline void store24(uint8_t* p, uint32_t v) { platform::StorePixel<3>(p, v); }
 // The first n (1 to 3) bytes of a row's last partial word; the bytes past the
 // row's end are neither read nor written (the row may end the surface).
 inline uint32_t loadn(const uint8_t* p, int n) {

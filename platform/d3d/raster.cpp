@@ -117,37 +117,8 @@ const InverseTable& InverseOf(const uint32_t* pal) {
   return *table;
 }
 
-// Whole pixels of 1 to 4 bytes.
-template <int B>
-inline uint32_t Load(const uint8_t* p) {
-  if constexpr (B == 1) return p[0];
-  if constexpr (B == 2) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-  }
-  if constexpr (B == 3) return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16);
-  if constexpr (B == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-}
-
-template <int B>
-inline void Store(uint8_t* p, uint32_t v) {
-  if constexpr (B == 1) p[0] = static_cast<uint8_t>(v);
-  if constexpr (B == 2) {
-    uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-  }
-  if constexpr (B == 3) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-  }
-  if constexpr (B == 4) std::memcpy(p, &v, 4);
-}
+using platform::LoadPixel;
+using platform::StorePixel;
 
 struct Rgba {
   int r, g, b, a;
@@ -307,7 +278,7 @@ void Span(const Setup& st, int y, int xl, int xr) {
     if (zt) {
       float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
       zi = static_cast<uint32_t>(zc * zscale + 0.5);
-      uint32_t old = st.zbits == 16 ? Load<2>(zrow + 2 * x) : Load<4>(zrow + 4 * x);
+      uint32_t old = st.zbits == 16 ? LoadPixel<2>(zrow + 2 * x) : LoadPixel<4>(zrow + 4 * x);
       if (!Compare(s.zfunc, zi, old)) continue;
     }
     int r = std::clamp(cr >> 16, 0, 255), g = std::clamp(cg >> 16, 0, 255);
@@ -329,7 +300,7 @@ void Span(const Setup& st, int y, int xl, int xr) {
               static_cast<int>(s.border & 0xFF), static_cast<int>(s.border >> 24)};
       } else {
         const uint8_t* tp = st.tex->pixels.bits + static_cast<ptrdiff_t>(iv) * st.tex->pixels.pitch + iu * TB;
-        uint32_t raw = Load<TB>(tp);
+        uint32_t raw = LoadPixel<TB>(tp);
         if (raw == 0 && s.colorkey) continue;
         tc = Widen<TB>(st.texf, raw);
       }
@@ -375,7 +346,7 @@ void Span(const Setup& st, int y, int xl, int xr) {
     }
     uint8_t* p = row + x * DB;
     if (s.blend) {
-      Rgba d = Widen<DB>(st.dst, Load<DB>(p));
+      Rgba d = Widen<DB>(st.dst, LoadPixel<DB>(p));
       if (s.srcblend == D3DBLEND_BOTHSRCALPHA || s.srcblend == D3DBLEND_BOTHINVSRCALPHA) {
         int sf = s.srcblend == D3DBLEND_BOTHSRCALPHA ? a : 255 - a;
         r = std::min(255, Div255(r * sf + d.r * (255 - sf)));
@@ -387,10 +358,10 @@ void Span(const Setup& st, int y, int xl, int xr) {
         b = std::min(255, Div255(b * Factor(s.srcblend, b, d.b, a) + d.b * Factor(s.destblend, b, d.b, a)));
       }
     }
-    Store<DB>(p, Narrow<DB>(st.dst, st.inv, r, g, b));
+    StorePixel<DB>(p, Narrow<DB>(st.dst, st.inv, r, g, b));
     if (zt && s.zwrite) {
-      if (st.zbits == 16) Store<2>(zrow + 2 * x, zi);
-      else Store<4>(zrow + 4 * x, zi);
+      if (st.zbits == 16) StorePixel<2>(zrow + 2 * x, zi);
+      else StorePixel<4>(zrow + 4 * x, zi);
     }
   }
 }
@@ -492,8 +463,8 @@ void ClearDepth(const platform::PixelBuffer& depth, const RECT& area, float z) {
   for (int y = t; y < b; ++y) {
     uint8_t* row = depth.bits + static_cast<ptrdiff_t>(y) * depth.pitch;
     for (int x = l; x < r; ++x) {
-      if (depth.format.bpp == 16) Store<2>(row + 2 * x, v);
-      else Store<4>(row + 4 * x, v);
+      if (depth.format.bpp == 16) StorePixel<2>(row + 2 * x, v);
+      else StorePixel<4>(row + 4 * x, v);
     }
   }
 }

@@ -45,36 +45,8 @@ bool ValidRect(const RECT& r, int w, int h) {
   return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h && r.left < r.right && r.top < r.bottom;
 }
 
-template <int B>
-inline uint32_t Load(const uint8_t* p) {
-  if constexpr (B == 1) return p[0];
-  if constexpr (B == 2) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-  }
-  if constexpr (B == 3) return p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
-  if constexpr (B == 4) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-}
-
-template <int B>
-inline void Store(uint8_t* p, uint32_t v) {
-  if constexpr (B == 1) p[0] = static_cast<uint8_t>(v);
-  if constexpr (B == 2) {
-    uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-  }
-  if constexpr (B == 3) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-  }
-  if constexpr (B == 4) std::memcpy(p, &v, 4);
-}
+using platform::LoadPixel;
+using platform::StorePixel;
 
 struct Surface {
   uint8_t* bits;
@@ -126,11 +98,11 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
       continue;
     }
     for (size_t k = 0; k < xs.size(); ++k, drow += B) {
-      uint32_t v = Load<B>(srow + xs[k]);
+      uint32_t v = LoadPixel<B>(srow + xs[k]);
       if (m.src_key && v == m.src_key_value) continue;
-      if (m.dst_key && Load<B>(drow) != m.dst_key_value) continue;
-      if (m.op != Combine::Copy) v = Apply(m.op, Load<B>(drow), v) & m.colour_bits;
-      Store<B>(drow, v);
+      if (m.dst_key && LoadPixel<B>(drow) != m.dst_key_value) continue;
+      if (m.op != Combine::Copy) v = Apply(m.op, LoadPixel<B>(drow), v) & m.colour_bits;
+      StorePixel<B>(drow, v);
     }
   }
 }
@@ -140,9 +112,9 @@ void FillRect(Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t 
   for (int y = c.top; y < c.bottom; ++y) {
     uint8_t* p = dst.bits + static_cast<ptrdiff_t>(y) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
     for (int x = c.left; x < c.right; ++x, p += B) {
-      uint32_t old = Load<B>(p);
+      uint32_t old = LoadPixel<B>(p);
       if (dst_key && old != *dst_key) continue;  // a destination key protects every other value
-      Store<B>(p, invert ? ~old & mask : value);
+      StorePixel<B>(p, invert ? ~old & mask : value);
     }
   }
 }
@@ -218,9 +190,9 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
       uint32_t v;
       switch (bytes) {
         case 1: out[x] = pb.palette[p[0]]; continue;
-        case 2: v = Load<2>(p); break;
-        case 3: v = Load<3>(p); break;
-        default: v = Load<4>(p); break;
+        case 2: v = LoadPixel<2>(p); break;
+        case 3: v = LoadPixel<3>(p); break;
+        default: v = LoadPixel<4>(p); break;
       }
       out[x] = plain32 ? v & 0x00FFFFFF
                        : static_cast<uint32_t>(ChannelValue(v, pb.format.rmask) << 16 |

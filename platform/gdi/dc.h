@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/gdi/gdi.h"
+#include "platform/pixels.h"
 
 struct HDC__ {
   enum class Kind { Window, Memory, Buffer };
@@ -62,28 +63,10 @@ inline uint8_t* PixelAt(const platform::PixelBuffer& b, int x, int y) {
   return b.bits + static_cast<ptrdiff_t>(y) * b.pitch + static_cast<ptrdiff_t>(x) * (b.format.bpp / 8);
 }
 inline uint32_t ReadPixel(const platform::PixelBuffer& b, int x, int y) {
-  const uint8_t* p = PixelAt(b, x, y);
-  switch (b.format.bpp) {
-    case 8: return p[0];
-    case 16: return static_cast<uint32_t>(p[0] | p[1] << 8);
-    case 24: return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16);
-    default: {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-  }
+  return platform::LoadPixel(PixelAt(b, x, y), b.format.bpp / 8);
 }
 inline void WritePixel(const platform::PixelBuffer& b, int x, int y, uint32_t v) {
-  uint8_t* p = PixelAt(b, x, y);
-  switch (b.format.bpp) {
-    case 8: p[0] = static_cast<uint8_t>(v); break;
-    case 16: p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8); break;
-    case 24:
-      p[0] = static_cast<uint8_t>(v), p[1] = static_cast<uint8_t>(v >> 8), p[2] = static_cast<uint8_t>(v >> 16);
-      break;
-    default: std::memcpy(p, &v, 4); break;
-  }
+  platform::StorePixel(PixelAt(b, x, y), b.format.bpp / 8, v);
 }
 
 }  // namespace gdi

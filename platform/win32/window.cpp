@@ -13,6 +13,7 @@
 #include "platform/host/host.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
+#include "platform/pixels.h"
 #include "platform/win32/icon.h"
 #include "platform/win32/process.h"
 #include "platform/win32/text.h"
@@ -985,8 +986,7 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
       default:
         for (int x = 0; x < cw; ++x) {
           const uint8_t* p = row + xs[x];
-          uint32_t v = p[0] | p[1] << 8 | static_cast<uint32_t>(p[2]) << 16;
-          if (bytes == 4) v |= static_cast<uint32_t>(p[3]) << 24;
+          const uint32_t v = platform::LoadPixel(p, bytes);
           o[x] = plain32 ? v & 0xFFFFFF
                          : channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 |
                                channel(v, pb.format.bmask);
