@@ -11,9 +11,7 @@
 #include "game/enemy.h"
 #include "game/item.h"
 #include "game/picture.h"
-#include "platform/ddraw/ddraw.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
+#include "tests/common/game_display.h"
 #include "tests/data/data_files.h"
 
 
@@ -24,21 +22,13 @@ using datacheck::LeakCheckPause;
 class DemoReaders : public ::testing::Test {
  protected:
   void SetUp() override {
-    host::set(&host_);
-    host_.set_catch_exits(true);
-    host_.set_quiet(true);
-    ddraw::ResetForTests();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    ASSERT_NO_FATAL_FAILURE(testcommon::OpenGameDisplay(host_));
     // The first start-up makes the executable's folder the working directory.
     here_ = std::make_unique<datacheck::InRoot>();
   }
   void TearDown() override {
     here_.reset();
-    FreeImageCache();
-    dxrelease();
-    ddraw::ResetForTests();
-    host::set(nullptr);
+    testcommon::CloseGameDisplay();
   }
   // What the message boxes said, for the failure report.
   std::string Boxes() const {

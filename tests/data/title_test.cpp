@@ -18,10 +18,8 @@
 #include "game/picture.h"
 #include "game/script.h"
 #include "game/sound.h"
-#include "platform/ddraw/ddraw.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
 #include "qv/qvsapi.h"
+#include "tests/common/game_display.h"
 #include "tests/data/data_files.h"
 
 namespace {
@@ -29,12 +27,7 @@ namespace {
 class DemoTitle : public ::testing::Test {
  protected:
   void SetUp() override {
-    host::set(&host_);
-    host_.set_catch_exits(true);
-    host_.set_quiet(true);
-    ddraw::ResetForTests();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    ASSERT_NO_FATAL_FAILURE(testcommon::OpenGameDisplay(host_));
     here_ = std::make_unique<datacheck::InRoot>();
     ASSERT_EQ(QvxSoundStartDefault(nullptr), 0);
     ASSERT_NO_THROW(ReadSoundData());
@@ -58,14 +51,11 @@ class DemoTitle : public ::testing::Test {
     ResetMesWindow();
     ClearSoundData();
     QvxSoundTerminate();
-    FreeImageCache();
     here_.reset();
-    dxrelease();
-    ddraw::ResetForTests();
     ScriptClearFunctions();
     StrListFree(ScriptVars);
     ScriptVars = nullptr;
-    host::set(nullptr);
+    testcommon::CloseGameDisplay();
   }
   // Runs an event script of the demo; its result code.
   int RunEvent(const std::string& file) {

@@ -13,12 +13,9 @@
 #include "game/fatal.h"
 #include "game/picture.h"
 #include "game/script.h"
-#include "platform/ddraw/ddraw.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
 #include "platform/win32/text.h"
 #include "tests/bitmaps/png_writer.h"
-#include "tests/package/temp_dir.h"
+#include "tests/common/game_display.h"
 
 namespace gamerpg_test {
 
@@ -53,23 +50,11 @@ inline Result Call(ScriptHandler handler, std::initializer_list<std::string> arg
   return r;
 }
 
-class GameTest : public ::testing::Test {
+class GameTest : public testcommon::GameDisplayTest {
  protected:
   void SetUp() override {
-    host::set(&host_);
-    host_.set_catch_exits(true);
-    host_.set_quiet(true);
-    ddraw::ResetForTests();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
-    std::filesystem::current_path(dir_.path());
+    ASSERT_NO_FATAL_FAILURE(GameDisplayTest::SetUp());
     TempDir::Write("data/system/loading.png", Png(8, 8, 10, 20, 30));
-  }
-  void TearDown() override {
-    FreeImageCache();
-    dxrelease();
-    ddraw::ResetForTests();
-    host::set(nullptr);
   }
   // Narrow literals are CP932 already, like the game's data files.
   static void Write(const std::string& name, const std::string& text) { TempDir::Write(name, text); }
@@ -89,9 +74,6 @@ class GameTest : public ::testing::Test {
     ADD_FAILURE() << "went on";
     return "";
   }
-
-  host::HeadlessHost host_;
-  TempDir dir_;
 };
 
 }  // namespace gamerpg_test

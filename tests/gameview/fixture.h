@@ -16,11 +16,9 @@
 #include "game/picture.h"
 #include "game/strlist.h"
 #include "platform/ddraw/ddraw.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
 #include "platform/win32/text.h"
 #include "tests/bitmaps/png_writer.h"
-#include "tests/package/temp_dir.h"
+#include "tests/common/game_display.h"
 
 namespace gameview_test {
 
@@ -43,18 +41,11 @@ inline std::string SolidPng(int w, int h, uint32_t rgb) {
   return Png(w, h, [rgb](int, int) { return rgb; });
 }
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public testcommon::GameDisplayTest {
  protected:
   void SetUp() override {
-    host::set(&host_);
-    host_.set_catch_exits(true);
-    host_.set_quiet(true);
-    ddraw::ResetForTests();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    ASSERT_NO_FATAL_FAILURE(GameDisplayTest::SetUp());
     ASSERT_TRUE(dxd3dinit());
-    // Start-up moves to the executable's folder; the test works in its own.
-    std::filesystem::current_path(dir_.path());
     ClearMapData();
     std::memset(&GameStateBlock, 0, sizeof GameStateBlock);
     std::memset(&SetupRecord, 0, sizeof SetupRecord);
@@ -75,12 +66,9 @@ class ViewTest : public ::testing::Test {
       p = nullptr;
     }
     ClearMapData();
-    FreeImageCache();
-    dxrelease();
-    ddraw::ResetForTests();
     StrListFree(ScriptVars);
     ScriptVars = nullptr;
-    host::set(nullptr);
+    GameDisplayTest::TearDown();
   }
 
   // A wall texture entry with a solid picture of its own.
@@ -105,9 +93,6 @@ class ViewTest : public ::testing::Test {
   }
   static uint32_t Screen(int x, int y) { return At(dxbackbuffer, x, y); }
   static uint32_t Pixel(dx::bitmap* b, int x, int y) { return At(dxbitmapsurface(b, false), x, y); }
-
-  host::HeadlessHost host_;
-  TempDir dir_;
 };
 
 }  // namespace gameview_test
