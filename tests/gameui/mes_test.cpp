@@ -146,6 +146,18 @@ TEST_F(Layers, SwapFreeAndOpen) {
   EXPECT_EQ(Count(0, 0, 640, 480, 0), 640 * 480);
 }
 
+TEST_F(Layers, HomeWithoutATextSurfaceLeavesTheTargetStackAlone) {
+  Call(macro_clear, {"0", "0", "255"});
+  Call(macro_bg_memo, {"1", "0", "0", "8", "8"});
+  Call(macro_bg_open, {"1"});
+  const size_t depth = dxtargetdepth();
+  Call(macro_mes_home);  // no layer 3: the current target is cleared, nothing popped
+  EXPECT_EQ(dxtargetdepth(), depth);
+  EXPECT_EQ(Pixel(BgLayers[1].picture, 0, 0), 0u);
+  Call(macro_bg_close);
+  EXPECT_EQ(Screen(0, 0), 0x0000FFu);
+}
+
 TEST_F(Layers, OverwriteCrossFadesInElevenFrames) {
   Call(macro_clear, {"0", "0", "200"});
   Call(macro_bg_memo, {"1"});
