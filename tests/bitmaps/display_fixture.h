@@ -13,6 +13,7 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/host/headless_host.h"
 #include "platform/win32/display.h"
+#include "tests/common/surfaces.h"
 
 // Message boxes are recorded in UTF-8, while narrow literals are CP932.
 inline std::string U8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
@@ -38,13 +39,7 @@ class DisplayTest : public ::testing::TestWithParam<int> {
   int depth() const { return GetParam(); }
 
  public:
-  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer pb = s->pixels();
-    uint32_t v = 0;
-    std::memcpy(&v, pb.bits + static_cast<ptrdiff_t>(y) * pb.pitch + x * (pb.format.bpp / 8),
-                static_cast<size_t>(pb.format.bpp / 8));
-    return v;
-  }
+  static uint32_t At(IDirectDrawSurface* s, int x, int y) { return testcommon::SurfacePixel(s, x, y); }
   static uint32_t Screen(int x, int y) { return At(dxbackbuffer, x, y); }
   static uint32_t Pixel(dx::bitmap* b, int x, int y) { return At(dxbitmapsurface(b, false), x, y); }
 

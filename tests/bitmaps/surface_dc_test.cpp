@@ -7,43 +7,11 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/gdi.h"
 #include "platform/host/headless_host.h"
+#include "tests/common/surfaces.h"
 
 namespace {
 
-class SurfaceDcTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    host::set(&host_);
-    ddraw::ResetForTests();
-    ASSERT_EQ(DirectDrawCreate(nullptr, &dd_, nullptr), DD_OK);
-  }
-  void TearDown() override {
-    dd_->Release();
-    EXPECT_EQ(ddraw::LiveSurfaces(), 0);
-    ddraw::ResetForTests();
-    host::set(nullptr);
-  }
-  IDirectDrawSurface* Make(int w, int h, int bpp) {
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    d.dwWidth = static_cast<DWORD>(w);
-    d.dwHeight = static_cast<DWORD>(h);
-    d.ddsCaps.dwCaps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN;
-    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
-    IDirectDrawSurface* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
-    return s;
-  }
-  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer pb = s->pixels();
-    uint32_t v = 0;
-    std::memcpy(&v, pb.bits + y * pb.pitch + x * (pb.format.bpp / 8), static_cast<size_t>(pb.format.bpp / 8));
-    return v;
-  }
-  host::HeadlessHost host_;
-  IDirectDraw* dd_ = nullptr;
-};
+class SurfaceDcTest : public testcommon::DirectDrawTest {};
 
 TEST_F(SurfaceDcTest, OneContextAtATime) {
   IDirectDrawSurface* s = Make(8, 8, 32);

@@ -8,6 +8,7 @@
 
 #include "platform/d3d/d3d.h"
 #include "platform/host/headless_host.h"
+#include "tests/common/surfaces.h"
 
 namespace {
 
@@ -34,18 +35,7 @@ class DeviceTest : public ::testing::Test {
     host::set(nullptr);
   }
 
-  IDirectDrawSurface* Make(int w, int h, int bpp, DWORD caps) {
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    d.dwWidth = static_cast<DWORD>(w);
-    d.dwHeight = static_cast<DWORD>(h);
-    d.ddsCaps.dwCaps = caps;
-    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
-    IDirectDrawSurface* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
-    return s;
-  }
+  IDirectDrawSurface* Make(int w, int h, int bpp, DWORD caps) { return testcommon::MakeSurface(dd_, w, h, bpp, caps); }
   IDirectDrawSurface* MakeZ(int w, int h, int bits) {
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);

@@ -9,6 +9,7 @@
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/host/headless_host.h"
+#include "tests/common/surfaces.h"
 
 namespace {
 
@@ -47,18 +48,9 @@ uint32_t Expected(const Layout& l, const Op& op, uint32_t t, uint32_t s) {
   return out;
 }
 
-class DdrawRop : public ::testing::Test {
+// Surfaces in a layout of the table, one row each.
+class DdrawRop : public testcommon::DirectDrawTest {
  protected:
-  void SetUp() override {
-    host::set(&host_);
-    ddraw::ResetForTests();
-    ASSERT_EQ(DirectDrawCreate(nullptr, &dd_, nullptr), DD_OK);
-  }
-  void TearDown() override {
-    dd_->Release();
-    EXPECT_EQ(ddraw::LiveSurfaces(), 0);
-    host::set(nullptr);
-  }
   IDirectDrawSurface* Make(const Layout& l, int w) {
     DDSURFACEDESC d{};
     d.dwSize = sizeof(d);
@@ -85,9 +77,6 @@ class DdrawRop : public ::testing::Test {
     std::memcpy(&v, pb.bits + x * (pb.format.bpp / 8), static_cast<size_t>(pb.format.bpp / 8));
     return v;
   }
-
-  host::HeadlessHost host_;
-  IDirectDraw* dd_ = nullptr;
 };
 
 TEST_F(DdrawRop, EachOperationAtEveryDepthSkipsKeyedSourcePixels) {

@@ -7,53 +7,18 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/host/headless_host.h"
 #include "platform/win32/display.h"
+#include "tests/common/surfaces.h"
 
 namespace {
 
-class DdrawTest : public ::testing::Test {
+class DdrawTest : public testcommon::DirectDrawTest {
  protected:
-  void SetUp() override {
-    host::set(&host_);
-    ddraw::ResetForTests();
-    ASSERT_EQ(DirectDrawCreate(nullptr, &dd_, nullptr), DD_OK);
-  }
-  void TearDown() override {
-    dd_->Release();
-    EXPECT_EQ(ddraw::LiveSurfaces(), 0);
-    ddraw::ResetForTests();
-    host::set(nullptr);
-  }
-
-  IDirectDrawSurface* Make(int w, int h, int bpp, DWORD caps = DDSCAPS_SYSTEMMEMORY | DDSCAPS_OFFSCREENPLAIN) {
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    d.dwWidth = static_cast<DWORD>(w);
-    d.dwHeight = static_cast<DWORD>(h);
-    d.ddsCaps.dwCaps = caps;
-    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
-    IDirectDrawSurface* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
-    return s;
-  }
-
-  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer pb = s->pixels();
-    const uint8_t* p = pb.bits + y * pb.pitch + x * (pb.format.bpp / 8);
-    uint32_t v = 0;
-    std::memcpy(&v, p, static_cast<size_t>(pb.format.bpp / 8));
-    return v;
-  }
-
   static void Fill(IDirectDrawSurface* s, RECT r, uint32_t v) {
     DDBLTFX fx{};
     fx.dwSize = sizeof(fx);
     fx.dwFillColor = v;
     ASSERT_EQ(s->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
   }
-
-  host::HeadlessHost host_;
-  IDirectDraw* dd_ = nullptr;
 };
 
 TEST_F(DdrawTest, DestinationKeyGuardsFillsAsWellAsCopies) {

@@ -7,6 +7,7 @@
 #include "dx/effects/format.h"
 #include "dx/effects/frame.h"
 #include "platform/ddraw/ddraw.h"
+#include "tests/common/surfaces.h"
 
 using namespace dx::effects;
 
@@ -21,14 +22,7 @@ class Surfaces : public ::testing::Test {
   }
 
   IDirectDrawSurface* make(int w, int h, int bpp) {
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-    d.dwWidth = static_cast<DWORD>(w), d.dwHeight = static_cast<DWORD>(h);
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    ddraw::ToDdPixelFormat(ddraw::FormatOfDepth(bpp), &d.ddpfPixelFormat);
-    IDirectDrawSurface* s = nullptr;
-    EXPECT_EQ(dd_->CreateSurface(&d, &s, nullptr), DD_OK);
+    IDirectDrawSurface* s = testcommon::MakeSurface(dd_, w, h, bpp);
     made_.push_back(s);
     return s;
   }
@@ -38,18 +32,8 @@ class Surfaces : public ::testing::Test {
     t.format = t.bpp == 8 ? format8() : t.bpp == 16 ? format565() : t.bpp == 24 ? format24() : format32();
     return t;
   }
-  static uint32_t get(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer p = s->pixels();
-    const uint8_t* b = p.bits + y * p.pitch + x * (p.format.bpp / 8);
-    uint32_t v = 0;
-    for (int i = 0; i < p.format.bpp / 8; ++i) v |= static_cast<uint32_t>(b[i]) << (8 * i);
-    return v;
-  }
-  static void set(IDirectDrawSurface* s, int x, int y, uint32_t v) {
-    platform::PixelBuffer p = s->pixels();
-    uint8_t* b = p.bits + y * p.pitch + x * (p.format.bpp / 8);
-    for (int i = 0; i < p.format.bpp / 8; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-  }
+  static uint32_t get(IDirectDrawSurface* s, int x, int y) { return testcommon::SurfacePixel(s, x, y); }
+  static void set(IDirectDrawSurface* s, int x, int y, uint32_t v) { testcommon::SetSurfacePixel(s, x, y, v); }
   // The picture's pixel (x, y) is 1 + x + 16 * y.
   IDirectDrawSurface* numbered(int w, int h, int bpp) {
     IDirectDrawSurface* s = make(w, h, bpp);

@@ -19,6 +19,7 @@
 #include "platform/win32/text.h"
 #include "tests/bitmaps/png_writer.h"
 #include "tests/common/game_display.h"
+#include "tests/common/surfaces.h"
 
 namespace gameview_test {
 
@@ -87,10 +88,8 @@ class ViewTest : public testcommon::GameDisplayTest {
     return b;
   }
 
-  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer pb = s->pixels();
-    return *reinterpret_cast<const uint32_t*>(pb.bits + static_cast<ptrdiff_t>(y) * pb.pitch + x * 4) & 0xFFFFFF;
-  }
+  // The display is 32-bit: the colour without the unused top byte.
+  static uint32_t At(IDirectDrawSurface* s, int x, int y) { return testcommon::SurfacePixel(s, x, y) & 0xFFFFFF; }
   static uint32_t Screen(int x, int y) { return At(dxbackbuffer, x, y); }
   static uint32_t Pixel(dx::bitmap* b, int x, int y) { return At(dxbitmapsurface(b, false), x, y); }
 };
