@@ -6,22 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/riff.h"
+
 namespace avi {
 
-inline void U32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
-}
-inline void U16(std::string& s, uint16_t v) {
-  s += static_cast<char>(v);
-  s += static_cast<char>(v >> 8);
-}
-inline std::string Chunk(const char* id, const std::string& body) {
-  std::string s(id, 4);
-  U32(s, static_cast<uint32_t>(body.size()));
-  s += body;
-  if (body.size() & 1) s += '\0';
-  return s;
-}
+inline void U32(std::string& s, uint32_t v) { testriff::Put32(s, v); }
+inline void U16(std::string& s, uint16_t v) { testriff::Put16(s, v); }
+using testriff::Chunk;
 inline std::string List(const char* type, const std::string& body) { return Chunk("LIST", std::string(type, 4) + body); }
 
 inline std::string StreamHeader(const char* type, const char* handler, uint32_t scale, uint32_t rate, uint32_t length,
@@ -100,10 +91,7 @@ inline std::string File(const Video& v) {
                              Chunk("strf", wf));
     movi += Chunk("01wb", v.audio.substr(0, v.audio.size() / 2)) + Chunk("01wb", v.audio.substr(v.audio.size() / 2));
   }
-  std::string body = "AVI " + List("hdrl", Chunk("avih", avih) + strl) + List("movi", movi);
-  std::string s = "RIFF";
-  U32(s, static_cast<uint32_t>(body.size()));
-  return s + body;
+  return testriff::Form("AVI ", List("hdrl", Chunk("avih", avih) + strl) + List("movi", movi));
 }
 
 }  // namespace avi

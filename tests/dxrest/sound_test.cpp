@@ -100,13 +100,7 @@ TEST_F(Sounds, AdpcmGetsItsWholeFormatRecord) {
   Put16(fmt, 2);
   Put16(fmt, 505);
   std::string data(512, '\0');  // two blocks
-  std::string s = "RIFF";
-  Put32(s, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()));
-  s += "WAVEfmt ";
-  Put32(s, static_cast<uint32_t>(fmt.size()));
-  s += fmt + "data";
-  Put32(s, static_cast<uint32_t>(data.size()));
-  s += data;
+  const std::string s = wavetest::Riff(wavetest::Chunk("fmt ", fmt) + wavetest::Chunk("data", data));
   dx::sound* snd = dxloadwave(WriteTemp("ima.wav", s).c_str());
   ASSERT_NE(snd, nullptr);
   EXPECT_EQ(snd->pcm.size(), 2u * 505 * 2);

@@ -10,42 +10,26 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-inline void Put32(std::string& s, uint32_t v) {
-  for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
-}
-inline void Put16(std::string& s, uint16_t v) {
-  s += static_cast<char>(v);
-  s += static_cast<char>(v >> 8);
-}
+#include "tests/common/riff.h"
+
+using testriff::Put16;
+using testriff::Put32;
 
 // A RIFF WAVE image: a 16-byte "fmt " chunk and a "data" chunk.
 inline std::string WaveImage(uint16_t tag, int channels, int rate, int bits, const std::string& data) {
-  std::string fmt;
-  Put16(fmt, tag);
-  Put16(fmt, static_cast<uint16_t>(channels));
-  Put32(fmt, static_cast<uint32_t>(rate));
   const int align = channels * bits / 8;
-  Put32(fmt, static_cast<uint32_t>(rate * align));
-  Put16(fmt, static_cast<uint16_t>(align));
-  Put16(fmt, static_cast<uint16_t>(bits));
-  std::string s = "RIFF";
-  Put32(s, static_cast<uint32_t>(4 + 8 + fmt.size() + 8 + data.size()));
-  s += "WAVE";
-  s += "fmt ";
-  Put32(s, static_cast<uint32_t>(fmt.size()));
-  s += fmt;
-  s += "data";
-  Put32(s, static_cast<uint32_t>(data.size()));
-  s += data;
-  return s;
+  const WAVEFORMATEX f{tag,
+                       static_cast<WORD>(channels),
+                       static_cast<DWORD>(rate),
+                       static_cast<DWORD>(rate * align),
+                       static_cast<WORD>(align),
+                       static_cast<WORD>(bits),
+                       0};
+  return wavetest::Riff(wavetest::Fmt(f, 16) + wavetest::Chunk("data", data));
 }
 
 // 16-bit mono samples as bytes.
-inline std::string Samples16(const std::vector<int16_t>& v) {
-  std::string s;
-  for (int16_t x : v) Put16(s, static_cast<uint16_t>(x));
-  return s;
-}
+inline std::string Samples16(const std::vector<int16_t>& v) { return wavetest::Samples(v); }
 
 // Writes the bytes to a file of that name in the test's temporary folder; its path.
 inline std::string WriteTemp(const std::string& name, const std::string& bytes) {
