@@ -89,6 +89,19 @@ class DemoPlay : public gametest::GameTest {
     // A run that never comes back ends with the window.
     host_.close(frame + 3000);
   }
+  // Whether the last frame presented shows anything but black.
+  bool LastFrameLit() const {
+    const host::Frame* f = host_.last_frame();
+    if (!f) return false;
+    for (uint32_t px : f->pixels)
+      if ((px & 0xFFFFFF) != 0) return true;
+    return false;
+  }
+  // A new game started as the title starts it, standing in the dungeon.
+  void NewGame() {
+    ASSERT_NO_THROW(eventExec(5));
+    ASSERT_NO_THROW(eventExec(51));
+  }
   std::string BoxTexts() const {
     std::string out;
     for (const auto& box : host_.message_boxes()) out += box.caption + ": " + box.text + "\n";
@@ -187,6 +200,29 @@ TEST_F(DemoPlay, AFightWithASlimeIsWon) {
   EXPECT_NE(GameStateBlock.enemy_pic[1], 0);  // seen, for the catalogue
   EXPECT_GE(GameStateBlock.gold, 66);
   EXPECT_EQ(GameStateBlock.max_hp, 41);
+}
+
+TEST_F(DemoPlay, TheOpeningLeadsToTheTitleAndANewGameShopsInTheVillage) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return,                            // ends the opening show
+        key::Return,                            // title: new game
+        key::Return, key::Return, key::Return,  // the prologue, the name, the last wait
+        key::Up, key::Up, key::Up, key::Up, key::Up,  // north up the hall to the shop's door
+        key::Left, key::Up,                     // west into the shop
+        key::Return,                            // buy
+        key::Return,                            // the first ware: herbs
+        key::Escape,                            // done buying
+        key::Escape,                            // out of the shop
+        key::Escape, key::Down, key::Return, key::Left, key::Return});  // back to the title
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(GetVarInt("OPENING_SEEN"), 1);
+  EXPECT_EQ(HeroPos.X, 10);
+  EXPECT_EQ(HeroPos.Y, 17);
+  EXPECT_EQ(GameStateBlock.gold, 50);
+  EXPECT_EQ(ItemTable[GameStateBlock.carried[0].item].number, 1061);
+  EXPECT_EQ(GameStateBlock.carried[0].count, 4);
+  EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
 }
 
 }  // namespace
