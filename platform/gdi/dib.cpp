@@ -163,36 +163,17 @@ int StretchDIBits(HDC dc, int x_dest, int y_dest, int dest_width, int dest_heigh
     return GDI_ERROR;
   const platform::PixelBuffer& b = dc->buffer;
   if (!b.bits || dest_width == 0 || dest_height == 0 || src_width == 0 || src_height == 0) return 0;
-  bool flip_x = (dest_width < 0) != (src_width < 0);
-  bool flip_y = (dest_height < 0) != (src_height < 0);
-  int dl = dest_width < 0 ? x_dest + dest_width + 1 : x_dest;
-  int dt = dest_height < 0 ? y_dest + dest_height + 1 : y_dest;
-  int dw = std::abs(dest_width), dh = std::abs(dest_height);
-  int sl = src_width < 0 ? x_src + src_width + 1 : x_src;
-  int sw = std::abs(src_width), sh = std::abs(src_height);
-  int sb = src_height < 0 ? y_src + src_height + 1 : y_src;
+  gdi::Stretch k =
+      gdi::NormaliseStretch(x_dest, y_dest, dest_width, dest_height, x_src, y_src, src_width, src_height);
   // For a bottom-up DIB the source rectangle is measured from the bottom row.
-  int st = dib.top_down ? sb : dib.height - sb - sh;
-  RECT a = gdi::DrawArea(*dc);
+  if (!dib.top_down) k.st = dib.height - k.st - k.sh;
   uint32_t last_rgb = 0xFFFFFFFF, last_pixel = 0;
-  for (int j = 0; j < dh; ++j) {
-    int y = dt + j;
-    if (y < a.top || y >= a.bottom) continue;
-    int64_t sj = static_cast<int64_t>(j) * sh / dh;
-    int64_t sy = st + (flip_y ? sh - 1 - sj : sj);
-    if (sy < 0 || sy >= dib.height) continue;
-    for (int i = 0; i < dw; ++i) {
-      int x = dl + i;
-      if (x < a.left || x >= a.right) continue;
-      int64_t si = static_cast<int64_t>(i) * sw / dw;
-      int64_t sx = sl + (flip_x ? sw - 1 - si : si);
-      if (sx < 0 || sx >= dib.width) continue;
-      uint32_t rgb = dib.Pixel(static_cast<int>(sx), static_cast<int>(sy));
-      if (rgb != last_rgb) last_rgb = rgb, last_pixel = gdi::RgbToPixel(b, rgb);
-      gdi::WritePixel(b, x, y, last_pixel);
-    }
-  }
-  return dh;
+  gdi::WalkStretch(k, gdi::DrawArea(*dc), dib.width, dib.height, [&](int x, int y, int sx, int sy) {
+    uint32_t rgb = dib.Pixel(sx, sy);
+    if (rgb != last_rgb) last_rgb = rgb, last_pixel = gdi::RgbToPixel(b, rgb);
+    gdi::WritePixel(b, x, y, last_pixel);
+  });
+  return k.dh;
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {

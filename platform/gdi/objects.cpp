@@ -65,6 +65,20 @@ RECT DrawArea(const HDC__& dc) {
   return r;
 }
 
+Stretch NormaliseStretch(int x_dest, int y_dest, int dest_width, int dest_height, int x_src, int y_src,
+                         int src_width, int src_height) {
+  Stretch k;
+  k.flip_x = (dest_width < 0) != (src_width < 0);
+  k.flip_y = (dest_height < 0) != (src_height < 0);
+  k.dl = dest_width < 0 ? x_dest + dest_width + 1 : x_dest;
+  k.dt = dest_height < 0 ? y_dest + dest_height + 1 : y_dest;
+  k.dw = std::abs(dest_width), k.dh = std::abs(dest_height);
+  k.sl = src_width < 0 ? x_src + src_width + 1 : x_src;
+  k.st = src_height < 0 ? y_src + src_height + 1 : y_src;
+  k.sw = std::abs(src_width), k.sh = std::abs(src_height);
+  return k;
+}
+
 Channel ChannelOf(uint32_t mask) {
   Channel c;
   c.mask = mask;
@@ -279,36 +293,15 @@ BOOL StretchBlt(HDC dest, int x_dest, int y_dest, int dest_width, int dest_heigh
   const platform::PixelBuffer& d = dest->buffer;
   const platform::PixelBuffer& s = src->buffer;
   if (!d.bits || !s.bits || dest_width == 0 || dest_height == 0) return TRUE;
-  // A negative extent on one side mirrors that axis: normalise the destination
-  // to positive extents and fold the signs into the source walk.
-  bool flip_x = (dest_width < 0) != (src_width < 0);
-  bool flip_y = (dest_height < 0) != (src_height < 0);
-  int dl = dest_width < 0 ? x_dest + dest_width + 1 : x_dest;
-  int dt = dest_height < 0 ? y_dest + dest_height + 1 : y_dest;
-  int dw = std::abs(dest_width), dh = std::abs(dest_height);
-  int sl = src_width < 0 ? x_src + src_width + 1 : x_src;
-  int st = src_height < 0 ? y_src + src_height + 1 : y_src;
-  int sw = std::abs(src_width), sh = std::abs(src_height);
+  const gdi::Stretch k =
+      gdi::NormaliseStretch(x_dest, y_dest, dest_width, dest_height, x_src, y_src, src_width, src_height);
   bool same = d.format.bpp == s.format.bpp && d.format.rmask == s.format.rmask &&
               d.format.gmask == s.format.gmask && d.format.bmask == s.format.bmask &&
               (d.format.bpp != 8 || d.palette == s.palette);
-  RECT a = gdi::DrawArea(*dest);
-  for (int j = 0; j < dh; ++j) {
-    int y = dt + j;
-    if (y < a.top || y >= a.bottom) continue;
-    int64_t sj = static_cast<int64_t>(j) * sh / dh;
-    int sy = st + static_cast<int>(flip_y ? sh - 1 - sj : sj);
-    if (sy < 0 || sy >= s.height) continue;
-    for (int i = 0; i < dw; ++i) {
-      int x = dl + i;
-      if (x < a.left || x >= a.right) continue;
-      int64_t si = static_cast<int64_t>(i) * sw / dw;
-      int sx = sl + static_cast<int>(flip_x ? sw - 1 - si : si);
-      if (sx < 0 || sx >= s.width) continue;
-      uint32_t v = gdi::ReadPixel(s, sx, sy);
-      if (!same) v = gdi::RgbToPixel(d, gdi::PixelToRgb(s, v));
-      gdi::WritePixel(d, x, y, v);
-    }
-  }
+  gdi::WalkStretch(k, gdi::DrawArea(*dest), s.width, s.height, [&](int x, int y, int sx, int sy) {
+    uint32_t v = gdi::ReadPixel(s, sx, sy);
+    if (!same) v = gdi::RgbToPixel(d, gdi::PixelToRgb(s, v));
+    gdi::WritePixel(d, x, y, v);
+  });
   return TRUE;
 }
