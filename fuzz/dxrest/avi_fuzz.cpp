@@ -1,23 +1,17 @@
 // The AVI file library over any bytes: a stream opens or is refused, every frame
 // it gives is a whole packed DIB, and reading audio never leaves the file.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fuzz/common/memfile.h"
 #include "platform/vfw/avifile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  int fd = memfd_create("avi", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  std::string name = "/proc/self/fd/" + std::to_string(fd);
+  MemFile file("avi", data, size);
+  if (!file.ok()) return 0;
+  const std::string name = file.name();
   PAVISTREAM video = nullptr;
   if (AVIStreamOpenFromFileA(&video, name.c_str(), streamtypeVIDEO, 0, OF_READ, nullptr) == AVIERR_OK) {
     AVISTREAMINFOA info;
@@ -55,6 +49,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AVIStreamRelease(audio);
   }
   if (platform::avi_stream_count() != 0) __builtin_trap();
-  close(fd);
   return 0;
 }

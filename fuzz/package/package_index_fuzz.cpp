@@ -1,22 +1,16 @@
 // The package reader over any bytes: the index either loads or is refused, and
 // every entry it lists can be read, sought and mapped without leaving it.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "dx/package.h"
+#include "fuzz/common/memfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  int fd = memfd_create("package", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  std::string name = "/proc/self/fd/" + std::to_string(fd);
+  MemFile file("package", data, size);
+  if (!file.ok()) return 0;
+  const std::string name = file.name();
   if (PackageOpen(name.c_str()) == 0) {
     const PackageTable* t = PackageIndex();
     if (t->count != static_cast<int32_t>(t->entries.size())) __builtin_trap();
@@ -47,6 +41,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   dxfcloseall();
   PackageOpen(nullptr);
-  close(fd);
   return 0;
 }

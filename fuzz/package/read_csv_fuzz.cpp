@@ -1,21 +1,15 @@
 // The CSV and line readers over any bytes, read as a loose file.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "fuzz/common/memfile.h"
 #include "game/csvfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  int fd = memfd_create("csv", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  std::string name = "/proc/self/fd/" + std::to_string(fd);
+  MemFile file("csv", data, size);
+  if (!file.ok()) return 0;
+  const std::string name = file.name();
   char*** rows = ReadCsv(name.c_str());
   if (!rows) __builtin_trap();  // the file exists
   size_t stored = 0;
@@ -36,6 +30,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (counted + lines < size || counted > size) __builtin_trap();
   PkgFileClose(f);
-  close(fd);
   return 0;
 }

@@ -1,25 +1,19 @@
 // The streaming decoder over any bytes: an MP3 or WAVE file of any format is
 // refused or decoded piece by piece, rewound, and closed without a leak.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "fuzz/common/memfile.h"
 #include "qv/qvscommon.h"
 #include "qv/qvxalloc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool bound = QvxApiInitialize();
   if (!bound) __builtin_trap();
-  int fd = memfd_create("stream", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  if (size && write(fd, data, size) != static_cast<ssize_t>(size)) {
-    close(fd);
-    return 0;
-  }
-  std::string name = "/proc/self/fd/" + std::to_string(fd);
+  MemFile file("stream", data, size);
+  if (!file.ok()) return 0;
+  const std::string name = file.name();
   PkgFile* f = PkgFileOpen(name.c_str(), "rb");
   if (f) {
     QvxMp3ReadHeader(f, nullptr);
@@ -39,7 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     QvxAcmClose(s);
   }
-  close(fd);
   if (QvxAllocFirst(MEMTYPE_NORMAL)) __builtin_trap();
   return 0;
 }
