@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "dx/pngload.h"
@@ -20,3 +21,18 @@ inline void DibClear(DibImage& d) {
   if (d.bits) std::memset(d.bits, 0, DibStride(d) * static_cast<size_t>(DibHeight(d)));
 }
 inline bool DibPixelEmpty(const uint8_t* p) { return p[0] == 0 && p[1] == 0 && p[2] == 0; }
+
+// A DibImage that frees its pixels when it goes.
+struct Dib {
+  DibImage d{};
+  Dib() = default;
+  Dib(const Dib&) = delete;
+  Dib& operator=(const Dib&) = delete;
+  ~Dib() { std::free(d.bits); }
+  // A new black image of w x h in place of the old.
+  void Make(int w, int h) {
+    std::free(d.bits);
+    CreateDib24(&d, w, h);
+    DibClear(d);
+  }
+};

@@ -18,14 +18,6 @@ namespace {
 // Loaded on first use and kept for the run.
 std::unique_ptr<uint8_t[]> EffectTables[kEffectTables];
 
-struct Dib {
-  DibImage d{};
-  Dib() = default;
-  Dib(const Dib&) = delete;
-  Dib& operator=(const Dib&) = delete;
-  ~Dib() { std::free(d.bits); }
-};
-
 void RestoreVideoMemory() {
   if (!SetupRecord.video_mode) return;
   dxusevram(true);

@@ -25,19 +25,6 @@ constexpr int kDemoNotOpening = 0x1;
 constexpr int kDemoNotEnding = 0x2;
 constexpr uint32_t kKeyRepeatDelay = 200000;
 
-struct Dib {
-  DibImage d{};
-  Dib() = default;
-  Dib(const Dib&) = delete;
-  Dib& operator=(const Dib&) = delete;
-  ~Dib() { std::free(d.bits); }
-  void Make(int w, int h) {
-    std::free(d.bits);
-    CreateDib24(&d, w, h);
-    DibClear(d);
-  }
-};
-
 // The monsters of a set piece, in table order: PIC1 set and the DEMO bit clear.
 std::vector<int> DemoMonsters(int excluded) {
   std::vector<int> list;
