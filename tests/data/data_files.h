@@ -16,10 +16,6 @@
 
 #include "game/csvfile.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
-
 namespace datacheck {
 
 // The program names its files relative to the folder that holds data/.
@@ -100,18 +96,5 @@ inline std::string Cp932Problem(const std::string& text) {
   return "";
 }
 
-// Leaves the allocations made while it lives out of the leak check, for calls
-// into other areas whose own leaks are not what a data check is about.
-#if defined(__SANITIZE_ADDRESS__)
-struct LeakCheckPause {
-  LeakCheckPause() { __lsan_disable(); }
-  ~LeakCheckPause() { __lsan_enable(); }
-};
-#else
-struct LeakCheckPause {
-  LeakCheckPause() {}
-  ~LeakCheckPause() {}
-};
-#endif
 
 }  // namespace datacheck
