@@ -10,6 +10,7 @@
 #include "dx/pump.h"
 #include "dx/shell.h"
 #include "dx/target.h"
+#include "platform/pixels.h"
 #include "platform/win32/display.h"
 #include "platform/win32/window.h"
 #include "platform/winmm/time.h"
@@ -127,9 +128,10 @@ void DetachBackBuffer() {
 void DefaultPalette() {
   for (int i = 0; i < 256; ++i) {
     PALETTEENTRY& e = dxpalette[i];
-    e.peRed = static_cast<BYTE>((i / 32) * 255 / 7);
-    e.peGreen = static_cast<BYTE>(((i / 4) % 8) * 255 / 7);
-    e.peBlue = static_cast<BYTE>((i % 4) * 255 / 3);
+    const uint32_t rgb = platform::Rgb332(static_cast<uint32_t>(i));
+    e.peRed = static_cast<BYTE>(rgb >> 16);
+    e.peGreen = static_cast<BYTE>(rgb >> 8);
+    e.peBlue = static_cast<BYTE>(rgb);
     e.peFlags = (!dxfullscreen && (i == 0 || i == 255)) ? 0x40 : 0x41;
     dxpalettebgr[i] = {e.peBlue, e.peGreen, e.peRed, 0};
     dxdefaultpalette[i] = e;

@@ -21,6 +21,19 @@ struct PixelBuffer {
   const uint32_t* palette = nullptr;
 };
 
+// The channel under `mask` scaled to 0-255 (0 without a mask).
+inline uint32_t ChannelTo8(uint32_t pixel, uint32_t mask) {
+  if (!mask) return 0;
+  const int shift = __builtin_ctz(mask);
+  return ((pixel & mask) >> shift) * 255 / (mask >> shift);
+}
+
+// The 0x00RRGGBB colour of an 8-bit value read as 3-3-2, what 8 bits show
+// without a palette.
+inline uint32_t Rgb332(uint32_t i) {
+  return (((i >> 5) & 7) * 255 / 7) << 16 | (((i >> 2) & 7) * 255 / 7) << 8 | (i & 3) * 255 / 3;
+}
+
 // Whole pixels of B = 1 to 4 bytes, little-endian, at any alignment; a store
 // writes only the pixel's own bytes.
 template <int B>

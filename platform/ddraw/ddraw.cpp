@@ -30,10 +30,7 @@ const uint32_t* Default332() {
   static uint32_t table[256];
   static bool made = false;
   if (!made) {
-    for (int i = 0; i < 256; ++i) {
-      uint32_t r = (i >> 5) * 255 / 7, g = ((i >> 2) & 7) * 255 / 7, b = (i & 3) * 255 / 3;
-      table[i] = r << 16 | g << 8 | b;
-    }
+    for (int i = 0; i < 256; ++i) table[i] = platform::Rgb332(static_cast<uint32_t>(i));
     made = true;
   }
   return table;
@@ -151,14 +148,6 @@ bool SourceRop(DWORD rop, Combine* op) {
   }
 }
 
-int ChannelValue(uint32_t v, uint32_t mask) {
-  if (!mask) return 0;
-  int shift = __builtin_ctz(mask);
-  uint32_t c = (v & mask) >> shift;
-  uint32_t top = mask >> shift;
-  return static_cast<int>(c * 255 / top);
-}
-
 // Shows what the screen holds where the window is: the whole primary surface
 // in full screen, else the window's client area.
 void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
@@ -195,9 +184,8 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
         default: v = LoadPixel<4>(p); break;
       }
       out[x] = plain32 ? v & 0x00FFFFFF
-                       : static_cast<uint32_t>(ChannelValue(v, pb.format.rmask) << 16 |
-                                               ChannelValue(v, pb.format.gmask) << 8 |
-                                               ChannelValue(v, pb.format.bmask));
+                       : platform::ChannelTo8(v, pb.format.rmask) << 16 | platform::ChannelTo8(v, pb.format.gmask) << 8 |
+                             platform::ChannelTo8(v, pb.format.bmask);
     }
   }
   h.present(g_present_buffer.data(), w, hgt, w * 4);

@@ -24,12 +24,7 @@ bool ContiguousMask(uint32_t m, int bpp) {
   return (shifted & (shifted + 1)) == 0;
 }
 
-uint32_t Scale(uint32_t pixel, uint32_t mask) {
-  if (!mask) return 0;
-  int shift = std::countr_zero(mask);
-  uint64_t max = mask >> shift;
-  return static_cast<uint32_t>(((pixel & mask) >> shift) * 255 / max);
-}
+using platform::ChannelTo8;
 
 struct Section : HBITMAP__ {
   std::vector<uint8_t> data;
@@ -50,7 +45,7 @@ uint32_t Dib::Pixel(int x, int y) const {
     case 8: index = row[x]; break;
     case 16: {
       uint32_t p = Get16(row + 2 * x);
-      return Scale(p, masks[0]) << 16 | Scale(p, masks[1]) << 8 | Scale(p, masks[2]);
+      return ChannelTo8(p, masks[0]) << 16 | ChannelTo8(p, masks[1]) << 8 | ChannelTo8(p, masks[2]);
     }
     case 24: {
       const uint8_t* p = row + 3 * x;
@@ -58,7 +53,7 @@ uint32_t Dib::Pixel(int x, int y) const {
     }
     default: {
       uint32_t p = Get32(row + 4 * x);
-      return Scale(p, masks[0]) << 16 | Scale(p, masks[1]) << 8 | Scale(p, masks[2]);
+      return ChannelTo8(p, masks[0]) << 16 | ChannelTo8(p, masks[1]) << 8 | ChannelTo8(p, masks[2]);
     }
   }
   // An index beyond the colour table is black.

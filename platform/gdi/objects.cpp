@@ -109,18 +109,10 @@ uint32_t PixelToRgb(const platform::PixelBuffer& b, uint32_t pixel) {
   if (b.format.bpp == 8) {
     pixel &= 0xFF;
     if (b.palette) return b.palette[pixel] & 0xFFFFFF;
-    uint32_t r = (pixel >> 5) & 7, g = (pixel >> 2) & 7, bl = pixel & 3;
-    return (r * 255 / 7) << 16 | (g * 255 / 7) << 8 | (bl * 255 / 3);
+    return platform::Rgb332(pixel);
   }
-  uint32_t out = 0;
-  const uint32_t masks[3] = {b.format.rmask, b.format.gmask, b.format.bmask};
-  for (int i = 0; i < 3; ++i) {
-    Channel c = ChannelOf(masks[i]);
-    if (!c.mask) continue;
-    uint32_t v = ((pixel & c.mask) >> c.shift) * 255 / c.max;
-    out |= v << (16 - 8 * i);
-  }
-  return out;
+  return platform::ChannelTo8(pixel, b.format.rmask) << 16 | platform::ChannelTo8(pixel, b.format.gmask) << 8 |
+         platform::ChannelTo8(pixel, b.format.bmask);
 }
 
 uint32_t ColorToPixel(const platform::PixelBuffer& b, COLORREF c) {

@@ -957,16 +957,12 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
   // 16-bit pixels go through a table made once per format; others by shifts.
   static std::vector<uint32_t> table16;
   static uint32_t table_masks[3] = {0, 0, 0};
-  auto channel = [](uint32_t v, uint32_t mask) -> uint32_t {
-    if (!mask) return 0;
-    int shift = __builtin_ctz(mask);
-    return ((v & mask) >> shift) * 255 / (mask >> shift);
-  };
+  using platform::ChannelTo8;
   if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||
                      table_masks[2] != pb.format.bmask)) {
     table16.resize(65536);
     for (uint32_t v = 0; v < 65536; ++v)
-      table16[v] = channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 | channel(v, pb.format.bmask);
+      table16[v] = ChannelTo8(v, pb.format.rmask) << 16 | ChannelTo8(v, pb.format.gmask) << 8 | ChannelTo8(v, pb.format.bmask);
     table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
   }
   const bool plain32 = pb.format.rmask == 0xFF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
@@ -988,8 +984,8 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
           const uint8_t* p = row + xs[x];
           const uint32_t v = platform::LoadPixel(p, bytes);
           o[x] = plain32 ? v & 0xFFFFFF
-                         : channel(v, pb.format.rmask) << 16 | channel(v, pb.format.gmask) << 8 |
-                               channel(v, pb.format.bmask);
+                         : ChannelTo8(v, pb.format.rmask) << 16 | ChannelTo8(v, pb.format.gmask) << 8 |
+                               ChannelTo8(v, pb.format.bmask);
         }
         break;
     }
