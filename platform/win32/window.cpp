@@ -728,8 +728,14 @@ BOOL GetMessageA(MSG* msg, HWND w, UINT min, UINT max) {
 }
 
 BOOL TranslateMessage(const MSG* msg) {
-  // Characters come from the host's text events, already in the queue.
-  return msg && (msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN);
+  // Printable characters come from the host's text events, already in the
+  // queue; the keys that type a control character give it here, as text
+  // events carry none (Enter and Escape pass a "press any key" wait).
+  if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+  const WPARAM vk = msg->wParam;
+  if (msg->message == WM_KEYDOWN && (vk == VK_BACK || vk == VK_TAB || vk == VK_RETURN || vk == VK_ESCAPE))
+    Post(msg->hwnd, WM_CHAR, vk, msg->lParam);
+  return TRUE;
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {

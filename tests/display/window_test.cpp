@@ -102,6 +102,22 @@ TEST_F(WindowTest, HostEventsBecomeMessages) {
   EXPECT_FALSE(IsWindow(w_));
 }
 
+TEST_F(WindowTest, TranslatedEnterAndEscapeTypeTheirControlCharacters) {
+  Open();
+  Pump();
+  host_.key_press(0, host::key::Return);
+  host_.key_press(0, host::key::Escape);
+  host_.key_press(0, host::key::Up);
+  std::vector<WPARAM> chars;
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    if (m.message == WM_CHAR) chars.push_back(m.wParam);
+  }
+  // An arrow types nothing; a key's release types nothing.
+  EXPECT_EQ(chars, (std::vector<WPARAM>{'\r', 0x1B}));
+}
+
 TEST_F(WindowTest, PaintComesWhenTheQueueIsEmptyAndStaysUntilValidated) {
   Open();
   PostMessageA(w_, WM_USER, 0, 0);
