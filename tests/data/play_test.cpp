@@ -225,4 +225,89 @@ TEST_F(DemoPlay, TheOpeningLeadsToTheTitleAndANewGameShopsInTheVillage) {
   EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
 }
 
+TEST_F(DemoPlay, TheInnRestoresForItsPriceAndTheShrineOpensTheCatalogue) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return,  // the new game
+        key::Return,                            // the inn: stay
+        key::Return,                            // the night's notice
+        key::Escape,                            // no record
+        key::Return,                            // the shrine's words
+        key::Escape});                          // out of the catalogue
+  NewGame();
+  GameStateBlock.hp = 7;
+  ASSERT_NO_THROW(eventExec(107));
+  EXPECT_EQ(GameStateBlock.gold, 50);
+  EXPECT_EQ(GameStateBlock.hp, 45);  // 40 and the coat's 5
+  ASSERT_NO_THROW(eventExec(112));
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_TRUE(LastFrameLit());
+}
+
+TEST_F(DemoPlay, AWarpFadesThroughTheLoadingPictureIntoTheFogMaze) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});
+  NewGame();
+  SetVarInt("PARAM", 1 * 10000 + 3 * 100 + 14);
+  const uint64_t before = host_.frames_presented();
+  ASSERT_NO_THROW(eventExec(104));
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_GT(host_.frames_presented(), before + 2);
+  EXPECT_EQ(HeroPos.N, 1);
+  EXPECT_EQ(HeroPos.X, 3);
+  EXPECT_EQ(HeroPos.Y, 14);
+  EXPECT_TRUE(LastFrameLit());  // faded back in, not left on black
+}
+
+TEST_F(DemoPlay, TheSpiritsShardLightsTheLighthouseAndTheParadeEndsTheGame) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  std::vector<int> keys = {key::Return, key::Return, key::Return,  // the new game
+                           key::Return,                          // the shop: buy
+                           key::Down, key::Down, key::Down,      // the lamp
+                           key::Return, key::Escape, key::Escape,
+                           key::Up, key::Return,                 // equip: the place for the lamp
+                           key::Down, key::Down,                 // the list starts with no row chosen,
+                           key::Return, key::Escape,             // then "take off", then the lamp
+                           key::Return, key::Return,             // the spirit's two waits
+                           key::Return, key::Return};            // the altar's two waits
+  keys.insert(keys.end(), 20, key::Return);                     // through the parade and the closing pictures
+  Keys(keys);
+  NewGame();
+  GameStateBlock.gold = 200;  // as if earned on the way
+  SetVarInt("PARAM", 1);
+  ASSERT_NO_THROW(eventExec(105));
+  EXPECT_EQ(GameStateBlock.gold, 100);
+  // The spirit shows itself only to a lamp that is worn.
+  ASSERT_NO_THROW(eventExec(303));
+  EXPECT_EQ(FindItemSlot(1051, 1), kSelEquip + 6);
+  ASSERT_NO_THROW(eventExec(116));
+  EXPECT_EQ(StoryFlags[5], 1);
+  EXPECT_EQ(StoryFlags[1], 1);
+  bool shard = false;
+  for (const ItemSlot& slot : GameStateBlock.carried)
+    if (slot.count > 0 && ItemTable[slot.item].number == 1064) shard = true;
+  EXPECT_TRUE(shard);
+  StoryFlags[2] = 1;  // the guardian is beaten
+  ASSERT_NO_THROW(eventExec(111));
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(StoryFlags[9], 1);
+  EXPECT_EQ(GetVarInt("RET"), 0x20000);
+  EXPECT_TRUE(LastFrameLit());  // the closing picture
+}
+
+TEST_F(DemoPlay, WithoutTheShardTheSmallLightEndsWithTheCredits) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  std::vector<int> keys = {key::Return, key::Return, key::Return,  // the new game
+                           key::Return, key::Return};            // the altar's two waits
+  keys.insert(keys.end(), 20, key::Return);                     // through the roll and the closing pictures
+  Keys(keys);
+  NewGame();
+  StoryFlags[2] = 1;
+  ASSERT_NO_THROW(eventExec(111));
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(StoryFlags[5], 0);
+  EXPECT_EQ(StoryFlags[9], 1);
+  EXPECT_EQ(GetVarInt("RET"), 0x20000);
+  EXPECT_TRUE(LastFrameLit());
+}
+
 }  // namespace
