@@ -310,4 +310,24 @@ TEST_F(DemoPlay, WithoutTheShardTheSmallLightEndsWithTheCredits) {
   EXPECT_TRUE(LastFrameLit());
 }
 
+TEST_F(DemoPlay, TheWalkAlongTheSouthCorridorReachesTheInn) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  Keys({key::Return, key::Return, key::Return, key::Return,  // title and new game
+        key::Up,                                             // north, into the south corridor
+        key::Right, key::Up, key::Up, key::Up, key::Up,      // east along it
+        key::Left, key::Up,                                  // north round the notice stone
+        key::Right, key::Up, key::Up, key::Up, key::Up,      // east to the inn's passage
+        key::Left, key::Up, key::Up,                         // north into the inn
+        key::Return, key::Return,                            // stay, and the night's notice
+        key::Escape,                                         // no record
+        key::Escape, key::Down, key::Return, key::Left, key::Return});  // back to the title
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  EXPECT_EQ(HeroPos.X, 19);
+  EXPECT_EQ(HeroPos.Y, 16);
+  EXPECT_EQ(GameStateBlock.gold, 50);
+  EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
+}
+
 }  // namespace
