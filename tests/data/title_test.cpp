@@ -20,6 +20,7 @@
 #include "game/sound.h"
 #include "qv/qvsapi.h"
 #include "tests/common/game_display.h"
+#include "tests/common/ui_macros.h"
 #include "tests/data/data_files.h"
 
 namespace {
@@ -31,14 +32,7 @@ class DemoTitle : public ::testing::Test {
     here_ = std::make_unique<datacheck::InRoot>();
     ASSERT_EQ(QvxSoundStartDefault(nullptr), 0);
     ASSERT_NO_THROW(ReadSoundData());
-    ScriptClearFunctions();
-    ScriptInitFunctions();
-    RegisterDrawMacros();
-    RegisterWaitMacros();
-    RegisterMesMacros();
-    RegisterInputMacros();
-    RegisterSoundMacros();
-    RegisterMenuMacros();
+    testcommon::RegisterUiMacros();
     ResetMesWindow();
     ResetKeyBits();
     // A script that never sees its key ends with an error instead of hanging.
