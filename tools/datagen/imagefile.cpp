@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "tools/datagen/bytes.h"
+
 namespace datagen {
 
 namespace {
@@ -17,16 +19,6 @@ void PngWrite(png_structp png, png_bytep data, png_size_t n) {
 }
 
 void PngFlush(png_structp) {}
-
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
 
 void PutBE16(std::vector<uint8_t>& v, uint32_t x) {
   v.push_back(static_cast<uint8_t>(x >> 8));

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/acm/ima.h"
+#include "tools/datagen/bytes.h"
 
 
 namespace datagen {
@@ -14,14 +15,6 @@ namespace {
 using acm::kImaIndex;
 using acm::kImaStep;
 
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
 void PutTag(std::vector<uint8_t>& v, const char* t) {
   for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(t[i]));
 }
