@@ -24,10 +24,10 @@
 #include "game/script.h"
 #include "game/sound.h"
 #include "platform/ddraw/ddraw.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
 #include "tests/bitmaps/png_writer.h"
-#include "tests/package/temp_dir.h"
+#include "tests/common/game_display.h"
+#include "tests/common/surfaces.h"
+#include "tests/common/ui_macros.h"
 
 namespace gameui_test {
 
@@ -48,25 +48,12 @@ struct Result {
   std::string tag, text;
 };
 
-class GameUiTest : public ::testing::Test {
+class GameUiTest : public testcommon::GameDisplayTest {
  protected:
   void SetUp() override {
-    host::set(&host_);
-    host_.set_catch_exits(true);
-    host_.set_quiet(true);
-    ddraw::ResetForTests();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
-    std::filesystem::current_path(dir_.path());
+    ASSERT_NO_FATAL_FAILURE(GameDisplayTest::SetUp());
     TempDir::Write("data/system/win.png", SkinPng());
-    ScriptClearFunctions();
-    ScriptInitFunctions();
-    RegisterDrawMacros();
-    RegisterWaitMacros();
-    RegisterMesMacros();
-    RegisterInputMacros();
-    RegisterSoundMacros();
-    RegisterMenuMacros();
+    testcommon::RegisterUiMacros();
     ResetMesText();
     ResetMesWindow();
     ResetKeyBits();
@@ -75,13 +62,10 @@ class GameUiTest : public ::testing::Test {
   void TearDown() override {
     ResetMesWindow();
     ClearSoundData();
-    FreeImageCache();
-    dxrelease();
-    ddraw::ResetForTests();
     ScriptClearFunctions();
     StrListFree(ScriptVars);
     ScriptVars = nullptr;
-    host::set(nullptr);
+    GameDisplayTest::TearDown();
   }
 
   // Calls a handler with text arguments, first to last.
@@ -120,10 +104,8 @@ class GameUiTest : public ::testing::Test {
 
   static uint32_t Screen(int x, int y) { return At(dxbackbuffer, x, y); }
   static uint32_t Pixel(dx::bitmap* b, int x, int y) { return At(dxbitmapsurface(b, false), x, y); }
-  static uint32_t At(IDirectDrawSurface* s, int x, int y) {
-    platform::PixelBuffer pb = s->pixels();
-    return *reinterpret_cast<const uint32_t*>(pb.bits + static_cast<ptrdiff_t>(y) * pb.pitch + x * 4) & 0xFFFFFF;
-  }
+  // The display is 32-bit: the colour without the unused top byte.
+  static uint32_t At(IDirectDrawSurface* s, int x, int y) { return testcommon::SurfacePixel(s, x, y) & 0xFFFFFF; }
   // The skin pixel a screen pixel was copied from.
   static uint32_t Skin(int sx, int sy) {
     return static_cast<uint32_t>((sx + 1) << 16 | (sy + 1) << 8 | 77);
@@ -137,9 +119,6 @@ class GameUiTest : public ::testing::Test {
   }
   // Presses a key at the frame given: down then, up at the next frame.
   void Press(uint64_t frame, int scancode) { host_.key_press(frame, scancode); }
-
-  host::HeadlessHost host_;
-  TempDir dir_;
 };
 
 }  // namespace gameui_test
