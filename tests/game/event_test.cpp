@@ -120,9 +120,7 @@ class ReadEventDataTest : public GameTest {
  protected:
   void SetUp() override {
     GameTest::SetUp();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
-    std::filesystem::current_path(dir_.path());  // the layer's start moved to the program's folder
+    ASSERT_NO_FATAL_FAILURE(OpenDisplay());
   }
   void TearDown() override {
     dxrelease();

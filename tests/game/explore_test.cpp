@@ -19,10 +19,8 @@ class ExploreTest : public GameTest {
  protected:
   void SetUp() override {
     GameTest::SetUp();
-    win32::SetDesktopDepth(32);
-    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    ASSERT_NO_FATAL_FAILURE(OpenDisplay());
     ASSERT_TRUE(dxd3dinit());  // the loop draws the 3-D view every frame
-    std::filesystem::current_path(dir_.path());  // the layer's start moved to the program's folder
     host_.set_frames_kept(2);
     ResetKeyBits();
     GameStateBlock.hp = 10;

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "dx/dx.h"
 #include "game/csvfile.h"
 #include "game/event.h"
 #include "game/gamestate.h"
@@ -17,6 +19,7 @@
 #include "game/script.h"
 #include "game/strlist.h"
 #include "platform/host/headless_host.h"
+#include "platform/win32/display.h"
 #include "tests/package/temp_dir.h"
 
 namespace gametest {
@@ -87,6 +90,15 @@ class GameTest : public ::testing::Test {
   }
 
   size_t Boxes() const { return host_.message_boxes().size(); }
+
+  // A 32-bit display for the tests that draw; call it under
+  // ASSERT_NO_FATAL_FAILURE and dxrelease() it in TearDown. Its start moves to
+  // the program's folder, so the test's own is entered again.
+  void OpenDisplay() {
+    win32::SetDesktopDepth(32);
+    ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
+    std::filesystem::current_path(dir_.path());
+  }
 
   TempDir dir_;  // the working directory of the test
   host::HeadlessHost host_;
