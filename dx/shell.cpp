@@ -168,7 +168,8 @@ void dxsetup(const char* title, int width, int height, int depth, bool fullscree
     CoInitialize(nullptr);
     dxDirectDrawCreate = DirectDrawCreate;
     dxDirectInputCreateW = DirectInputCreateW;
-    dxdesktopdepth = win32::DesktopDepth();
+    // The screen's depth now: the program may have switched the display before starting.
+    dxdesktopdepth = win32::CurrentMode().bpp;
   }
   if (!dxDirectDrawCreate) dxerror("DirectDraw が使えません。");
 

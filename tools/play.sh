@@ -6,11 +6,8 @@ bash tools/setup.sh
 
 build=${DOLVICAR_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target dolvicar $( [ -f tools/mkpack/CMakeLists.txt ] && echo mkpack )
 # The generated half of the demo data (pictures, map, effect tables, sounds) goes into data/.
-cmake --build "$build" --target gamedata
-if [ -x "$build/mkpack" ] && [ -d data ]; then
-  "$build/mkpack" data "$build/dolvicar.pak"
-fi
+cmake --build "$build" --target dolvicar mkpack gamedata
+"$build/mkpack" data "$build/dolvicar.pak"
 cd "$build"
 exec ./dolvicar "$@"

@@ -14,7 +14,9 @@ Target current_target() {
   Target t;
   t.surface = dxtarget;
   t.clip = dxcliprect;
-  t.bpp = dxscreendepth;
+  // The workers walk pixels at the display's depth: a target of any other depth
+  // gets no worker, so nothing is drawn past its rows.
+  t.bpp = dxtarget && static_cast<int>(dxtarget->bpp()) != dxscreendepth ? 0 : dxscreendepth;
   t.format = dx::dxpixelformat;
   return t;
 }

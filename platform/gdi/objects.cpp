@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "platform/gdi/dc.h"
+#include "platform/win32/display.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ int GetDeviceCaps(HDC dc, int index) {
     case VERTRES: return b.bits ? b.height : 480;
     case HORZSIZE: return 320;
     case VERTSIZE: return 240;
-    case BITSPIXEL: return b.bits ? b.format.bpp : 32;
+    case BITSPIXEL: return b.bits ? b.format.bpp : win32::CurrentMode().bpp;
     case LOGPIXELSX:
     case LOGPIXELSY: return 96;
     default: return 0;

@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "dx/display.h"
+#include "dx/effects/context.h"
 #include "dx/effects/format.h"
 #include "dx/effects/frame.h"
+#include "dx/target.h"
 #include "platform/ddraw/ddraw.h"
 #include "tests/common/surfaces.h"
 
@@ -86,6 +89,22 @@ TEST_F(Surfaces, NothingOutsideTheClipAndNothingOnAFailedLock) {
   IDirectDrawSurface* pic2 = numbered(6, 5, 16);
   blit(target(screen, RECT{-50, -50, 500, 500}), pic2, 17, 18, Mode::Add, Blit{});
   EXPECT_EQ(get(screen, 19, 19), 1u + 2 + 16u);
+}
+
+TEST_F(Surfaces, ATargetOfAnotherDepthThanTheDisplayGetsNoWorker) {
+  IDirectDrawSurface* s16 = make(4, 2, 16);
+  IDirectDrawSurface* saved_target = dxtarget;
+  const int saved_depth = dxscreendepth;
+  dxtarget = s16;
+  dxscreendepth = 32;
+  Target t = current_target();
+  EXPECT_EQ(t.bpp, 0);
+  fill(t, 0, 0, 4, 2, Mode::FillAlpha, 0xFFFFFF, 50, nullptr);  // 32-bit rows would run past the surface
+  for (uint32_t v : all(s16)) EXPECT_EQ(v, 0u);
+  dxscreendepth = 16;
+  EXPECT_EQ(current_target().bpp, 16);
+  dxtarget = saved_target;
+  dxscreendepth = saved_depth;
 }
 
 TEST_F(Surfaces, FillChangesOnlyTheInsideOfTheClip) {

@@ -143,6 +143,8 @@ TEST_F(StartupTest, ADeeperDesktopIsOfferedSixteenBits) {
   EXPECT_EQ(ask.buttons, host::MessageButtons::YesNo);
   EXPECT_EQ(ask.icon, host::MessageIcon::Question);
   EXPECT_EQ(win32::CurrentMode().bpp, 16);
+  // The display layer starts on the switched screen: it draws at 16 bits.
+  EXPECT_EQ(dxscreendepth, 16);
 }
 
 TEST_F(StartupTest, SixteenBitsAskNothing) {
