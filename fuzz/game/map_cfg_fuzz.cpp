@@ -9,20 +9,12 @@
 #include <string>
 
 #include "game/map.h"
-#include "platform/host/headless_host.h"
+#include "fuzz/common/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static host::HeadlessHost h;
-  static const std::filesystem::path folder = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "map_fuzz_XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(folder); });
-    return std::filesystem::path(tmpl);
-  }();
-  h.set_catch_exits(true);
-  h.set_quiet(true);
-  host::set(&h);
-  std::filesystem::current_path(folder);
+  static const ScratchFolder folder("map_fuzz_");
+  InstallFuzzHost();
+  std::filesystem::current_path(folder.path());
   bool read = false;
   try {
     ParseMapData(reinterpret_cast<const char*>(data), size);

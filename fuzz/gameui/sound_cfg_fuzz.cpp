@@ -10,15 +10,10 @@
 #include <string>
 
 #include "game/sound.h"
-#include "platform/host/headless_host.h"
+#include "fuzz/common/scratch.h"
 #include "qv/qvsapi.h"
 
 namespace {
-
-void Write(const std::filesystem::path& p, const void* data, size_t size) {
-  std::filesystem::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 // A PCM WAVE file of 64 silent stereo frames.
 std::string Wave() {
@@ -35,31 +30,27 @@ std::string Wave() {
   return s;
 }
 
-const std::filesystem::path& Folder() {
-  static const std::filesystem::path folder = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "sound_cfg_fuzz_XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    std::filesystem::path p = tmpl;
+// The folder, with the two sounds the fuzzed tables may name.
+const ScratchFolder& Folder() {
+  static const ScratchFolder folder("sound_cfg_fuzz_");
+  static const bool seeded = [] {
     const std::string wave = Wave();
-    Write(p / "data/sound/a.wav", wave.data(), wave.size());
-    Write(p / "data/sound/b.wav", wave.data(), wave.size());
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return p;
+    folder.Write("data/sound/a.wav", wave.data(), wave.size());
+    folder.Write("data/sound/b.wav", wave.data(), wave.size());
+    return true;
   }();
+  (void)seeded;
   return folder;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static host::HeadlessHost h;
-  h.set_catch_exits(true);
-  h.set_quiet(true);
-  host::set(&h);
+  InstallFuzzHost();
   static const bool started = QvxSoundStartDefault(nullptr) == 0;
   if (!started) __builtin_trap();
-  std::filesystem::current_path(Folder());
-  Write(Folder() / "data/sound/sound.cfg", data, size);
+  std::filesystem::current_path(Folder().path());
+  Folder().Write("data/sound/sound.cfg", data, size);
   try {
     ReadSoundData();
     for (int n = 0; n < kSoundEntries; ++n)

@@ -14,21 +14,13 @@
 
 #include "game/dibpixels.h"
 #include "game/effect.h"
-#include "platform/host/headless_host.h"
+#include "fuzz/common/scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static host::HeadlessHost h;
-  static const std::filesystem::path folder = [] {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "effect_fuzz_XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
-    std::atexit([] { std::filesystem::remove_all(folder); });
-    return std::filesystem::path(tmpl);
-  }();
+  static const ScratchFolder folder("effect_fuzz_");
   static std::unique_ptr<uint8_t[]> table(new uint8_t[kEffectTableBytes]);
-  h.set_catch_exits(true);
-  h.set_quiet(true);
-  host::set(&h);
-  std::filesystem::current_path(folder);
+  InstallFuzzHost();
+  std::filesystem::current_path(folder.path());
   std::ofstream("effect.dat", std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   std::memset(table.get(), 0, kEffectTableBytes);
   LoadEffector(table.get(), "effect.dat");
