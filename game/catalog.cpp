@@ -12,7 +12,7 @@
 #include "game/gamestate.h"
 #include "game/picture.h"
 #include "game/sound.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/win.h"
 
 CatalogEntry CatalogTable[kCatalogRows][kCatalogColumns];

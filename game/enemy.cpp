@@ -9,7 +9,7 @@
 #include "game/fatal.h"
 #include "game/gamestate.h"
 #include "game/picture.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/win.h"
 
 MonsterRec MonsterTable[1024];

@@ -7,7 +7,7 @@
 #include "game/csvfile.h"
 #include "game/fatal.h"
 #include "game/picture.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/win.h"
 #include "platform/win32/msgbox.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "game/script.h"
+#include "script/script.h"
 
 constexpr int kEventCount = 1024;
 

@@ -7,7 +7,7 @@
 #include "game/map2d.h"
 #include "game/position.h"
 #include "game/sound.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/view3d.h"
 #include "platform/winmm/time.h"
 

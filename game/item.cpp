@@ -11,7 +11,7 @@
 #include "game/explore.h"
 #include "game/fatal.h"
 #include "game/picture.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 
 ItemRecord ItemTable[kItemRecords];
 dx::bitmap* ItemPictureSheet = nullptr;

@@ -10,7 +10,7 @@
 #include "game/gamestate.h"
 #include "game/item.h"
 #include "game/picture.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/win.h"
 
 ItemWindowLayout ShopWindowLayout;

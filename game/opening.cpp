@@ -17,7 +17,7 @@
 #include "game/picture.h"
 #include "game/position.h"
 #include "game/sound.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "dx/dx.h"
 #include "game/map.h"
 #include "game/map2d.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "game/view3d.h"
 
 dx::matrix WorldMatrix;

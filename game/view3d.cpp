@@ -9,7 +9,7 @@
 #include "game/position.h"
 #include "game/scene3d.h"
 #include "game/sound.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 
 int FogPhase = 0;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "game/memory.h"
-#include "game/script.h"
+#include "script/memory.h"
+#include "script/script.h"
 
 extern "C" {
 #include <lauxlib.h>

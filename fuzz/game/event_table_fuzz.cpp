@@ -11,7 +11,7 @@
 
 #include "game/csvfile.h"
 #include "game/event.h"
-#include "game/script.h"
+#include "script/script.h"
 #include "fuzz/common/scratch.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/memory.h"
-#include "game/script.h"
+#include "script/memory.h"
+#include "script/script.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // engine's own functions, then those families in the game's order.
 #pragma once
 
-#include "game/macro_draw.h"
-#include "game/macro_input.h"
-#include "game/macro_menu.h"
-#include "game/macro_mes.h"
-#include "game/macro_sound.h"
-#include "game/macro_wait.h"
-#include "game/script.h"
+#include "game/macro/macro_draw.h"
+#include "game/macro/macro_input.h"
+#include "game/macro/macro_menu.h"
+#include "game/macro/macro_mes.h"
+#include "game/macro/macro_sound.h"
+#include "game/macro/macro_wait.h"
+#include "script/script.h"
 
 namespace testcommon {
 

@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "dx/pngload.h"
-#include "game/script.h"
+#include "script/script.h"
 #include "tests/data/data_files.h"
 #include "tools/mkpack/packwriter.h"
 

@@ -4,7 +4,7 @@
 #include "game/csvfile.h"
 #include "game/event.h"
 #include "game/fatal.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "platform/win32/display.h"
 #include "tests/bitmaps/png_writer.h"
 #include "tests/game/game_fixture.h"

@@ -2,7 +2,7 @@
 
 #include "game/map.h"
 #include "game/position.h"
-#include "game/strlist.h"
+#include "script/strlist.h"
 #include "tests/game/game_fixture.h"
 
 namespace {

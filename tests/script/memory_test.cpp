@@ -1,4 +1,4 @@
-#include "game/memory.h"
+#include "script/memory.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "game/strlist.h"
+#include "script/strlist.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "game/memory.h"
+#include "script/memory.h"
 
 namespace {
 

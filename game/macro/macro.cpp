@@ -1,0 +1,84 @@
+#include "game/macro/macro.h"
+
+#include "game/macro/macro_draw.h"
+#include "game/macro/macro_input.h"
+#include "game/macro/macro_item.h"
+#include "game/macro/macro_menu.h"
+#include "game/macro/macro_mes.h"
+#include "game/macro/macro_misc.h"
+#include "game/macro/macro_monster.h"
+#include "game/macro/macro_sound.h"
+#include "game/macro/macro_wait.h"
+
+int RegisterMacros() {
+  InitBgLayers();
+  ScriptInitFunctions();
+  // In the registry's order; later entries are found first.
+  static void (*const families[])() = {
+      RegisterDrawMacros,
+      RegisterWaitMacros,
+      RegisterMesMacros,
+      RegisterInputMacros,
+      RegisterSoundMacros,
+      RegisterFlagMacros,
+      RegisterMenuMacros,
+      RegisterMapMacros,
+      RegisterItemMacros,
+      RegisterPositionMacros,
+      RegisterObjectMacros,
+      RegisterSaveMacros,
+      RegisterMonsterMacros,
+      RegisterMiscMacros,
+  };
+  for (auto family : families) family();
+  return 0;
+}
+
+void RegisterMacro(const char* name, ScriptHandler handler) {
+  ScriptRegisterFunction(&MacroList, name, handler, nullptr);
+}
+
+const char* GetArgText(StrList* value) {
+  if (!value) return "";
+  if (value->name && value->name[0] == 'V' && value->name[1] == '\0' && value->ref) value = value->ref;
+  return value->text ? value->text : "";
+}
+
+double StrToDouble(const char* text) { return ScriptStrtod(text ? text : "", nullptr); }
+
+StrList* MacroArg(StrList** args, int n) {
+  StrList* value = args ? *args : nullptr;
+  for (; value && n > 0; --n) value = value->next;
+  return value;
+}
+
+bool ArgInt(StrList** args, int n, int32_t& out) {
+  StrList* value = MacroArg(args, n);
+  if (!value) return false;
+  out = StrToInt(GetArgText(value));
+  return true;
+}
+
+bool ArgDouble(StrList** args, int n, double& out) {
+  StrList* value = MacroArg(args, n);
+  if (!value) return false;
+  out = StrToDouble(GetArgText(value));
+  return true;
+}
+
+int PushResult(StrList** stack, const char* tag, const char* text) {
+  StrListPush(stack, tag, text);
+  return 0;
+}
+
+int PushInt(StrList** stack, int32_t value) {
+  char text[12];
+  ScriptFormatInt(value, text);
+  return PushResult(stack, "I", text);
+}
+
+int PushDouble(StrList** stack, double value) {
+  char text[SCRIPT_NUMBER_TEXT];
+  ScriptFormatDouble(value, text);
+  return PushResult(stack, "I", text);
+}

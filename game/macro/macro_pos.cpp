@@ -1,0 +1,166 @@
+// Position, view and movement commands. Headings and pitches cross this
+// interface in quarter turns, except in pos, which takes degrees.
+#include <cmath>
+
+#include "dx/dx.h"
+#include "game/gamestate.h"
+#include "game/macro/macro.h"
+#include "game/map2d.h"
+#include "game/position.h"
+#include "game/view3d.h"
+
+namespace {
+
+// Into 0 to 360: 360 is taken off while above 360 and added while below 0.
+double IntoCircle(double degrees) {
+  if (degrees > 360) {
+    degrees = std::fmod(degrees, 360.0);
+    if (degrees == 0) degrees = 360;
+  } else if (degrees < 0) {
+    degrees = std::fmod(degrees, 360.0) + 360;
+    if (degrees >= 360) degrees -= 360;
+  }
+  return degrees;
+}
+
+int macro_pos(StrList** args, StrList** stack) {
+  ArgDouble(args, 0, HeroPos.N);
+  ArgDouble(args, 1, HeroPos.X);
+  ArgDouble(args, 2, HeroPos.Y);
+  ArgDouble(args, 3, HeroPos.T);
+  ArgDouble(args, 4, HeroPos.P);
+  return PushResult(stack, "S", "");
+}
+
+int macro_move(StrList** args, StrList** stack) {
+  ViewPos v = HeroPos;
+  ArgDouble(args, 0, v.N);
+  ArgDouble(args, 1, v.X);
+  ArgDouble(args, 2, v.Y);
+  if (ArgDouble(args, 3, v.T)) v.T *= 90;
+  if (ArgDouble(args, 4, v.P)) v.P *= 90;
+  v.T = IntoCircle(v.T);
+  v.P = IntoCircle(v.P);
+  // A place outside the dungeon has no meaning: such a move changes nothing.
+  if (v.N >= 0 && v.N < kFloors && v.X >= 0 && v.X < kMapSize && v.Y >= 0 && v.Y < kMapSize) HeroPos = v;
+  return PushResult(stack, "S", "");
+}
+
+int macro_walk(StrList** args, StrList** stack) {
+  double d = 0;
+  ArgDouble(args, 0, d);
+  if (d != 0) WalkForward(HeroPos, d, nullptr);
+  return PushInt(stack, 0);
+}
+
+// A copy of the hero's position, walked by the argument's distance.
+ViewPos Ahead(StrList** args) {
+  ViewPos v = HeroPos;
+  double d = 0;
+  ArgDouble(args, 0, d);
+  if (d != 0) WalkForward(v, d, nullptr);
+  return v;
+}
+
+int macro_X(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).X); }
+int macro_Y(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).Y); }
+int macro_N(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).N); }
+int macro_T(StrList** args, StrList** stack) { return PushDouble(stack, IntoCircle(Ahead(args).T) / 90); }
+int macro_P(StrList** args, StrList** stack) { return PushDouble(stack, IntoCircle(Ahead(args).P) / 90); }
+
+int SetField(StrList** args, StrList** stack, double& field, double scale) {
+  double v;
+  if (ArgDouble(args, 0, v)) field = v * scale;
+  return PushInt(stack, 0);
+}
+
+int macro_setX(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.X, 1); }
+int macro_setY(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.Y, 1); }
+int macro_setN(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.N, 1); }
+int macro_setT(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.T, 90); }
+int macro_setP(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.P, 90); }
+
+// N, X, Y and T from arguments `first` on; a missing or negative one is the hero's.
+ViewPos ScanPosition(StrList** args) {
+  int32_t n = -1, x = -1, y = -1, t = -1;
+  ArgInt(args, 0, n);
+  ArgInt(args, 1, x);
+  ArgInt(args, 2, y);
+  ArgInt(args, 3, t);
+  if (n < 0) n = ScriptDoubleToInt(HeroPos.N);
+  if (x < 0) x = ScriptDoubleToInt(HeroPos.X);
+  if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
+  if (t < 0) t = ScriptDoubleToInt(HeroPos.T) / 90;
+  return {static_cast<double>(x), static_cast<double>(y), static_cast<double>(n), t * 90.0, 0};
+}
+
+int macro_scan_event(StrList** args, StrList** stack) { return PushInt(stack, ScanEvent(ScanPosition(args))); }
+
+int macro_scan_pushevent(StrList** args, StrList** stack) {
+  int32_t direction = 1;
+  ArgInt(args, 4, direction);
+  return PushInt(stack, ScanPushEvent(ScanPosition(args), direction));
+}
+
+int macro_draw3d(StrList** args, StrList** stack) {
+  ViewPos v = HeroPos;
+  int32_t i;
+  if (ArgInt(args, 0, i)) v.N = i;
+  if (ArgInt(args, 1, i)) v.X = i;
+  if (ArgInt(args, 2, i)) v.Y = i;
+  if (ArgInt(args, 3, i)) v.T = i * 90.0;
+  if (ArgInt(args, 4, i)) v.P = i * 90.0;
+  Draw3D(v, 0);
+  return PushInt(stack, 0);
+}
+
+int macro_draw2d(StrList** args, StrList** stack) {
+  int32_t sx = 280, sy = 10, percent = 60, n = -1, x = -1, y = -1, t = -1;
+  ArgInt(args, 0, sx);
+  ArgInt(args, 1, sy);
+  ArgInt(args, 2, percent);
+  ArgInt(args, 3, n);
+  ArgInt(args, 4, x);
+  ArgInt(args, 5, y);
+  ArgInt(args, 6, t);
+  if (n < 0) n = ScriptDoubleToInt(HeroPos.N);
+  if (x < 0) x = ScriptDoubleToInt(HeroPos.X);
+  if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
+  if (t < 0) t = ScriptDoubleToInt(HeroPos.T) / 90;
+  if (!Map2DSurface) InitMap2DSurface();
+  DrawMiniMap(Map2DSurface, x, y, n, t * 90);
+  dxbltalpha(Map2DSurface, sx, sy, static_cast<uint32_t>(percent));
+  return PushInt(stack, 0);
+}
+
+int macro_draw2dall(StrList** args, StrList** stack) {
+  int32_t sx = 280, sy = 10, floor = -1;
+  ArgInt(args, 0, sx);
+  ArgInt(args, 1, sy);
+  ArgInt(args, 2, floor);
+  DrawFloorMap(sx, sy, floor);
+  return PushInt(stack, 0);
+}
+
+}  // namespace
+
+void RegisterPositionMacros() {
+  RegisterMacro("pos", macro_pos);
+  RegisterMacro("walk", macro_walk);
+  RegisterMacro("move", macro_move);
+  RegisterMacro("X", macro_X);
+  RegisterMacro("Y", macro_Y);
+  RegisterMacro("N", macro_N);
+  RegisterMacro("T", macro_T);
+  RegisterMacro("P", macro_P);
+  RegisterMacro("setX", macro_setX);
+  RegisterMacro("setY", macro_setY);
+  RegisterMacro("setN", macro_setN);
+  RegisterMacro("setT", macro_setT);
+  RegisterMacro("setP", macro_setP);
+  RegisterMacro("scan_event", macro_scan_event);
+  RegisterMacro("scan_pushevent", macro_scan_pushevent);
+  RegisterMacro("draw3d", macro_draw3d);
+  RegisterMacro("draw2d", macro_draw2d);
+  RegisterMacro("draw2dall", macro_draw2dall);
+}
