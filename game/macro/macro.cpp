@@ -38,13 +38,72 @@ void RegisterMacro(const char* name, ScriptHandler handler) {
   ScriptRegisterFunction(&MacroList, name, handler, nullptr);
 }
 
+namespace {
+
+// A value's text, following a "V" value to its variable once; "" when none.
+const char* ArgText(const StrList* value) {
+  if (value->name && value->name[0] == 'V' && value->name[1] == '\0' && value->ref) value = value->ref;
+  return value->text ? value->text : "";
+}
+
+int Push(StrList** stack, const char* tag, const char* text) {
+  return StrListPush(stack, tag, text ? text : "") ? 0 : SCRIPT_NOMEM;
+}
+
+}  // namespace
+
+bool MacroArgReader::Int(int32_t& value) {
+  if (!next_) return false;
+  value = StrToInt(ArgText(next_));
+  next_ = next_->next;
+  return true;
+}
+
+bool MacroArgReader::Double(double& value) {
+  if (!next_) return false;
+  value = ScriptStrtod(ArgText(next_), nullptr);
+  next_ = next_->next;
+  return true;
+}
+
+bool MacroArgReader::Text(const char*& value) {
+  if (!next_) return false;
+  value = ArgText(next_);
+  next_ = next_->next;
+  return true;
+}
+
+void MacroArgReader::Skip() {
+  if (next_) next_ = next_->next;
+}
+
+int MacroPushInt(StrList** stack, int32_t value) {
+  char text[12];
+  ScriptFormatInt(value, text);
+  return Push(stack, "I", text);
+}
+
+int MacroPushText(StrList** stack, const char* text) { return Push(stack, "I", text); }
+
+int MacroPushString(StrList** stack, const char* text) { return Push(stack, "S", text); }
+
+int MacroPushDouble(StrList** stack, double value) {
+  char text[SCRIPT_NUMBER_TEXT];
+  ScriptFormatDouble(value, text);
+  return Push(stack, "I", text);
+}
+
+int MacroPushFloat(StrList** stack, double value) {
+  char text[SCRIPT_NUMBER_TEXT];
+  ScriptFormatDouble(value, text);
+  return Push(stack, "F", text);
+}
+
 const char* GetArgText(StrList* value) {
   if (!value) return "";
   if (value->name && value->name[0] == 'V' && value->name[1] == '\0' && value->ref) value = value->ref;
   return value->text ? value->text : "";
 }
-
-double StrToDouble(const char* text) { return ScriptStrtod(text ? text : "", nullptr); }
 
 StrList* MacroArg(StrList** args, int n) {
   StrList* value = args ? *args : nullptr;
@@ -62,7 +121,7 @@ bool ArgInt(StrList** args, int n, int32_t& out) {
 bool ArgDouble(StrList** args, int n, double& out) {
   StrList* value = MacroArg(args, n);
   if (!value) return false;
-  out = StrToDouble(GetArgText(value));
+  out = ScriptStrtod(GetArgText(value), nullptr);
   return true;
 }
 

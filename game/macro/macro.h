@@ -27,18 +27,39 @@ void RegisterSaveMacros();
 // Registers a built-in into MacroList.
 void RegisterMacro(const char* name, ScriptHandler handler);
 
-// A value's text, following a "V" value to its variable once; "" when none.
-const char* GetArgText(StrList* value);
-// The leading floating-point number of a text; 0.0 when there is none.
-double StrToDouble(const char* text);
+// Reads the arguments of one call, first to last. Each read takes the next
+// argument when there is one and leaves the default otherwise; an argument
+// that is present but empty still counts (its number is 0). A "V" value is
+// followed to its variable once.
+class MacroArgReader {
+ public:
+  explicit MacroArgReader(StrList** args) : next_(args ? *args : nullptr) {}
+  bool More() const { return next_ != nullptr; }
+  bool Int(int32_t& value);
+  bool Double(double& value);
+  bool Text(const char*& value);
+  // Skips one argument, read but not used.
+  void Skip();
 
-// Argument n (0 for the first), or null when the chain is shorter.
+ private:
+  StrList* next_;
+};
+
+// Push the one result: tag "I" with "%d", "I" with a text, "S" with a text,
+// and a floating-point number tagged "I" (a plain number) or "F" (a float).
+// They return 0, or the interpreter's out-of-memory code when the push fails.
+int MacroPushInt(StrList** stack, int32_t value);
+int MacroPushText(StrList** stack, const char* text);
+int MacroPushString(StrList** stack, const char* text);
+int MacroPushDouble(StrList** stack, double value);
+int MacroPushFloat(StrList** stack, double value);
+
+// The older random-access helpers, left while the last families move to the
+// reader above.
 StrList* MacroArg(StrList** args, int n);
-// Argument n read as a number into `out`; false (out unchanged) when missing.
+const char* GetArgText(StrList* value);
 bool ArgInt(StrList** args, int n, int32_t& out);
 bool ArgDouble(StrList** args, int n, double& out);
-
-// Pushes the one result: a text with its tag, a "%d" or a "%f" number (tag "I").
 int PushResult(StrList** stack, const char* tag, const char* text);
 int PushInt(StrList** stack, int32_t value);
 int PushDouble(StrList** stack, double value);

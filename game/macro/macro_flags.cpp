@@ -9,25 +9,27 @@
 namespace {
 
 int macro_flag(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t n = -1;
-  ArgInt(args, 0, n);
-  return PushInt(stack, n >= 0 && n < kStoryFlags ? StoryFlags[n] : 0);
+  arg.Int(n);
+  return MacroPushInt(stack, n >= 0 && n < kStoryFlags ? StoryFlags[n] : 0);
 }
 
 int macro_setflag(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t n = -1, value = 0;
-  ArgInt(args, 0, n);
-  ArgInt(args, 1, value);
-  if (n < 0 || n >= kStoryFlags) return PushInt(stack, 0);
+  arg.Int(n);
+  arg.Int(value);
+  if (n < 0 || n >= kStoryFlags) return MacroPushInt(stack, 0);
   StoryFlags[n] = value;
-  return PushInt(stack, StoryFlags[n]);
+  return MacroPushInt(stack, StoryFlags[n]);
 }
 
 int macro_hero_name(StrList** args, StrList** stack) {
-  if (StrList* arg = MacroArg(args, 0)) {
+  const char* text;
+  if (MacroArgReader(args).Text(text)) {
     // The field holds 255 bytes and its terminator: a longer name is cut
     // before the character that would not fit.
-    const char* text = GetArgText(arg);
     size_t len = std::strlen(text), keep = 0;
     while (keep < len) {
       size_t step = win32::IsLeadByte(static_cast<uint8_t>(text[keep])) && keep + 1 < len ? 2 : 1;
@@ -37,13 +39,13 @@ int macro_hero_name(StrList** args, StrList** stack) {
     std::memcpy(GameStateBlock.name, text, keep);
     std::memset(GameStateBlock.name + keep, 0, sizeof GameStateBlock.name - keep);
   }
-  return PushResult(stack, "I", GameStateBlock.name);
+  return MacroPushText(stack, GameStateBlock.name);
 }
 
 // A hero value: set from the argument when there is one, then shown.
 int HeroValue(StrList** args, StrList** stack, int32_t& value) {
-  ArgInt(args, 0, value);
-  return PushInt(stack, value);
+  MacroArgReader(args).Int(value);
+  return MacroPushInt(stack, value);
 }
 
 int macro_hero_hp(StrList** args, StrList** stack) { return HeroValue(args, stack, GameStateBlock.hp); }
@@ -54,12 +56,11 @@ int macro_hero_poison(StrList** args, StrList** stack) { return HeroValue(args, 
 int macro_hero_gold(StrList** args, StrList** stack) { return HeroValue(args, stack, GameStateBlock.gold); }
 
 int macro_hero_clear(StrList** args, StrList** stack) {
-  StrList* arg = MacroArg(args, 0);
-  if (!arg) {
+  const char* key;
+  if (!MacroArgReader(args).Text(key)) {
     std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
-    return PushInt(stack, 0);
+    return MacroPushInt(stack, 0);
   }
-  const char* key = GetArgText(arg);
   if (std::strcmp(key, "QEUIP") == 0) {
     std::memset(static_cast<void*>(EquipSlots), 0, sizeof EquipSlots);
   } else if (std::strcmp(key, "ITEMS") == 0) {
@@ -76,7 +77,7 @@ int macro_hero_clear(StrList** args, StrList** stack) {
   } else if (std::strcmp(key, "MAP") == 0) {
     ResetMapFlags();
   }
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 }  // namespace

@@ -9,31 +9,34 @@
 
 namespace {
 
-// The cell named by arguments 0 to 2, or null when one is missing or outside the map.
-MapCell* CellArg(StrList** args, int32_t& x, int32_t& y, int32_t& floor) {
+// The cell named by the next three arguments, or null when one is missing or
+// outside the map.
+MapCell* CellArg(MacroArgReader& arg, int32_t& x, int32_t& y, int32_t& floor) {
   x = y = floor = -1;
-  ArgInt(args, 0, x);
-  ArgInt(args, 1, y);
-  ArgInt(args, 2, floor);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(floor);
   if (x < 0 || x >= kMapSize || y < 0 || y >= kMapSize || floor < 0 || floor >= kFloors) return nullptr;
   return &DungeonMap[floor].cells[x][y];
 }
 
 int CellWord(StrList** args, StrList** stack, int word) {
+  MacroArgReader arg(args);
   int32_t x, y, floor;
-  MapCell* cell = CellArg(args, x, y, floor);
-  if (!cell) return PushInt(stack, 0);
-  ArgInt(args, 3, cell->w[word]);
-  return PushInt(stack, cell->w[word]);
+  MapCell* cell = CellArg(arg, x, y, floor);
+  if (!cell) return MacroPushInt(stack, 0);
+  arg.Int(cell->w[word]);
+  return MacroPushInt(stack, cell->w[word]);
 }
 
 int FaceWord(StrList** args, StrList** stack, int k) {
+  MacroArgReader arg(args);
   int32_t x, y, floor, face = -1;
-  MapCell* cell = CellArg(args, x, y, floor);
-  ArgInt(args, 3, face);
-  if (!cell || face < 0 || face > 5) return PushInt(stack, 0);
-  ArgInt(args, 4, cell->face(face, k));
-  return PushInt(stack, cell->face(face, k));
+  MapCell* cell = CellArg(arg, x, y, floor);
+  arg.Int(face);
+  if (!cell || face < 0 || face > 5) return MacroPushInt(stack, 0);
+  arg.Int(cell->face(face, k));
+  return MacroPushInt(stack, cell->face(face, k));
 }
 
 #define CELL_COMMAND(name, word) \
@@ -62,12 +65,13 @@ FACE_COMMAND(map_wall_push_event, FACE_PEVE)
 FACE_COMMAND(map_wall_param, FACE_PARA)
 
 int macro_map_flag(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t x, y, floor;
-  if (!CellArg(args, x, y, floor)) return PushInt(stack, 0);
+  if (!CellArg(arg, x, y, floor)) return MacroPushInt(stack, 0);
   uint32_t& word = MapFlags[floor][x][y];
   int32_t value;
-  if (ArgInt(args, 3, value)) word = static_cast<uint32_t>(value);
-  return PushInt(stack, static_cast<int32_t>(word));
+  if (arg.Int(value)) word = static_cast<uint32_t>(value);
+  return MacroPushInt(stack, static_cast<int32_t>(word));
 }
 
 struct ScanCriteria {
@@ -82,24 +86,25 @@ bool CellMeets(int x, int y, int floor, const ScanCriteria& c) {
 }
 
 int macro_map_scan(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t d = 4;
   ScanCriteria c{-1, -1, -1, -1};
-  ArgInt(args, 0, d);
-  ArgInt(args, 1, c.kind);
-  ArgInt(args, 2, c.event);
-  ArgInt(args, 3, c.param);
-  ArgInt(args, 4, c.feature);
+  arg.Int(d);
+  arg.Int(c.kind);
+  arg.Int(c.event);
+  arg.Int(c.param);
+  arg.Int(c.feature);
   int64_t hx = ScriptDoubleToInt(HeroPos.X), hy = ScriptDoubleToInt(HeroPos.Y);
   int32_t floor = ScriptDoubleToInt(HeroPos.N);
   // The border at distance d, its four sides in turn; the search of every
   // further round would cover the same cells, so one is enough.
-  if (d <= 0 || floor < 0 || floor >= kFloors) return PushInt(stack, -1);
+  if (d <= 0 || floor < 0 || floor >= kFloors) return MacroPushInt(stack, -1);
   auto hit = [&](int64_t x, int64_t y) {
     if (x < 0 || x >= kMapSize || y < 0 || y >= kMapSize) return false;
     if (!CellMeets(static_cast<int>(x), static_cast<int>(y), floor, c)) return false;
     SetVarInt("X", static_cast<int32_t>(x));
     SetVarInt("Y", static_cast<int32_t>(y));
-    PushInt(stack, static_cast<int32_t>(std::llabs(y - hy) + std::llabs(x - hx)));
+    MacroPushInt(stack, static_cast<int32_t>(std::llabs(y - hy) + std::llabs(x - hx)));
     return true;
   };
   for (int64_t x = hx - d; x <= hx + d; ++x)
@@ -110,7 +115,7 @@ int macro_map_scan(StrList** args, StrList** stack) {
     if (hit(x, hy + d)) return 0;
   for (int64_t y = hy - d; y <= hy + d; ++y)
     if (hit(hx - d, y)) return 0;
-  return PushInt(stack, -1);
+  return MacroPushInt(stack, -1);
 }
 
 }  // namespace

@@ -9,14 +9,18 @@
 
 namespace {
 
-int PushText(StrList** stack, const char* text) { return PushResult(stack, "S", text ? text : ""); }
-
-// The monster a command works on: CurrentEnemy without argument n, else a
-// loaded monster of that number; null for any other number.
-const MonsterRec* Target(StrList** args, int n) {
+// The monster a command works on: CurrentEnemy when the arguments have ended,
+// else a loaded monster of the next argument's number; null for any other number.
+const MonsterRec* Target(MacroArgReader& arg) {
   int32_t number = 0;
-  if (!ArgInt(args, n, number)) return &CurrentEnemy;
+  if (!arg.Int(number)) return &CurrentEnemy;
   return FindMonster(number);
+}
+
+// The same, named by the first argument.
+const MonsterRec* Target(StrList** args) {
+  MacroArgReader arg(args);
+  return Target(arg);
 }
 
 // A roll "below" c: dxrand(100) < c; "at most" c: dxrand(100) <= c.
@@ -31,132 +35,135 @@ int32_t TwoRolls(int32_t first, int32_t second, bool (*roll)(int32_t)) {
 
 template <int32_t MonsterRec::*Field>
 int NumberField(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m ? m->*Field : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m ? m->*Field : 0);
 }
 
 template <const char* MonsterRec::*Field>
 int TextField(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushText(stack, m ? m->*Field : "");
+  const MonsterRec* m = Target(args);
+  return MacroPushString(stack, m ? m->*Field : "");
 }
 
 }  // namespace
 
 int macro_enemy_rnd(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t percent = 10, group = -1;
-  ArgInt(args, 0, percent);
-  ArgInt(args, 1, group);
-  return PushInt(stack, PickRandomEnemy(group, percent));
+  arg.Int(percent);
+  arg.Int(group);
+  return MacroPushInt(stack, PickRandomEnemy(group, percent));
 }
 
 int macro_enemy_cur(StrList** args, StrList** stack) {
   int32_t number = -1;
-  ArgInt(args, 0, number);
-  return PushInt(stack, SetCurrentEnemy(number));
+  MacroArgReader(args).Int(number);
+  return MacroPushInt(stack, SetCurrentEnemy(number));
 }
 
 int macro_enemy_group(StrList** args, StrList** stack) {
   int32_t group = -1;
-  ArgInt(args, 0, group);
-  return PushInt(stack, SelectEnemyGroup(group));
+  MacroArgReader(args).Int(group);
+  return MacroPushInt(stack, SelectEnemyGroup(group));
 }
 
 int macro_enemy_rip(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t number = 0, value = 0;
-  if (!ArgInt(args, 0, number) || !FindMonster(number)) return PushInt(stack, 0);
+  if (!arg.Int(number) || !FindMonster(number)) return MacroPushInt(stack, 0);
   int32_t& word = GameStateBlock.enemy_rip[number - kMonsterBase];
-  if (ArgInt(args, 1, value)) word = value;
-  return PushInt(stack, word);
+  if (arg.Int(value)) word = value;
+  return MacroPushInt(stack, word);
 }
 
 int macro_enemy_SOUND(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m && m->sound ? FindSoundNo(m->sound) : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m && m->sound ? FindSoundNo(m->sound) : 0);
 }
 
 int macro_enemy_THEF(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m ? TwoRolls(m->thief[0], m->thief[1], RollBelow) : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m ? TwoRolls(m->thief[0], m->thief[1], RollBelow) : 0);
 }
 
 int macro_enemy_META(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  if (!m || m->meta[0] == 0 || !RollAtMost(m->meta[0])) return PushInt(stack, 0);
+  const MonsterRec* m = Target(args);
+  if (!m || m->meta[0] == 0 || !RollAtMost(m->meta[0])) return MacroPushInt(stack, 0);
   int count = 0;
   while (count < kMonsterMeta - 1 && m->meta[count + 1] != 0) ++count;
-  if (count == 0) return PushInt(stack, -1);
+  if (count == 0) return MacroPushInt(stack, -1);
   int32_t called = m->meta[1 + dxrand(count)];
-  return PushInt(stack, called > kMonsterBase && FindMonster(called) ? called : -1);
+  return MacroPushInt(stack, called > kMonsterBase && FindMonster(called) ? called : -1);
 }
 
 int macro_enemy_MAGIC(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  if (!m || m->magic[0] <= 0 || !RollAtMost(m->magic[0])) return PushInt(stack, 0);
+  const MonsterRec* m = Target(args);
+  if (!m || m->magic[0] <= 0 || !RollAtMost(m->magic[0])) return MacroPushInt(stack, 0);
   // In 32 bits, wrapping as the scripts' numbers do.
-  return PushInt(stack, static_cast<int32_t>(static_cast<uint32_t>(m->magic[2]) * 16u + (m->magic[1] & 15)));
+  return MacroPushInt(stack, static_cast<int32_t>(static_cast<uint32_t>(m->magic[2]) * 16u + (m->magic[1] & 15)));
 }
 
 int macro_enemy_SOLDIER(StrList** args, StrList** stack) { return NumberField<&MonsterRec::soldier>(args, stack); }
 
 int macro_enemy_SUICIDE(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m && m->suicide > 0 && RollAtMost(m->suicide) ? 1 : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m && m->suicide > 0 && RollAtMost(m->suicide) ? 1 : 0);
 }
 
 int macro_enemy_POISON(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m ? TwoRolls(m->poison[0], m->poison[1], RollAtMost) : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m ? TwoRolls(m->poison[0], m->poison[1], RollAtMost) : 0);
 }
 
 int macro_enemy_HEAL(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m && m->heal[0] > 0 && RollAtMost(m->heal[0]) ? m->heal[1] : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m && m->heal[0] > 0 && RollAtMost(m->heal[0]) ? m->heal[1] : 0);
 }
 
 int macro_enemy_AWAY(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  return PushInt(stack, m ? TwoRolls(m->away[0], m->away[1], RollAtMost) : 0);
+  const MonsterRec* m = Target(args);
+  return MacroPushInt(stack, m ? TwoRolls(m->away[0], m->away[1], RollAtMost) : 0);
 }
 
 // A chance of one in the first word: the second word, else 0.
 static int OneIn(StrList** stack, const MonsterRec* m, const int32_t (MonsterRec::*attack)[2]) {
-  if (!m) return PushInt(stack, 0);
+  if (!m) return MacroPushInt(stack, 0);
   const int32_t* w = m->*attack;
-  return PushInt(stack, w[0] > 0 && dxrand(w[0]) == 0 ? w[1] : 0);
+  return MacroPushInt(stack, w[0] > 0 && dxrand(w[0]) == 0 ? w[1] : 0);
 }
 
 int macro_enemy_ATTACK1(StrList** args, StrList** stack) {
-  return OneIn(stack, Target(args, 0), &MonsterRec::attack1);
+  return OneIn(stack, Target(args), &MonsterRec::attack1);
 }
 
 int macro_enemy_ATTACK2(StrList** args, StrList** stack) {
-  return OneIn(stack, Target(args, 0), &MonsterRec::attack2);
+  return OneIn(stack, Target(args), &MonsterRec::attack2);
 }
 
 int macro_enemy_ITEMS(StrList** args, StrList** stack) {
-  const MonsterRec* m = Target(args, 0);
-  if (!m) return PushInt(stack, 0);
+  const MonsterRec* m = Target(args);
+  if (!m) return MacroPushInt(stack, 0);
   int64_t sum = 0;
   for (const auto& t : m->treasure) sum += t.chance;
-  if (sum <= 0) return PushInt(stack, 0);
+  if (sum <= 0) return MacroPushInt(stack, 0);
   int64_t rest = dxrand(100);
-  if (rest >= sum) return PushInt(stack, 0);
+  if (rest >= sum) return MacroPushInt(stack, 0);
   for (const auto& t : m->treasure) {
     rest -= t.chance;
-    if (rest < 1) return PushInt(stack, t.item >= 1000 && FindItemSlot(t.item, 3) >= 0 ? t.item : -1);
+    if (rest < 1) return MacroPushInt(stack, t.item >= 1000 && FindItemSlot(t.item, 3) >= 0 ? t.item : -1);
   }
-  return PushInt(stack, -1);
+  return MacroPushInt(stack, -1);
 }
 
 int macro_enemy_WEAK(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t value = -1;
-  ArgInt(args, 0, value);
-  const MonsterRec* m = Target(args, 1);
+  arg.Int(value);
+  const MonsterRec* m = Target(arg);
   if (m)
     for (const auto& w : m->weak)
-      if (w.point == value) return PushInt(stack, w.cg);
-  return PushInt(stack, -1);
+      if (w.point == value) return MacroPushInt(stack, w.cg);
+  return MacroPushInt(stack, -1);
 }
 
 int macro_enemy_NUM(StrList** args, StrList** stack) { return NumberField<&MonsterRec::num>(args, stack); }
@@ -175,19 +182,21 @@ int macro_enemy_GOLD(StrList** args, StrList** stack) { return NumberField<&Mons
 int macro_enemy_DEMO(StrList** args, StrList** stack) { return NumberField<&MonsterRec::demo>(args, stack); }
 
 int macro_enemy_PIC(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t n = 0;
-  ArgInt(args, 0, n);
-  if (n < 0 || n >= kMonsterPictures) return PushText(stack, "");
-  const MonsterRec* m = Target(args, 1);
-  return PushText(stack, m ? m->pic[n] : "");
+  arg.Int(n);
+  if (n < 0 || n >= kMonsterPictures) return MacroPushString(stack, "");
+  const MonsterRec* m = Target(arg);
+  return MacroPushString(stack, m ? m->pic[n] : "");
 }
 
 int macro_enemy_MSG(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t n = 0;
-  ArgInt(args, 0, n);
-  if (n < 0 || n >= kMonsterMessages) return PushText(stack, "");
-  const MonsterRec* m = Target(args, 1);
-  return PushText(stack, m ? m->msg[n] : "");
+  arg.Int(n);
+  if (n < 0 || n >= kMonsterMessages) return MacroPushString(stack, "");
+  const MonsterRec* m = Target(arg);
+  return MacroPushString(stack, m ? m->msg[n] : "");
 }
 
 void RegisterMonsterMacros() {

@@ -10,21 +10,22 @@
 namespace {
 
 int macro_bill(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t index = 0, picture = 0, part = 0, x = 2, y = 22, n = 0, width = 2, height = 2, alpha = 255;
-  ArgInt(args, 0, index);
-  ArgInt(args, 1, picture);
-  ArgInt(args, 2, part);
-  ArgInt(args, 3, x);
-  ArgInt(args, 4, y);
-  ArgInt(args, 5, n);
-  ArgInt(args, 6, width);
-  ArgInt(args, 7, height);
-  ArgInt(args, 8, alpha);
-  if (index < 0 || index >= kObjects) return PushInt(stack, 1);
+  arg.Int(index);
+  arg.Int(picture);
+  arg.Int(part);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(n);
+  arg.Int(width);
+  arg.Int(height);
+  arg.Int(alpha);
+  if (index < 0 || index >= kObjects) return MacroPushInt(stack, 1);
   ObjectRec& o = ObjectTable[index];
   if (picture < 1 || x < 0 || y < 0 || n < 0) {
     o.active = 0;
-    return PushInt(stack, 0);
+    return MacroPushInt(stack, 0);
   }
   o = ObjectRec{};
   o.X = x, o.Y = y, o.N = n;
@@ -34,7 +35,7 @@ int macro_bill(StrList** args, StrList** stack) {
   o.event = 0;
   o.width = width, o.height = height;
   o.alpha = static_cast<uint32_t>(alpha);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 // A cell an object may be dropped on: no tree, no event of its own, no other
@@ -51,23 +52,24 @@ bool FreeCell(int x, int y, int n, int self) {
 }
 
 int macro_event_float(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t index = -1, event = -1, picture = -1, part = 0, alpha = 255;
   double x = -1, y = -1, n = -1, width = 2.0, height = 2.0;
-  ArgInt(args, 0, index);
-  ArgInt(args, 1, event);
-  ArgInt(args, 2, picture);
-  ArgInt(args, 3, part);
-  ArgDouble(args, 4, x);
-  ArgDouble(args, 5, y);
-  ArgDouble(args, 6, n);
-  ArgDouble(args, 7, width);
-  ArgDouble(args, 8, height);
-  ArgInt(args, 9, alpha);
-  if (index < 0 || index >= kObjects) return PushInt(stack, 2);
+  arg.Int(index);
+  arg.Int(event);
+  arg.Int(picture);
+  arg.Int(part);
+  arg.Double(x);
+  arg.Double(y);
+  arg.Double(n);
+  arg.Double(width);
+  arg.Double(height);
+  arg.Int(alpha);
+  if (index < 0 || index >= kObjects) return MacroPushInt(stack, 2);
   ObjectRec& o = ObjectTable[index];
   if (event < 0 || picture < 0) {
     o.active = 0;
-    return PushInt(stack, 0);
+    return MacroPushInt(stack, 0);
   }
   int32_t xi = ScriptDoubleToInt(x), yi = ScriptDoubleToInt(y), ni = ScriptDoubleToInt(n);
   bool draw_cell = xi < 0 && yi < 0, draw_floor = ni < 0;
@@ -87,7 +89,7 @@ int macro_event_float(StrList** args, StrList** stack) {
     }
     if (!found) {
       o.active = 0;
-      return PushInt(stack, 1);
+      return MacroPushInt(stack, 1);
     }
     if (draw_cell) x = xi, y = yi;
     if (draw_floor) n = ni;
@@ -100,7 +102,7 @@ int macro_event_float(StrList** args, StrList** stack) {
   o.event = static_cast<uint32_t>(event);
   o.width = width, o.height = height;
   o.alpha = static_cast<uint32_t>(alpha);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 }  // namespace

@@ -50,50 +50,50 @@ std::vector<std::string> CoverPictures() {
 }
 
 int macro_save(StrList** args, StrList** stack) {
-  StrList* arg = MacroArg(args, 0);
-  if (!arg || !*GetArgText(arg)) return PushInt(stack, -1);
+  const char* name;
+  if (!MacroArgReader(args).Text(name) || !*name) return MacroPushInt(stack, -1);
   std::vector<std::string> covers = CoverPictures();
-  if (covers.empty()) return PushInt(stack, -2);
+  if (covers.empty()) return MacroPushInt(stack, -2);
   const std::string& cover = covers[static_cast<size_t>(dxrand(static_cast<int>(covers.size())))];
-  std::string path = BaseDirPath(GetArgText(arg));
-  return PushInt(stack, WriteSaveFile(path.c_str(), cover.c_str(), &GameStateBlock, sizeof GameStateBlock));
+  std::string path = BaseDirPath(name);
+  return MacroPushInt(stack, WriteSaveFile(path.c_str(), cover.c_str(), &GameStateBlock, sizeof GameStateBlock));
 }
 
 int macro_load(StrList** args, StrList** stack) {
-  StrList* arg = MacroArg(args, 0);
-  if (!arg || !*GetArgText(arg)) return PushInt(stack, -1);
-  std::string path = BaseDirPath(GetArgText(arg));
+  const char* name;
+  if (!MacroArgReader(args).Text(name) || !*name) return MacroPushInt(stack, -1);
+  std::string path = BaseDirPath(name);
   uint8_t* data = nullptr;
   uint32_t length = 0;
   int rc = ReadSaveFile(path.c_str(), &data, &length);
-  if (rc != 0) return PushInt(stack, rc);
+  if (rc != 0) return MacroPushInt(stack, rc);
   if (length != sizeof GameStateBlock) {
     std::free(data);
-    return PushInt(stack, -2);
+    return MacroPushInt(stack, -2);
   }
   std::memcpy(static_cast<void*>(&GameStateBlock), data, sizeof GameStateBlock);
   std::free(data);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_setupsave(StrList**, StrList** stack) {
   WriteSaveFile(BaseDirPath(kSetupFile).c_str(), kSetupPicture, &SetupRecord, sizeof SetupRecord);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_setupload(StrList**, StrList** stack) {
   uint8_t* data = nullptr;
   uint32_t length = 0;
-  if (ReadSaveFile(BaseDirPath(kSetupFile).c_str(), &data, &length) != 0) return PushInt(stack, 1);
+  if (ReadSaveFile(BaseDirPath(kSetupFile).c_str(), &data, &length) != 0) return MacroPushInt(stack, 1);
   if (length != sizeof SetupRecord) {
     std::free(data);
-    return PushInt(stack, 1);
+    return MacroPushInt(stack, 1);
   }
   std::memcpy(&SetupRecord, data, sizeof SetupRecord);
   std::free(data);
   SetVarInt("FULL_SCREEN", SetupRecord.full_screen);
   SetVarInt("VIDEO_MODE", SetupRecord.video_mode);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 }  // namespace
