@@ -24,54 +24,56 @@ double IntoCircle(double degrees) {
 }
 
 int macro_pos(StrList** args, StrList** stack) {
-  ArgDouble(args, 0, HeroPos.N);
-  ArgDouble(args, 1, HeroPos.X);
-  ArgDouble(args, 2, HeroPos.Y);
-  ArgDouble(args, 3, HeroPos.T);
-  ArgDouble(args, 4, HeroPos.P);
-  return PushResult(stack, "S", "");
+  MacroArgReader arg(args);
+  arg.Double(HeroPos.N);
+  arg.Double(HeroPos.X);
+  arg.Double(HeroPos.Y);
+  arg.Double(HeroPos.T);
+  arg.Double(HeroPos.P);
+  return MacroPushString(stack, "");
 }
 
 int macro_move(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   ViewPos v = HeroPos;
-  ArgDouble(args, 0, v.N);
-  ArgDouble(args, 1, v.X);
-  ArgDouble(args, 2, v.Y);
-  if (ArgDouble(args, 3, v.T)) v.T *= 90;
-  if (ArgDouble(args, 4, v.P)) v.P *= 90;
+  arg.Double(v.N);
+  arg.Double(v.X);
+  arg.Double(v.Y);
+  if (arg.Double(v.T)) v.T *= 90;
+  if (arg.Double(v.P)) v.P *= 90;
   v.T = IntoCircle(v.T);
   v.P = IntoCircle(v.P);
   // A place outside the dungeon has no meaning: such a move changes nothing.
   if (v.N >= 0 && v.N < kFloors && v.X >= 0 && v.X < kMapSize && v.Y >= 0 && v.Y < kMapSize) HeroPos = v;
-  return PushResult(stack, "S", "");
+  return MacroPushString(stack, "");
 }
 
 int macro_walk(StrList** args, StrList** stack) {
   double d = 0;
-  ArgDouble(args, 0, d);
+  MacroArgReader(args).Double(d);
   if (d != 0) WalkForward(HeroPos, d, nullptr);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 // A copy of the hero's position, walked by the argument's distance.
 ViewPos Ahead(StrList** args) {
   ViewPos v = HeroPos;
   double d = 0;
-  ArgDouble(args, 0, d);
+  MacroArgReader(args).Double(d);
   if (d != 0) WalkForward(v, d, nullptr);
   return v;
 }
 
-int macro_X(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).X); }
-int macro_Y(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).Y); }
-int macro_N(StrList** args, StrList** stack) { return PushDouble(stack, Ahead(args).N); }
-int macro_T(StrList** args, StrList** stack) { return PushDouble(stack, IntoCircle(Ahead(args).T) / 90); }
-int macro_P(StrList** args, StrList** stack) { return PushDouble(stack, IntoCircle(Ahead(args).P) / 90); }
+int macro_X(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).X); }
+int macro_Y(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).Y); }
+int macro_N(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).N); }
+int macro_T(StrList** args, StrList** stack) { return MacroPushDouble(stack, IntoCircle(Ahead(args).T) / 90); }
+int macro_P(StrList** args, StrList** stack) { return MacroPushDouble(stack, IntoCircle(Ahead(args).P) / 90); }
 
 int SetField(StrList** args, StrList** stack, double& field, double scale) {
   double v;
-  if (ArgDouble(args, 0, v)) field = v * scale;
-  return PushInt(stack, 0);
+  if (MacroArgReader(args).Double(v)) field = v * scale;
+  return MacroPushInt(stack, 0);
 }
 
 int macro_setX(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.X, 1); }
@@ -80,13 +82,13 @@ int macro_setN(StrList** args, StrList** stack) { return SetField(args, stack, H
 int macro_setT(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.T, 90); }
 int macro_setP(StrList** args, StrList** stack) { return SetField(args, stack, HeroPos.P, 90); }
 
-// N, X, Y and T from arguments `first` on; a missing or negative one is the hero's.
-ViewPos ScanPosition(StrList** args) {
+// N, X, Y and T from the next four arguments; a missing or negative one is the hero's.
+ViewPos ScanPosition(MacroArgReader& arg) {
   int32_t n = -1, x = -1, y = -1, t = -1;
-  ArgInt(args, 0, n);
-  ArgInt(args, 1, x);
-  ArgInt(args, 2, y);
-  ArgInt(args, 3, t);
+  arg.Int(n);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(t);
   if (n < 0) n = ScriptDoubleToInt(HeroPos.N);
   if (x < 0) x = ScriptDoubleToInt(HeroPos.X);
   if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
@@ -94,35 +96,42 @@ ViewPos ScanPosition(StrList** args) {
   return {static_cast<double>(x), static_cast<double>(y), static_cast<double>(n), t * 90.0, 0};
 }
 
-int macro_scan_event(StrList** args, StrList** stack) { return PushInt(stack, ScanEvent(ScanPosition(args))); }
+int macro_scan_event(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
+  return MacroPushInt(stack, ScanEvent(ScanPosition(arg)));
+}
 
 int macro_scan_pushevent(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
+  ViewPos at = ScanPosition(arg);
   int32_t direction = 1;
-  ArgInt(args, 4, direction);
-  return PushInt(stack, ScanPushEvent(ScanPosition(args), direction));
+  arg.Int(direction);
+  return MacroPushInt(stack, ScanPushEvent(at, direction));
 }
 
 int macro_draw3d(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   ViewPos v = HeroPos;
   int32_t i;
-  if (ArgInt(args, 0, i)) v.N = i;
-  if (ArgInt(args, 1, i)) v.X = i;
-  if (ArgInt(args, 2, i)) v.Y = i;
-  if (ArgInt(args, 3, i)) v.T = i * 90.0;
-  if (ArgInt(args, 4, i)) v.P = i * 90.0;
+  if (arg.Int(i)) v.N = i;
+  if (arg.Int(i)) v.X = i;
+  if (arg.Int(i)) v.Y = i;
+  if (arg.Int(i)) v.T = i * 90.0;
+  if (arg.Int(i)) v.P = i * 90.0;
   Draw3D(v, 0);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_draw2d(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t sx = 280, sy = 10, percent = 60, n = -1, x = -1, y = -1, t = -1;
-  ArgInt(args, 0, sx);
-  ArgInt(args, 1, sy);
-  ArgInt(args, 2, percent);
-  ArgInt(args, 3, n);
-  ArgInt(args, 4, x);
-  ArgInt(args, 5, y);
-  ArgInt(args, 6, t);
+  arg.Int(sx);
+  arg.Int(sy);
+  arg.Int(percent);
+  arg.Int(n);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(t);
   if (n < 0) n = ScriptDoubleToInt(HeroPos.N);
   if (x < 0) x = ScriptDoubleToInt(HeroPos.X);
   if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
@@ -130,16 +139,17 @@ int macro_draw2d(StrList** args, StrList** stack) {
   if (!Map2DSurface) InitMap2DSurface();
   DrawMiniMap(Map2DSurface, x, y, n, t * 90);
   dxbltalpha(Map2DSurface, sx, sy, static_cast<uint32_t>(percent));
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_draw2dall(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t sx = 280, sy = 10, floor = -1;
-  ArgInt(args, 0, sx);
-  ArgInt(args, 1, sy);
-  ArgInt(args, 2, floor);
+  arg.Int(sx);
+  arg.Int(sy);
+  arg.Int(floor);
   DrawFloorMap(sx, sy, floor);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 }  // namespace
