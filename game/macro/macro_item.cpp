@@ -6,14 +6,12 @@
 
 namespace {
 
-int PushText(StrList** stack, const char* text) { return PushResult(stack, "S", text ? text : ""); }
-
 // The item a record query reads: the current slot's entry, replaced by the
 // last table entry with the number given; null when there is none.
 const ItemRecord* QueryItem(StrList** args) {
   int32_t index = CurrentItemSlot ? CurrentItemSlot->item : -1;
   int32_t number = 0;
-  if (ArgInt(args, 0, number))
+  if (MacroArgReader(args).Int(number))
     for (int32_t i = 0; i < kItemRecords; ++i)
       if (ItemTable[i].number == number) index = i;
   return index >= 0 && index < kItemRecords ? &ItemTable[index] : nullptr;
@@ -22,13 +20,13 @@ const ItemRecord* QueryItem(StrList** args) {
 template <int32_t ItemRecord::*Field>
 int NumberQuery(StrList** args, StrList** stack) {
   const ItemRecord* item = QueryItem(args);
-  return PushInt(stack, item ? item->*Field : -1);
+  return MacroPushInt(stack, item ? item->*Field : -1);
 }
 
 template <const char* ItemRecord::*Field>
 int TextQuery(StrList** args, StrList** stack) {
   const ItemRecord* item = QueryItem(args);
-  return PushText(stack, item ? item->*Field : "");
+  return MacroPushString(stack, item ? item->*Field : "");
 }
 
 }  // namespace
@@ -54,124 +52,138 @@ int macro_item_event_defense(StrList** args, StrList** stack) {
 }
 
 int macro_item_count(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t count = -1;
-  ArgInt(args, 0, count);
-  if (!CurrentItemSlot) return PushInt(stack, -1);
+  arg.Int(count);
+  if (!CurrentItemSlot) return MacroPushInt(stack, -1);
   if (count >= 0) CurrentItemSlot->count = count;
-  return PushInt(stack, CurrentItemSlot->count);
+  return MacroPushInt(stack, CurrentItemSlot->count);
 }
 
 int macro_item_use(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t value = -1;
-  ArgInt(args, 0, value);
-  if (!CurrentItemSlot) return PushInt(stack, -1);
+  arg.Int(value);
+  if (!CurrentItemSlot) return MacroPushInt(stack, -1);
   if (value >= 0) CurrentItemSlot->use = value;
-  return PushInt(stack, CurrentItemSlot->use);
+  return MacroPushInt(stack, CurrentItemSlot->use);
 }
 
 int macro_item_scan(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t number = 0, kind = 0;
-  ArgInt(args, 0, number);
-  ArgInt(args, 1, kind);
-  return PushInt(stack, number >= 0 ? FindItemSlot(number, kind) : -1);
+  arg.Int(number);
+  arg.Int(kind);
+  return MacroPushInt(stack, number >= 0 ? FindItemSlot(number, kind) : -1);
 }
 
 int macro_item_push(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t selector = 0, n = 0;
-  ArgInt(args, 0, selector);
-  ArgInt(args, 1, n);
-  return PushInt(stack, AddItemToList(selector, n));
+  arg.Int(selector);
+  arg.Int(n);
+  return MacroPushInt(stack, AddItemToList(selector, n));
 }
 
 int macro_item_set(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t number = 0, count = 0;
-  ArgInt(args, 0, number);
-  ArgInt(args, 1, count);
-  if (number < 0) return PushInt(stack, -1);
+  arg.Int(number);
+  arg.Int(count);
+  if (number < 0) return MacroPushInt(stack, -1);
   SetTempItem(number, count);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_item_window(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 0, x = 0, y = 0, cursor = -1;
-  ArgInt(args, 0, list);
-  ArgInt(args, 1, x);
-  ArgInt(args, 2, y);
-  ArgInt(args, 3, cursor);
-  return PushInt(stack, ShowItemShopWindow(list, x, y, cursor));
+  arg.Int(list);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(cursor);
+  return MacroPushInt(stack, ShowItemShopWindow(list, x, y, cursor));
 }
 
 int macro_item_window_equip(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 0, x = 0, y = 0, cursor = -1, kind = 0, mark = 0;
-  ArgInt(args, 0, list);
-  ArgInt(args, 1, x);
-  ArgInt(args, 2, y);
-  ArgInt(args, 3, cursor);
-  ArgInt(args, 4, kind);
-  ArgInt(args, 5, mark);
-  return PushInt(stack, ShowItemEquipList(list, x, y, cursor, kind, mark));
+  arg.Int(list);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(cursor);
+  arg.Int(kind);
+  arg.Int(mark);
+  return MacroPushInt(stack, ShowItemEquipList(list, x, y, cursor, kind, mark));
 }
 
 int macro_item_window_sell(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 0, x = 0, y = 0, cursor = -1, divisor = 2;
-  ArgInt(args, 0, list);
-  ArgInt(args, 1, x);
-  ArgInt(args, 2, y);
-  ArgInt(args, 3, cursor);
-  ArgInt(args, 4, divisor);
-  return PushInt(stack, ShowItemSellList(list, x, y, cursor, divisor));
+  arg.Int(list);
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(cursor);
+  arg.Int(divisor);
+  return MacroPushInt(stack, ShowItemSellList(list, x, y, cursor, divisor));
 }
 
 int macro_item_equip_window(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t x = 0, y = 0, highlight = -1;
-  ArgInt(args, 0, x);
-  ArgInt(args, 1, y);
-  ArgInt(args, 2, highlight);
-  return PushInt(stack, ShowEquipmentWindow(0, x, y, highlight));
+  arg.Int(x);
+  arg.Int(y);
+  arg.Int(highlight);
+  return MacroPushInt(stack, ShowEquipmentWindow(0, x, y, highlight));
 }
 
 int macro_item_set_buff(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t selector = 0;
-  ArgInt(args, 0, selector);
-  return PushInt(stack, SelectItemSlot(selector));
+  arg.Int(selector);
+  return MacroPushInt(stack, SelectItemSlot(selector));
 }
 
-int macro_item_garbagecollect(StrList**, StrList** stack) { return PushInt(stack, CompactItemLists()); }
+int macro_item_garbagecollect(StrList**, StrList** stack) { return MacroPushInt(stack, CompactItemLists()); }
 
 int macro_item_sel(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 0, page = 0, row = -1;
-  ArgInt(args, 0, list);
-  ArgInt(args, 1, page);
-  ArgInt(args, 2, row);
-  return PushInt(stack, ClampItemCursor(list, page, row));
+  arg.Int(list);
+  arg.Int(page);
+  arg.Int(row);
+  return MacroPushInt(stack, ClampItemCursor(list, page, row));
 }
 
 int macro_item_n(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 0;
-  ArgInt(args, 0, list);
-  return PushInt(stack, CountItemList(list));
+  arg.Int(list);
+  return MacroPushInt(stack, CountItemList(list));
 }
 
 int macro_item_pic(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t number = 0, x = 0, y = 0;
-  ArgInt(args, 0, number);
-  ArgInt(args, 1, x);
-  ArgInt(args, 2, y);
+  arg.Int(number);
+  arg.Int(x);
+  arg.Int(y);
   DrawItemPicture(number, x, y);
-  return PushInt(stack, 0);
+  return MacroPushInt(stack, 0);
 }
 
 int macro_item_equip_swap(StrList** args, StrList** stack) {
+  MacroArgReader arg(args);
   int32_t list = 2, index = 0, position = 0;
-  ArgInt(args, 0, list);
-  ArgInt(args, 1, index);
-  ArgInt(args, 2, position);
-  return PushInt(stack, SwapEquipItem(list, index, position));
+  arg.Int(list);
+  arg.Int(index);
+  arg.Int(position);
+  return MacroPushInt(stack, SwapEquipItem(list, index, position));
 }
 
-int macro_item_equip_str(StrList**, StrList** stack) { return PushInt(stack, SumEquipStr()); }
-int macro_item_equip_dex(StrList**, StrList** stack) { return PushInt(stack, SumEquipDex()); }
-int macro_item_equip_hp(StrList**, StrList** stack) { return PushInt(stack, SumEquipHpMax()); }
+int macro_item_equip_str(StrList**, StrList** stack) { return MacroPushInt(stack, SumEquipStr()); }
+int macro_item_equip_dex(StrList**, StrList** stack) { return MacroPushInt(stack, SumEquipDex()); }
+int macro_item_equip_hp(StrList**, StrList** stack) { return MacroPushInt(stack, SumEquipHpMax()); }
 
 void RegisterItemMacros() {
   struct Entry {
