@@ -1,10 +1,14 @@
-// The built-in commands of the event scripts: their registration and the
-// helpers every handler reads its arguments and writes its result with.
+// game/macro/: the built-in commands the event scripts call, one file per
+// family (flags, map cells, position, objects, saving, monsters, items,
+// messages, menus, drawing, sound, waiting, input, the rest), registered into
+// the script engine's MacroList. This header holds their registration and the
+// one argument reader and result pushes every handler is written with.
 //
 // A handler takes the argument chain and the caller's stack, reads its
-// arguments in order (a missing one keeps its default; a present but empty
-// one reads as 0), pushes exactly one result and returns 0: failures are
-// results, never error codes.
+// arguments in order with a MacroArgReader (a missing one keeps its default; a
+// present but empty one reads as 0), pushes exactly one result and returns what
+// the push returned: a command's failures are results, never error codes; only
+// running out of memory for the result stops the script.
 #pragma once
 
 #include <cstdint>
@@ -53,13 +57,3 @@ int MacroPushText(StrList** stack, const char* text);
 int MacroPushString(StrList** stack, const char* text);
 int MacroPushDouble(StrList** stack, double value);
 int MacroPushFloat(StrList** stack, double value);
-
-// The older random-access helpers, left while the last families move to the
-// reader above.
-StrList* MacroArg(StrList** args, int n);
-const char* GetArgText(StrList* value);
-bool ArgInt(StrList** args, int n, int32_t& out);
-bool ArgDouble(StrList** args, int n, double& out);
-int PushResult(StrList** stack, const char* tag, const char* text);
-int PushInt(StrList** stack, int32_t value);
-int PushDouble(StrList** stack, double value);

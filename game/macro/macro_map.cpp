@@ -99,22 +99,23 @@ int macro_map_scan(StrList** args, StrList** stack) {
   // The border at distance d, its four sides in turn; the search of every
   // further round would cover the same cells, so one is enough.
   if (d <= 0 || floor < 0 || floor >= kFloors) return MacroPushInt(stack, -1);
+  int rc = 0;
   auto hit = [&](int64_t x, int64_t y) {
     if (x < 0 || x >= kMapSize || y < 0 || y >= kMapSize) return false;
     if (!CellMeets(static_cast<int>(x), static_cast<int>(y), floor, c)) return false;
     SetVarInt("X", static_cast<int32_t>(x));
     SetVarInt("Y", static_cast<int32_t>(y));
-    MacroPushInt(stack, static_cast<int32_t>(std::llabs(y - hy) + std::llabs(x - hx)));
+    rc = MacroPushInt(stack, static_cast<int32_t>(std::llabs(y - hy) + std::llabs(x - hx)));
     return true;
   };
   for (int64_t x = hx - d; x <= hx + d; ++x)
-    if (hit(x, hy - d)) return 0;
+    if (hit(x, hy - d)) return rc;
   for (int64_t y = hy - d; y <= hy + d; ++y)
-    if (hit(hx + d, y)) return 0;
+    if (hit(hx + d, y)) return rc;
   for (int64_t x = hx - d; x <= hx + d; ++x)
-    if (hit(x, hy + d)) return 0;
+    if (hit(x, hy + d)) return rc;
   for (int64_t y = hy - d; y <= hy + d; ++y)
-    if (hit(hx - d, y)) return 0;
+    if (hit(hx - d, y)) return rc;
   return MacroPushInt(stack, -1);
 }
 

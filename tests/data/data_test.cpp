@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "dx/pngload.h"
+#include "game/macro/macro.h"
 #include "script/script.h"
 #include "tests/data/data_files.h"
 #include "tools/mkpack/packwriter.h"
@@ -136,15 +137,12 @@ TEST(DemoData, EventTableNamesCompilableScripts) {
 
 // Stand-ins for the game's commands: neutral answers that let every script
 // run to its end (keys answer Enter and Esc together, menus are cancelled).
-int PushResult(StrList** stack, const char* tag, const char* value) {
-  return StrListPush(stack, tag, value) ? 0 : SCRIPT_NOMEM;
-}
-int Neutral(StrList**, StrList** stack) { return PushResult(stack, "I", "0"); }
-int Keys(StrList**, StrList** stack) { return PushResult(stack, "I", "768"); }
-int KeyWait(StrList**, StrList** stack) { return PushResult(stack, "I", "256"); }
-int Cancelled(StrList**, StrList** stack) { return PushResult(stack, "I", "-1"); }
-int No(StrList**, StrList** stack) { return PushResult(stack, "S", "1"); }
-int Typed(StrList**, StrList** stack) { return PushResult(stack, "S", ""); }
+int Neutral(StrList**, StrList** stack) { return MacroPushText(stack, "0"); }
+int Keys(StrList**, StrList** stack) { return MacroPushText(stack, "768"); }
+int KeyWait(StrList**, StrList** stack) { return MacroPushText(stack, "256"); }
+int Cancelled(StrList**, StrList** stack) { return MacroPushText(stack, "-1"); }
+int No(StrList**, StrList** stack) { return MacroPushString(stack, "1"); }
+int Typed(StrList**, StrList** stack) { return MacroPushString(stack, ""); }
 
 TEST(DemoData, EveryEventRunsToItsEndWithNeutralCommands) {
   ScriptInitFunctions();

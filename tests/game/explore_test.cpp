@@ -128,7 +128,7 @@ TEST_F(ExploreTest, TurnsWrapAtThreeHundredSixty) {
 
 host::HeadlessHost* g_host = nullptr;
 int FrameCount(StrList**, StrList** stack) {
-  return PushInt(stack, static_cast<int32_t>(g_host->frames_presented()));
+  return MacroPushInt(stack, static_cast<int32_t>(g_host->frames_presented()));
 }
 
 TEST_F(ExploreTest, MovesAnimateInFiveFramesUnlessMoveMotion) {
