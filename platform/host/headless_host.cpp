@@ -32,18 +32,6 @@ const char* IconName(MessageIcon i) {
   return "?";
 }
 
-MessageResult FirstButton(MessageButtons b) {
-  switch (b) {
-    case MessageButtons::Ok:
-    case MessageButtons::OkCancel: return MessageResult::Ok;
-    case MessageButtons::YesNo:
-    case MessageButtons::YesNoCancel: return MessageResult::Yes;
-    case MessageButtons::RetryCancel: return MessageResult::Retry;
-    case MessageButtons::AbortRetryIgnore: return MessageResult::Abort;
-  }
-  return MessageResult::Ok;
-}
-
 }  // namespace
 
 HeadlessHost::HeadlessHost() = default;
@@ -251,13 +239,22 @@ std::vector<int16_t> HeadlessHost::pull_audio(int frames) {
 }
 
 MessageResult HeadlessHost::message_box(const std::string& caption, const std::string& text,
-                                        MessageButtons buttons, MessageIcon icon) {
-  MessageResult r = FirstButton(buttons);
+                                        MessageButtons buttons, MessageIcon icon, int default_button,
+                                        MessageView* view) {
+  MessageResult r = ButtonResult(buttons, default_button);
   if (!answers_.empty()) {
     r = answers_.front();
     answers_.pop_front();
   }
-  boxes_.push_back({caption, text, buttons, icon, r});
+  MessageBoxRecord record{caption, text, buttons, icon, r, default_button, 0, 0, {}};
+  // What a window would have shown, kept for the tests that look at it.
+  if (view && view->width() > 0 && view->height() > 0) {
+    record.picture_w = view->width();
+    record.picture_h = view->height();
+    const uint32_t* p = view->pixels();
+    record.picture.assign(p, p + static_cast<size_t>(record.picture_w) * record.picture_h);
+  }
+  boxes_.push_back(std::move(record));
   if (!quiet_)
     std::fprintf(stderr, "[message box] %s (%s, %s): %s\n", caption.c_str(), ButtonsName(buttons),
                  IconName(icon), text.c_str());

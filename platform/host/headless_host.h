@@ -26,6 +26,9 @@ struct MessageBoxRecord {
   MessageButtons buttons;
   MessageIcon icon;
   MessageResult answer;
+  int default_button = 0;
+  int picture_w = 0, picture_h = 0;
+  std::vector<uint32_t> picture;  // the box as drawn, 0x00RRGGBB (empty without a view)
 };
 
 class HeadlessHost : public Host {
@@ -67,8 +70,8 @@ class HeadlessHost : public Host {
   void lock_audio() override { audio_mutex_.lock(); }
   void unlock_audio() override { audio_mutex_.unlock(); }
 
-  MessageResult message_box(const std::string& caption, const std::string& text,
-                            MessageButtons buttons, MessageIcon icon) override;
+  MessageResult message_box(const std::string& caption, const std::string& text, MessageButtons buttons,
+                            MessageIcon icon, int default_button = 0, MessageView* view = nullptr) override;
   [[noreturn]] void exit_process(int code, bool run_handlers) override;
 
   // --- Test controls ---

@@ -77,6 +77,30 @@ enum class MessageResult : uint8_t { Ok, Cancel, Yes, No, Retry, Abort, Ignore }
 // (SDL) or from the test that pulls them (headless).
 using AudioCallback = void (*)(void* user, int16_t* out, int frames);
 
+// The buttons of a box, left to right: how many, and what the n-th answers
+// (n is clamped to the buttons there are).
+int ButtonCount(MessageButtons b);
+MessageResult ButtonResult(MessageButtons b, int n);
+
+// A message box that the platform layer draws itself (in the game's font) and
+// the host shows modally: over its window when one is open, else in a window of
+// its own. The host feeds it input until it is finished.
+class MessageView {
+ public:
+  virtual ~MessageView() = default;
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  // The picture as it stands: width() x height() pixels of 0x00RRGGBB.
+  virtual const uint32_t* pixels() = 0;
+  // Keys, typed text and the mouse (coordinates relative to the box). Returns
+  // true once the box is finished.
+  virtual bool handle(const Event& e) = 0;
+  // The window holding the box was closed: true when that finishes it.
+  virtual bool close() = 0;
+  // The answer, once finished.
+  virtual MessageResult result() const = 0;
+};
+
 // Thrown by a headless host in catch mode in place of ending the process.
 struct ProcessExit {
   int code;
@@ -131,9 +155,12 @@ class Host {
   virtual void lock_audio() = 0;
   virtual void unlock_audio() = 0;
 
-  // Message boxes: texts in UTF-8.
+  // Message boxes: texts in UTF-8; default_button counts from 0. When `view`
+  // is given and the host can show pictures, the box is that view and its input
+  // decides the answer.
   virtual MessageResult message_box(const std::string& caption, const std::string& text,
-                                    MessageButtons buttons, MessageIcon icon) = 0;
+                                    MessageButtons buttons, MessageIcon icon, int default_button = 0,
+                                    MessageView* view = nullptr) = 0;
 
   // Ends the process: with the exit handlers (exit) or at once (_exit).
   [[noreturn]] virtual void exit_process(int code, bool run_handlers) = 0;

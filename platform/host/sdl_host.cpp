@@ -13,8 +13,6 @@ namespace host {
 
 namespace {
 
-// Labels go to SDL in UTF-8 whatever the narrow execution charset is.
-const char* U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
 struct WindowDeleter {
   void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
@@ -386,45 +384,97 @@ class SdlHost : public Host {
   }
 
   MessageResult message_box(const std::string& caption, const std::string& text, MessageButtons buttons,
-                            MessageIcon icon) override {
-    struct B {
-      const char* label;
-      MessageResult r;
+                            MessageIcon, int default_button, MessageView* view) override {
+    if (view && InitVideo() && RunBox(caption, *view)) return view->result();
+    // No display to show it on: say it on the terminal and take the default.
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return ButtonResult(buttons, default_button);
+  }
+
+  // Shows the box modally: over the last frame in the window when one is
+  // shown, else in a window of its own. False when it cannot be shown.
+  bool RunBox(const std::string& caption, MessageView& view) {
+    const int bw = view.width(), bh = view.height();
+    std::unique_ptr<SDL_Window, WindowDeleter> own_window;
+    std::unique_ptr<SDL_Renderer, RendererDeleter> own_renderer;
+    SDL_Renderer* r = nullptr;
+    int ox = 0, oy = 0;  // the box's place in the renderer's logical picture
+    bool in_window = window_ && !(SDL_GetWindowFlags(window_.get()) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+    if (in_window) {
+      r = renderer_.get();
+      ox = std::max(0, (logical_w_ - bw) / 2);
+      oy = std::max(0, (logical_h_ - bh) / 2);
+    } else {
+      own_window.reset(SDL_CreateWindow(caption.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, bw, bh,
+                                        SDL_WINDOW_SHOWN));
+      if (!own_window) return false;
+      own_renderer.reset(SDL_CreateRenderer(own_window.get(), -1, 0));
+      if (!own_renderer) own_renderer.reset(SDL_CreateRenderer(own_window.get(), -1, SDL_RENDERER_SOFTWARE));
+      if (!own_renderer) return false;
+      r = own_renderer.get();
+      SDL_RaiseWindow(own_window.get());
+    }
+    std::unique_ptr<SDL_Texture, TextureDeleter> box(
+        SDL_CreateTexture(r, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, bw, bh));
+    if (!box) return false;
+    SDL_Window* shown = in_window ? window_.get() : own_window.get();
+    Uint32 shown_id = SDL_GetWindowID(shown);
+
+    auto draw = [&] {
+      SDL_UpdateTexture(box.get(), nullptr, view.pixels(), bw * 4);
+      SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+      SDL_RenderClear(r);
+      if (in_window && texture_) SDL_RenderCopy(r, texture_.get(), nullptr, nullptr);
+      SDL_Rect at{ox, oy, bw, bh};
+      SDL_RenderCopy(r, box.get(), nullptr, &at);
+      SDL_RenderPresent(r);
     };
-    std::vector<B> bs;
-    switch (buttons) {
-      case MessageButtons::Ok: bs = {{"OK", MessageResult::Ok}}; break;
-      case MessageButtons::OkCancel: bs = {{"OK", MessageResult::Ok}, {U8(u8"キャンセル"), MessageResult::Cancel}}; break;
-      case MessageButtons::YesNo: bs = {{U8(u8"はい"), MessageResult::Yes}, {U8(u8"いいえ"), MessageResult::No}}; break;
-      case MessageButtons::YesNoCancel:
-        bs = {{U8(u8"はい"), MessageResult::Yes}, {U8(u8"いいえ"), MessageResult::No}, {U8(u8"キャンセル"), MessageResult::Cancel}};
-        break;
-      case MessageButtons::RetryCancel:
-        bs = {{U8(u8"再試行"), MessageResult::Retry}, {U8(u8"キャンセル"), MessageResult::Cancel}};
-        break;
-      case MessageButtons::AbortRetryIgnore:
-        bs = {{U8(u8"中止"), MessageResult::Abort}, {U8(u8"再試行"), MessageResult::Retry}, {U8(u8"無視"), MessageResult::Ignore}};
-        break;
+    // What the box takes from the queue but the game must still see after it:
+    // keys let go and requests to quit.
+    std::vector<SDL_Event> keep;
+    bool done = false;
+    draw();
+    while (!done) {
+      SDL_Event s;
+      if (!SDL_WaitEventTimeout(&s, 100)) continue;
+      Event e;
+      bool changed = false;
+      switch (s.type) {
+        case SDL_QUIT:
+          keep.push_back(s);
+          done = view.close();
+          break;
+        case SDL_WINDOWEVENT:
+          if (s.window.windowID == shown_id && s.window.event == SDL_WINDOWEVENT_CLOSE)
+            done = view.close();
+          else if (s.window.event == SDL_WINDOWEVENT_EXPOSED || s.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            changed = true;
+          else if (in_window)
+            Translate(s, e);  // keep the window's focus and state current
+          break;
+        case SDL_KEYUP:
+          keep.push_back(s);
+          [[fallthrough]];
+        case SDL_KEYDOWN:
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEMOTION:
+          if (Translate(s, e)) {
+            e.x -= ox;
+            e.y -= oy;
+            done = view.handle(e);
+            changed = true;
+          }
+          break;
+        default:
+          break;
+      }
+      if (!done && changed) draw();
     }
-    std::vector<SDL_MessageBoxButtonData> data;
-    for (size_t i = 0; i < bs.size(); ++i) {
-      Uint32 f = 0;
-      if (i == 0) f |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-      if (i + 1 == bs.size()) f |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-      data.push_back({f, static_cast<int>(i), bs[i].label});
-    }
-    Uint32 flags = icon == MessageIcon::Stop      ? SDL_MESSAGEBOX_ERROR
-                   : icon == MessageIcon::Warning ? SDL_MESSAGEBOX_WARNING
-                                                  : SDL_MESSAGEBOX_INFORMATION;
-    SDL_MessageBoxData box{flags, window_ ? window_.get() : nullptr, caption.c_str(),
-                           text.c_str(), static_cast<int>(data.size()), data.data(), nullptr};
-    int hit = -1;
-    if (SDL_ShowMessageBox(&box, &hit) != 0 || hit < 0 || hit >= static_cast<int>(bs.size())) {
-      // No display to show it on: say it on the terminal and take the default.
-      std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-      return bs.back().r;
-    }
-    return bs[hit].r;
+    own_renderer.reset();
+    own_window.reset();
+    for (SDL_Event& k : keep) SDL_PushEvent(&k);
+    return true;
   }
 
   void exit_process(int code, bool run_handlers) override {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/host/host.h"
+#include "platform/win32/msgbox_view.h"
 #include "platform/win32/text.h"
 
 namespace {
@@ -25,7 +26,9 @@ int Show(const std::string& text_utf8, const std::string& caption_utf8, UINT typ
     case MB_ICONASTERISK: icon = host::MessageIcon::Information; break;
     default: break;
   }
-  switch (host::get().message_box(caption_utf8, text_utf8, buttons, icon)) {
+  int default_button = (type & MB_DEFMASK) == MB_DEFBUTTON3 ? 2 : (type & MB_DEFMASK) == MB_DEFBUTTON2 ? 1 : 0;
+  win32::MessageBoxView view(caption_utf8, text_utf8, buttons, icon, default_button);
+  switch (host::get().message_box(caption_utf8, text_utf8, buttons, icon, default_button, &view)) {
     case host::MessageResult::Ok: return IDOK;
     case host::MessageResult::Cancel: return IDCANCEL;
     case host::MessageResult::Yes: return IDYES;
@@ -39,7 +42,7 @@ int Show(const std::string& text_utf8, const std::string& caption_utf8, UINT typ
 
 }  // namespace
 
-// The owner only places the box; the host centres it over its window anyway.
+// The owner only places the box: the host centres it over its window.
 int MessageBoxA(HWND, const char* text, const char* caption, UINT type) {
   return Show(win32::Cp932ToUtf8(text ? text : ""), win32::Cp932ToUtf8(caption ? caption : "Error"), type);
 }

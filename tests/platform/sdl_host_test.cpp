@@ -7,6 +7,10 @@
 
 #include "platform/host/sdl_host.h"
 
+#include <SDL.h>
+
+#include "platform/win32/msgbox_view.h"
+
 namespace {
 
 class SdlHostTest : public ::testing::Test {
@@ -45,6 +49,57 @@ TEST_F(SdlHostTest, OpensAWindowAndPresents) {
   EXPECT_FALSE(h->joystick(0).present);
   h->close_window();
   EXPECT_FALSE(h->window_open());
+}
+
+void PushKey(Uint32 type, SDL_Scancode code) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.keysym.scancode = code;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+void PushClick(int x, int y) {
+  for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = x;
+    e.button.y = y;
+    SDL_PushEvent(&e);
+  }
+}
+
+TEST_F(SdlHostTest, MessageBoxesAreDrawnByTheGameAndAnsweredByKeysOrTheMouse) {
+  auto h = host::MakeSdlHost();
+  int w = 0, hh = 0;
+  h->desktop_size(w, hh);  // starts the video
+
+  // No game window yet: the box has a window of its own. A key let go while
+  // it is up still reaches the game afterwards.
+  win32::MessageBoxView ask("c", "t", host::MessageButtons::YesNo, host::MessageIcon::Question, 0);
+  PushKey(SDL_KEYUP, SDL_SCANCODE_LEFT);
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_RIGHT);
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
+  EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::YesNo, host::MessageIcon::Question, 0, &ask),
+            host::MessageResult::No);
+  host::Event e;
+  bool left_up = false;
+  // Events that come back after a poll began arrive at the next poll.
+  for (int poll = 0; poll < 2; ++poll)
+    while (h->poll_event(e)) left_up |= e.type == host::EventType::KeyUp && e.scancode == host::key::Left;
+  EXPECT_TRUE(left_up);
+
+  // Over the game's window, centred in its picture: a click on Cancel.
+  ASSERT_TRUE(h->open_window("game", 640, 480, false));
+  std::vector<uint32_t> frame(640 * 480, 0x00336699);
+  h->present(frame.data(), 640, 480, 640 * 4);
+  win32::MessageBoxView sure("c", "t", host::MessageButtons::OkCancel, host::MessageIcon::Warning, 0);
+  const auto& cancel = sure.button_rect(1);
+  PushClick((640 - sure.width()) / 2 + cancel.x + 4, (480 - sure.height()) / 2 + cancel.y + 4);
+  EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::OkCancel, host::MessageIcon::Warning, 0, &sure),
+            host::MessageResult::Cancel);
+  h->close_window();
 }
 
 TEST_F(SdlHostTest, ClockIsMonotonicAndVblankAdvancesIt) {
