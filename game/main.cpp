@@ -1,5 +1,8 @@
 #include "game/main.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -76,6 +79,33 @@ void CheckDesktop() {
   if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) GAME_WARNING("動的解像度変更に失敗しました");
 }
 
+// A path as the player's system writes it (with "/"), for messages.
+std::string ShownPath(const std::string& name) { return win32::Utf8ToCp932(win32::HostPath(name.c_str())); }
+
+// Without the package every file comes from the folders beside the game; a
+// package that is there but cannot be read is damaged, not missing.
+void OpenPackage() {
+  std::string package = PackageFileName();
+  if (PackageOpen(package.c_str()) == 0) return;
+  struct stat st;
+  if (::stat(win32::HostPath(package.c_str()).c_str(), &st) == 0)
+    GAME_WARNING("[%s]は壊れています", ShownPath(package).c_str());
+  else
+    GAME_WARNING("[%s]はありません", ShownPath(package).c_str());
+}
+
+// Saves and settings go to the folder named on the command line: the player
+// hears at once when they cannot, not at the first failed save.
+void CheckSaveFolder() {
+  if (!BaseDir[0]) return;
+  std::string host = win32::HostPath(BaseDir);
+  struct stat st;
+  if (::stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    GAME_WARNING("記録の保存先[%s]がありません\n記録と設定は保存できません", ShownPath(BaseDir).c_str());
+  else if (::access(host.c_str(), W_OK | X_OK) != 0)
+    GAME_WARNING("記録の保存先[%s]に書き込めません\n記録と設定は保存できません", ShownPath(BaseDir).c_str());
+}
+
 }  // namespace
 
 std::string BaseDirPath(const char* name) {
@@ -99,8 +129,8 @@ void InitGame() {
     DeleteSetupFile();
     GAME_FATAL("DirectXの初期化に失敗\nDirectX7以上を入れていますか？");
   }
-  std::string package = PackageFileName();
-  if (PackageOpen(package.c_str()) != 0) GAME_WARNING("[%s]はありません", package.c_str());
+  OpenPackage();
+  CheckSaveFolder();
   if (QvxSoundStartDefault(dxgetwindow()) != 0) {
     DeleteSetupFile();
     GAME_FATAL("DirectSound初期化に失敗\nDirectX7以上を入れていますか？");

@@ -76,9 +76,11 @@ int macro_load(StrList** args, StrList** stack) {
   return MacroPushInt(stack, 0);
 }
 
+// The result is the writer's code, so that a script can tell the player that
+// the settings were not kept (0 when they were).
 int macro_setupsave(StrList**, StrList** stack) {
-  WriteSaveFile(BaseDirPath(kSetupFile).c_str(), kSetupPicture, &SetupRecord, sizeof SetupRecord);
-  return MacroPushInt(stack, 0);
+  return MacroPushInt(stack,
+                      WriteSaveFile(BaseDirPath(kSetupFile).c_str(), kSetupPicture, &SetupRecord, sizeof SetupRecord));
 }
 
 int macro_setupload(StrList**, StrList** stack) {

@@ -72,7 +72,27 @@ class SdlHost : public Host {
 
   bool InitVideo() {
     if (video_) return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (video_failed_) return false;
+    const char* reason = nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      reason = SDL_GetError();
+    } else {
+      // Without a display SDL falls back to drivers that show nothing; the game
+      // would run unseen. Only a test that asks for one by name gets it.
+      const char* driver = SDL_GetCurrentVideoDriver();
+      const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+      bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+                                  std::strcmp(driver, "evdev") == 0);
+      if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        reason = "no display to show a window on (DISPLAY and WAYLAND_DISPLAY are not set)";
+      }
+    }
+    if (reason) {
+      video_failed_ = true;
+      std::fprintf(stderr, "dolvicar: cannot open a window: %s\n", reason);
+      return false;
+    }
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);
     video_ = true;
     return true;
@@ -485,7 +505,7 @@ class SdlHost : public Host {
 
  private:
   uint64_t freq_ = 1, base_ = 0;
-  bool video_ = false;
+  bool video_ = false, video_failed_ = false;
   std::unique_ptr<SDL_Window, WindowDeleter> window_;
   std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;
   std::unique_ptr<SDL_Texture, TextureDeleter> texture_;

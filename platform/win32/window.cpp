@@ -337,10 +337,15 @@ HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, 
   if (style & WS_VISIBLE) {
     raw->visible = true;
     raw->needs_paint = true;
+    bool wanted = !g_host_window && !(style & WS_CHILD);
     OpenHostWindow(hw, *raw);
     if (hw == g_host_window) {
       Post(hw, WM_ACTIVATE, WA_ACTIVE, 0);
       Post(hw, WM_SETFOCUS, 0, 0);
+    } else if (wanted) {
+      // No window can be shown (no display): the window is not made.
+      DestroyWindow(hw);
+      return nullptr;
     }
   }
   return hw;

@@ -112,9 +112,13 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
   win32::SetDesktopDepth(16);
   char* argv[] = {const_cast<char*>("dolvicar"), const_cast<char*>("save dir")};
   win32::SetProcessArgs(2, argv);
+  // The save folder is found from the program's folder, where start-up goes.
+  std::filesystem::path saves = std::filesystem::path(pak).parent_path() / "save dir";
+  std::filesystem::create_directory(saves);
   SetVarStr("LOG", "");
   int code = RunGame();
   std::filesystem::remove(pak);
+  std::filesystem::remove(saves);
 
   EXPECT_EQ(code, 0);
   EXPECT_EQ(GetVarStr("LOG"), std::string("1,3,4,4,6,5,51,8,4,6,12,4,2,4,15,"));
@@ -151,6 +155,47 @@ TEST_F(StartupTest, SixteenBitsAskNothing) {
   win32::SetDesktopDepth(16);
   RunGame();
   for (const host::MessageBoxRecord& box : host_.message_boxes()) EXPECT_NE(box.caption, U8(u8"色数変更"));
+}
+
+// The texts of the warnings start-up showed.
+std::vector<std::string> Warnings(const host::HeadlessHost& h) {
+  std::vector<std::string> out;
+  for (const host::MessageBoxRecord& box : h.message_boxes())
+    if (box.caption == U8(u8"警告")) out.push_back(box.text);
+  return out;
+}
+
+TEST_F(StartupTest, AMissingPackageIsToldWithThePathAsOnDisk) {
+  win32::SetDesktopDepth(16);
+  std::string pak = win32::HostPath(PackageFileName().c_str());
+  std::filesystem::remove(pak);
+  RunGame();
+  std::vector<std::string> missing = Warnings(host_);
+  ASSERT_GE(missing.size(), 1u);
+  EXPECT_EQ(missing[0], "[" + pak + U8(u8"]はありません"));
+}
+
+TEST_F(StartupTest, ADamagedPackageIsNotCalledMissing) {
+  win32::SetDesktopDepth(16);
+  std::string pak = win32::HostPath(PackageFileName().c_str());
+  TempDir::Write(pak, "not a package at all, only some bytes");
+  RunGame();
+  std::filesystem::remove(pak);
+  std::vector<std::string> damaged = Warnings(host_);
+  ASSERT_GE(damaged.size(), 1u);
+  EXPECT_EQ(damaged[0], "[" + pak + U8(u8"]は壊れています"));
+}
+
+TEST_F(StartupTest, ASaveFolderThatIsNotThereIsToldAtOnceAndTheGameGoesOn) {
+  win32::SetDesktopDepth(16);
+  char* argv[] = {const_cast<char*>("dolvicar"), const_cast<char*>("no such folder")};
+  win32::SetProcessArgs(2, argv);
+  std::filesystem::remove(win32::HostPath(PackageFileName().c_str()));
+  RunGame();
+  // After the word that the package is missing.
+  std::vector<std::string> warnings = Warnings(host_);
+  ASSERT_GE(warnings.size(), 2u);
+  EXPECT_EQ(warnings[1], U8(u8"記録の保存先[no such folder]がありません\n記録と設定は保存できません"));
 }
 
 TEST_F(StartupTest, DeleteSetupFileRemovesTheSettings) {

@@ -102,6 +102,28 @@ TEST_F(SdlHostTest, MessageBoxesAreDrawnByTheGameAndAnsweredByKeysOrTheMouse) {
   h->close_window();
 }
 
+// Without a display SDL would fall back to a driver that shows nothing, and the
+// game would run unseen: the window is refused instead.
+TEST_F(SdlHostTest, WithoutADisplayNoWindowOpensAndBoxesGoToTheTerminal) {
+  std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+  std::string wayland = getenv("WAYLAND_DISPLAY") ? getenv("WAYLAND_DISPLAY") : "";
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  {
+    auto h = host::MakeSdlHost();
+    EXPECT_FALSE(h->open_window("game", 640, 480, false));
+    win32::MessageBoxView view("c", "t", host::MessageButtons::YesNo, host::MessageIcon::None, 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::YesNo, host::MessageIcon::None, 1, &view),
+              host::MessageResult::No);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("c: t"), std::string::npos);
+  }
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+  if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+}
+
 TEST_F(SdlHostTest, ClockIsMonotonicAndVblankAdvancesIt) {
   auto h = host::MakeSdlHost();
   uint64_t a = h->now_us();

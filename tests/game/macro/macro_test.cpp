@@ -283,6 +283,10 @@ TEST_F(MacroTest, SaveAndLoadCommands) {
   EXPECT_EQ(Eval("save(\"s1\") ; setupload();"), "0");
   TempDir::Write("setup.jpg", TempDir::Read("s1"));
   EXPECT_EQ(Eval("setupload();"), "1");
+  // Settings that cannot be written say so: the output cannot be created.
+  std::strcpy(BaseDir, "no-such-folder");
+  EXPECT_EQ(Eval("setupsave();"), "3");
+  BaseDir[0] = '\0';
 }
 
 TEST_F(MacroTest, SavesGoToTheBaseDirectory) {
