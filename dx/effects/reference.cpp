@@ -1,6 +1,11 @@
 // The plain reference of every worker mode: one pixel at a time, each channel
 // taken out of the pixel, combined by the effect's definition and put back.
-// Slow on purpose; the fast workers are checked against it bit for bit.
+// Slow on purpose; the fast workers are checked against it bit for bit, so it
+// works out everything it needs itself (weights, hue positions, the affine
+// map) and calls none of the fast paths' helpers: a fault there cannot hide in
+// both.
+#include "dx/effects/reference.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -8,8 +13,7 @@
 #include <utility>
 
 #include "dx/effects/geometry.h"
-#include "dx/effects/hue.h"
-#include "dx/effects/words.h"
+#include "dx/effects/workers.h"
 
 namespace dx::effects {
 
@@ -71,17 +75,25 @@ uint32_t join(const Layout& l, const Pixel& p) {
 
 int64_t top(const Layout& l, int c) { return (int64_t{1} << l.bits[c]) - 1; }
 
-// The percent weight of one channel: out of 32 at 8 and 16 bits, else 256.
+// A percentage as a weight: out of 32 at 8 and 16 bits (percent x 33 / 101, so
+// that 100 is 32 and 50 is 16), out of 256 at 24 and 32 bits (percent x 256 /
+// 100). Above 100 counts as 100.
+int64_t percent_weight(const Layout& l, uint32_t percent) {
+  const int64_t p = std::min<int64_t>(percent, 100);
+  return l.bytes <= 2 ? p * 33 / 101 : p * 256 / 100;
+}
+int64_t full_weight(const Layout& l) { return l.bytes <= 2 ? 32 : 256; }
+
+// t + (s - t) x weight, rounded down: out of 32 as two products, out of 256 as
+// one signed step.
 int64_t blend_channel(const Layout& l, int64_t t, int64_t s, uint32_t percent) {
-  if (l.bytes <= 2) {
-    int64_t w = weight32(percent);
-    return (t * (32 - w) + s * w) >> 5;
-  }
-  return t + floor_div((s - t) * weight256(percent), 256);
+  const int64_t w = percent_weight(l, percent);
+  if (l.bytes <= 2) return (t * (32 - w) + s * w) >> 5;
+  return t + floor_div((s - t) * w, 256);
 }
 
 int64_t scale_channel(const Layout& l, int64_t s, uint32_t percent) {
-  return l.bytes <= 2 ? s * weight32(percent) / 32 : s * weight256(percent) / 256;
+  return s * percent_weight(l, percent) / full_weight(l);
 }
 
 // Which bits outside the channels a result keeps.
@@ -121,10 +133,36 @@ uint32_t grey(const Layout& l, const Format& f, uint32_t s) {
   return join(l, out);
 }
 
-// The hue ramp from its definition: rise, hold, fall, hold, 1536 steps a turn.
+// The colour wheel: 1536 steps a turn, six sectors of 256 between red (0),
+// yellow, green (512), cyan, blue (1024) and magenta.
+constexpr int64_t kTurn = 1536;
+
+int64_t on_wheel(int64_t i) { return (i % kTurn + kTurn) % kTurn; }
+
+// A channel's level along the wheel, out of 255: rise, hold, fall, hold.
 int64_t ramp(int64_t i) {
-  i %= kHueSteps;
+  i = on_wheel(i);
   return i < 256 ? i : i < 768 ? 255 : i < 1024 ? 1023 - i : 0;
+}
+
+// Where on the wheel a colour of channels c (one width) lies: at the primary of
+// its strongest channel, moved toward the primary of its middle channel by
+// the middle channel's share of the span, in whole steps cut toward the
+// primary. Two equal strongest channels land on the secondary between them
+// whichever is taken.
+int64_t wheel_position(const int64_t c[3]) {
+  static constexpr int64_t kPrimary[3] = {0, 512, 1024};
+  int strongest = 0, weakest = 0;
+  for (int i = 1; i < 3; ++i) {
+    if (c[i] > c[strongest]) strongest = i;
+    if (c[i] < c[weakest]) weakest = i;
+  }
+  const int middle = 3 - strongest - weakest;
+  const int64_t span = c[strongest] - c[weakest];
+  const int64_t steps = (c[middle] - c[weakest]) * 256 / span;
+  // Red, green, blue in wheel order: the next channel lies a third of a turn on.
+  const bool ahead = middle == (strongest + 1) % 3;
+  return on_wheel(kPrimary[strongest] + (ahead ? steps : -steps));
 }
 
 uint32_t hue(const Layout& l, const Format& f, uint32_t s, int32_t offset) {
@@ -141,8 +179,7 @@ uint32_t hue(const Layout& l, const Format& f, uint32_t s, int32_t offset) {
   }
   int64_t mx = std::max({c[0], c[1], c[2]}), mn = std::min({c[0], c[1], c[2]}), d = mx - mn;
   if (d == 0) return s;
-  int64_t p = hue_position(static_cast<int32_t>(c[0]), static_cast<int32_t>(c[1]), static_cast<int32_t>(c[2])) +
-              normalize_hue_offset(offset);
+  const int64_t p = wheel_position(c) + offset;
   int64_t o[3] = {(ramp(p + 512) * d >> 8) + mn, (ramp(p) * d >> 8) + mn, (ramp(p + 1024) * d >> 8) + mn};
   if (l.bytes == 1) return static_cast<uint32_t>(o[0] << 5 | o[1] << 2 | o[2] >> 1);
   Pixel out{};
@@ -205,7 +242,7 @@ void reference_rows(const Blit& b, const Format& f) {
               return (a * (1024 - w) + v * w) >> 10;
             }
             (void)c;
-            int64_t w = weight256(b.param2);
+            int64_t w = percent_weight(l, b.param2);
             return (a * (256 - w) + v * w) >> 8;
           });
           break;
@@ -263,9 +300,8 @@ constexpr auto kReferences = make_references(std::make_integer_sequence<int, kMo
 // unless it is full or half), averaged at exactly half weight, else blended.
 void spans_reference(const Spans& s, const Format& f) {
   const Layout l = layout_of(f);
-  const bool wide = l.bytes > 2;
-  const int64_t full = wide ? 256 : 32;
-  const int64_t w = wide ? weight256(s.percent) : weight32(s.percent);
+  const int64_t full = full_weight(l);
+  const int64_t w = percent_weight(l, s.percent);
   const uint32_t colour = s.pixel & l.pixel_mask;
   int32_t left = s.left, right = s.right;
   for (int y = 0; y < s.rows; ++y, left += s.left_step, right += s.right_step) {
@@ -293,6 +329,57 @@ void spans_reference(const Spans& s, const Format& f) {
         });
       }
       put(p, l.bytes, out);
+    }
+  }
+}
+
+namespace {
+
+// a x b / c rounded to the nearest, halves away from zero, taken modulo 2^32;
+// c is not 0.
+uint32_t mul_div(__int128 a, __int128 b, __int128 c) {
+  const __int128 n = a * b;
+  const bool negative = (n < 0) != (c < 0);
+  const __int128 num = n < 0 ? -n : n, den = c < 0 ? -c : c;
+  const __int128 q = (2 * num + den) / (2 * den);
+  return static_cast<uint32_t>(static_cast<unsigned __int128>(negative ? -q : q));
+}
+
+}  // namespace
+
+// The inverse of the corner map in 16.16 steps: a screen pixel (X, Y) reads
+// the picture at u = du/dx (X - x0) + du/dy (Y - y0), v likewise, with 32-bit
+// wrap-around; a position off the picture (a negative one wraps high) draws
+// nothing, nor does a source pixel whose bytes are all 0.
+void affine_draw_reference(const AffineScene& a, int bytes) {
+  const int64_t x0 = a.x0, y0 = a.y0;
+  const int64_t ax = int64_t{a.x1} - x0, ay = int64_t{a.y1} - y0;
+  const int64_t bx = int64_t{a.x2} - x0, by = int64_t{a.y2} - y0;
+  const int64_t det = ax * by - ay * bx;
+  if (det == 0) return;
+  // The fourth corner is the third moved as the second is from the first.
+  const int64_t xs[4] = {x0, int64_t{a.x1}, int64_t{a.x2}, int64_t{a.x1} + bx};
+  const int64_t ys[4] = {y0, int64_t{a.y1}, int64_t{a.y2}, int64_t{a.y1} + by};
+  const int64_t left = std::max<int64_t>(*std::min_element(xs, xs + 4), 0);
+  const int64_t right = std::min<int64_t>(*std::max_element(xs, xs + 4), a.screen_w);
+  const int64_t top = std::max<int64_t>(*std::min_element(ys, ys + 4), 0);
+  const int64_t bottom = std::min<int64_t>(*std::max_element(ys, ys + 4), a.screen_h);
+  const uint32_t dudx = mul_div(int64_t{a.sw} * by, 65536, det);
+  const uint32_t dudy = mul_div(-int64_t{a.sw} * bx, 65536, det);
+  const uint32_t dvdx = mul_div(-int64_t{a.sh} * ay, 65536, det);
+  const uint32_t dvdy = mul_div(int64_t{a.sh} * ax, 65536, det);
+  const uint64_t ulimit = uint64_t{static_cast<uint32_t>(a.sw)} << 16;
+  const uint64_t vlimit = uint64_t{static_cast<uint32_t>(a.sh)} << 16;
+  for (int64_t y = top; y < bottom; ++y) {
+    for (int64_t x = left; x < right; ++x) {
+      const uint32_t dx = static_cast<uint32_t>(x - x0), dy = static_cast<uint32_t>(y - y0);
+      const uint32_t u = dudx * dx + dudy * dy, v = dvdx * dx + dvdy * dy;
+      if (u >= ulimit || v >= vlimit) continue;
+      const uint8_t* s = a.src + static_cast<std::ptrdiff_t>(v >> 16) * a.spitch +
+                         static_cast<std::ptrdiff_t>(u >> 16) * bytes;
+      if (std::all_of(s, s + bytes, [](uint8_t byte) { return byte == 0; })) continue;
+      uint8_t* d = a.screen + static_cast<std::ptrdiff_t>(y) * a.pitch + static_cast<std::ptrdiff_t>(x) * bytes;
+      std::copy(s, s + bytes, d);
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include "dx/effects/format.h"
 #include "dx/effects/geometry.h"
+#include "dx/effects/reference.h"
 
 using namespace dx::effects;
 
@@ -18,7 +19,7 @@ std::vector<uint8_t> noise(std::mt19937& rng, size_t n, bool with_zeros) {
   return v;
 }
 
-TEST(Affine, WorkerMatchesThePerPixelMapAtEveryDepth) {
+TEST(Affine, SetUpAndWorkerMatchThePerPixelMapAtEveryDepth) {
   std::mt19937 rng(11);
   for (int bpp : {8, 16, 24, 32}) {
     const int bytes = bpp / 8;
@@ -27,19 +28,23 @@ TEST(Affine, WorkerMatchesThePerPixelMapAtEveryDepth) {
       // Corners around a 24 x 24 screen, some off it.
       int32_t c[6];
       for (auto& v : c) v = static_cast<int32_t>(rng() % 40) - 8;
-      AffineBox box;
-      if (!affine_setup(sw, sh, c[0], c[1], c[2], c[3], c[4], c[5], 24, 24, &box)) continue;
       std::vector<uint8_t> src = noise(rng, static_cast<size_t>(sw * sh * bytes), true);
       std::vector<uint8_t> screen = noise(rng, static_cast<size_t>(24 * 24 * bytes), false);
-      Affine a;
-      a.dst = screen.data() + (box.top * 24 + box.left) * bytes, a.dpitch = 24 * bytes;
-      a.src = src.data(), a.spitch = sw * bytes, a.sw = sw, a.sh = sh;
-      a.w = box.right - box.left, a.h = box.bottom - box.top;
-      a.u = box.u, a.v = box.v, a.dudx = box.dudx, a.dvdx = box.dvdx, a.dudy = box.dudy, a.dvdy = box.dvdy;
       std::vector<uint8_t> ref = screen;
-      affine_worker(bpp)(a);
-      a.dst = ref.data() + (box.top * 24 + box.left) * bytes;
-      affine_reference(a, bytes);
+      AffineBox box;
+      if (affine_setup(sw, sh, c[0], c[1], c[2], c[3], c[4], c[5], 24, 24, &box)) {
+        Affine a;
+        a.dst = screen.data() + (box.top * 24 + box.left) * bytes, a.dpitch = 24 * bytes;
+        a.src = src.data(), a.spitch = sw * bytes, a.sw = sw, a.sh = sh;
+        a.w = box.right - box.left, a.h = box.bottom - box.top;
+        a.u = box.u, a.v = box.v, a.dudx = box.dudx, a.dvdx = box.dvdx, a.dudy = box.dudy, a.dvdy = box.dvdy;
+        affine_worker(bpp)(a);
+      }
+      AffineScene scene;
+      scene.screen = ref.data(), scene.pitch = 24 * bytes, scene.screen_w = scene.screen_h = 24;
+      scene.src = src.data(), scene.spitch = sw * bytes, scene.sw = sw, scene.sh = sh;
+      scene.x0 = c[0], scene.y0 = c[1], scene.x1 = c[2], scene.y1 = c[3], scene.x2 = c[4], scene.y2 = c[5];
+      affine_draw_reference(scene, bytes);
       ASSERT_EQ(screen, ref) << bpp << " bits, round " << round;
     }
   }
