@@ -70,6 +70,20 @@ constexpr int32_t NODE_OWNS_TEXT = 2;  // text is a block of its own (literals, 
 // its parent's stack, with the same outcome as a level of its own.
 constexpr int32_t NODE_ONE_VALUE = 4;
 
+// What runs learnt about a node, kept for its next runs: the variable or
+// registry entry that a name resolved to (good while its stamps are current),
+// and a constant's length and number. It is no part of the tree's meaning.
+struct ScriptNodeCache {
+  void* target;
+  uint64_t stamp;
+  uint64_t globals;
+  double number;
+  int32_t integer;
+  int32_t numberKind;  // 0: not read yet
+  int32_t length;
+  int32_t op;  // what running the node does, by kind (0: not yet known)
+};
+
 struct ScriptNode {
   ScriptNode* next;
   ScriptNode* prev;
@@ -81,6 +95,7 @@ struct ScriptNode {
   int32_t column;
   int32_t kind;
   int32_t flags;
+  ScriptNodeCache cache;
 };
 
 // Where the first error stands. It keeps its own copies, so it outlives the

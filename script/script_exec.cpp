@@ -21,8 +21,16 @@ void* outputUser = nullptr;
 
 ScriptLimits limits = {0, SCRIPT_DEFAULT_MAX_DEPTH};
 uint64_t steps = 0;
-int levels = 0;                   // ScriptExec levels running now
+uint64_t stepLimit = UINT64_MAX;  // limits.maxSteps, or no limit for 0
+int levels = 0;                   // levels running now
 StrList* returnValue = nullptr;   // the value of the "return" being carried out
+
+// A name node remembers the variable it found while the running call's locals
+// keep this stamp and the globals keep theirs. Each call, and each change to
+// its locals, takes a new stamp, so no call sees another's resolution.
+uint64_t frameStamp = 0;
+// A call node remembers its registry entry while the registry keeps this stamp.
+uint64_t registryStamp = 1;
 
 // Value nodes of finished levels, kept for the next values of this run and
 // given back when the outermost level ends: most values live for one
@@ -32,18 +40,20 @@ constexpr int32_t kSpareRoom = 256;
 StrList* spare = nullptr;
 int spareCount = 0;
 
-// Frees a chain of values, keeping those whose own block has the usual room.
+// Frees a chain of values or locals, keeping those whose own block has the usual room.
 void Recycle(StrList* chain) {
   while (chain) {
     StrList* node = chain;
     chain = node->next;
     node->next = nullptr;
     if (node->inlineCapacity != kSpareRoom || spareCount >= kSpareLimit) {
-      StrListFree(node);
+      FreeValues(node);
       continue;
     }
-    if (node->text && node->text != node->inlineText) VFree(node->text);
-    node->text = node->inlineText;
+    if (node->text != node->inlineText) {
+      if (node->text) VFree(node->text);
+      node->text = node->inlineText;
+    }
     node->capacity = kSpareRoom;
     node->ref = nullptr;
     node->depth = 0;
@@ -53,80 +63,137 @@ void Recycle(StrList* chain) {
   }
 }
 
-// A new value at the top of the stack: a spare node when the text fits one.
-StrList* NewValue(StrList** stack, char tag, const char* text) {
-  size_t length = std::strlen(text);
-  if (!spare || length >= static_cast<size_t>(kSpareRoom)) {
-    char name[2] = {tag, '\0'};
-    return StrListPush(stack, name, text);
+// One value, which is most often a spare in its own buffer. (A spare's ref
+// and depth are set again when it is taken.)
+inline void FreeValue(StrList* value) {
+  if (value && !value->next && value->inlineCapacity == kSpareRoom && value->text == value->inlineText &&
+      spareCount < kSpareLimit) {
+    value->next = spare;
+    spare = value;
+    ++spareCount;
+    return;
   }
+  Recycle(value);
+}
+
+inline StrList* TakeNode() {
+  if (!spare) return NewValueNode();
   StrList* node = spare;
   spare = node->next;
+  node->next = nullptr;
   --spareCount;
+  return node;
+}
+
+// A new value at the top of the stack, its text not yet set. Its block has
+// kSpareRoom bytes of text room.
+inline StrList* PushNode(StrList** stack, char tag) {
+  StrList* node = TakeNode();
+  if (!node) return nullptr;
   node->name[0] = tag;
   node->name[1] = '\0';
-  std::memcpy(node->text, text, length + 1);
+  node->numberKind = 0;
+  node->pending = 0;
+  node->ref = nullptr;
   node->next = *stack;
   *stack = node;
   return node;
 }
 
+StrList* NewValue(StrList** stack, char tag, const char* text, size_t length) {
+  if (length >= static_cast<size_t>(kSpareRoom)) {
+    char name[2] = {tag, '\0'};
+    return StrListPush(stack, name, text);
+  }
+  StrList* node = PushNode(stack, tag);
+  if (node) std::memcpy(node->text, text, length + 1);
+  return node;
+}
+
+int PushText(StrList** stack, const char* tag, const char* text) {
+  return NewValue(stack, tag[0], text, std::strlen(text)) ? 0 : SCRIPT_NOMEM;
+}
+
+inline StrList* Pop(StrList** stack) {
+  StrList* node = *stack;
+  *stack = node->next;
+  node->next = nullptr;
+  return node;
+}
+
 // Under a step budget, reading or copying long texts costs steps too (one per
 // 256 bytes), so that a loop over huge values ends as soon as one over many
-// small ones. Without a budget nothing is measured.
-void ChargeText(const StrList* value) {
-  if (limits.maxSteps && value) steps += std::strlen(ScriptValueText(const_cast<StrList*>(value))) >> 8;
+// small ones. Without a budget nothing is measured. A buffer of 256 bytes
+// or a number not yet written holds under 256 bytes, which cost nothing.
+void ChargeText(StrList* value) {
+  if (!limits.maxSteps || !value) return;
+  value = ValueTarget(value);
+  if (value->pending || !value->text || value->capacity <= 256) return;
+  steps += std::strlen(value->text) >> 8;
 }
 
 bool IsRef(const StrList* value) { return value->name[0] == 'V' && value->ref; }
 
-// A node that holds a value of its own, so it can carry a result instead.
-bool Reusable(const StrList* value) { return !IsRef(value); }
-
-// A value as it leaves its level: a reference becomes a string copy.
-int Settle(StrList* value) {
-  if (!IsRef(value)) return 0;
-  ChargeText(value);
-  const char* text = value->ref && value->ref->text ? value->ref->text : "";
-  if (StrListSet(value, text) != 0) return SCRIPT_NOMEM;
-  value->name[0] = 'S';
-  value->name[1] = '\0';
-  value->ref = nullptr;
+// A value as it leaves its level: a reference becomes a string copy; one
+// that leaves the interpreter also has its text written.
+int Settle(StrList* value, bool external) {
+  if (IsRef(value)) {
+    ChargeText(value);
+    StrList* var = value->ref;
+    value->ref = nullptr;
+    value->name[0] = 'S';
+    value->name[1] = '\0';
+    return CopyText(value, var) == 0 ? 0 : SCRIPT_NOMEM;
+  }
+  if (external && value->pending) WritePending(value);
   return 0;
 }
 
-int PushText(StrList** stack, const char* tag, const char* text) {
-  return NewValue(stack, tag[0], text) ? 0 : SCRIPT_NOMEM;
-}
-
-void FreeValue(StrList* value) { Recycle(value); }
-
-// Pushes a result, reusing an operand's node when one holds a value of its own.
-int PushResult(StrList** stack, StrList* left, StrList* right, char tag, const char* text) {
-  StrList* keep = Reusable(left) ? left : (right && Reusable(right) ? right : nullptr);
+// A node for a result: an operand's own node when one holds a value of its own.
+StrList* ResultNode(StrList** stack, StrList* left, StrList* right, char tag) {
+  StrList* keep = !IsRef(left) ? left : (right && !IsRef(right) ? right : nullptr);
   if (keep != left) FreeValue(left);
   if (keep != right) FreeValue(right);
-  if (!keep) {
-    char name[2] = {tag, '\0'};
-    return PushText(stack, name, text);
-  }
+  if (!keep) return PushNode(stack, tag);
   keep->name[0] = tag;
   keep->name[1] = '\0';
   keep->next = *stack;
   *stack = keep;
-  return StrListSet(keep, text) == 0 ? 0 : SCRIPT_NOMEM;
+  return keep;
 }
 
 int PushInt(StrList** stack, StrList* left, StrList* right, int32_t v) {
-  char text[12];
-  ScriptFormatInt(v, text);
-  return PushResult(stack, left, right, 'I', text);
+  StrList* node = ResultNode(stack, left, right, 'I');
+  return node && SetIntValue(node, v) == 0 ? 0 : SCRIPT_NOMEM;
 }
 
 int PushDouble(StrList** stack, StrList* left, StrList* right, double v) {
-  char text[SCRIPT_NUMBER_TEXT];
-  ScriptFormatDouble(v, text);
-  return PushResult(stack, left, right, 'D', text);
+  StrList* node = ResultNode(stack, left, right, 'D');
+  return node && SetDoubleValue(node, v) == 0 ? 0 : SCRIPT_NOMEM;
+}
+
+// A constant's value: its text, with the number read once per node.
+int PushConstant(StrList** stack, ScriptNode* node, char tag) {
+  ScriptNodeCache& c = node->cache;
+  if (!c.numberKind) {
+    c.length = static_cast<int32_t>(std::strlen(node->text));
+    int32_t i = 0;
+    double d = 0.0;
+    int kind = ScriptParseNumber(node->text, &i, &d);
+    if (kind != SCRIPT_NUM_INT && kind != SCRIPT_NUM_FLOAT) {
+      i = 0;
+      d = 0.0;
+    }
+    c.integer = i;
+    c.number = d;
+    c.numberKind = kind;
+  }
+  StrList* value = NewValue(stack, tag, node->text, static_cast<size_t>(c.length));
+  if (!value) return SCRIPT_NOMEM;
+  value->numberKind = c.numberKind;
+  value->integer = c.integer;
+  value->number = c.number;
+  return 0;
 }
 
 int32_t Remainder(int32_t a, int32_t b) {
@@ -135,21 +202,21 @@ int32_t Remainder(int32_t a, int32_t b) {
 }
 
 int Binary(int code, StrList** stack) {
-  StrList* right = StrListPop(stack);
-  StrList* left = StrListPop(stack);
+  StrList* right = Pop(stack);
+  StrList* left = Pop(stack);
   ChargeText(left);
   ChargeText(right);
   switch (code) {
     case TOK_CONCAT: {
       const char* add = ScriptValueText(right);
-      if (Reusable(left)) {
+      if (!IsRef(left)) {
         left->next = *stack;
         *stack = left;
         int rc = ScriptAppendText(left, add);
         FreeValue(right);
         return rc == 0 ? 0 : SCRIPT_NOMEM;
       }
-      StrList* joined = StrListPush(stack, "S", nullptr);
+      StrList* joined = PushNode(stack, 'S');
       int rc = joined && StrListSetJoined(joined, ScriptValueText(left), add) == 0 ? 0 : SCRIPT_NOMEM;
       FreeValue(left);
       FreeValue(right);
@@ -164,7 +231,7 @@ int Binary(int code, StrList** stack) {
     case TOK_SUB:
     case TOK_MUL:
     case TOK_DIV: {
-      double a = ScriptValueDouble(left), b = ScriptValueDouble(right), v;
+      double a = ValueDouble(left), b = ValueDouble(right), v;
       if (code == TOK_ADD)
         v = a + b;
       else if (code == TOK_SUB)
@@ -176,14 +243,14 @@ int Binary(int code, StrList** stack) {
       return PushDouble(stack, left, right, v);
     }
     case TOK_MOD:
-      return PushDouble(stack, left, right, Remainder(ScriptValueInt(left), ScriptValueInt(right)));
+      return PushDouble(stack, left, right, Remainder(ValueInt(left), ValueInt(right)));
     case TOK_LT:
     case TOK_LE:
     case TOK_GT:
     case TOK_GE:
     case TOK_EQ:
     case TOK_NE: {
-      double a = ScriptValueDouble(left), b = ScriptValueDouble(right);
+      double a = ValueDouble(left), b = ValueDouble(right);
       bool v = code == TOK_LT ? a < b
              : code == TOK_LE ? a <= b
              : code == TOK_GT ? a > b
@@ -197,7 +264,7 @@ int Binary(int code, StrList** stack) {
     case TOK_BITXOR:
     case TOK_AND:
     case TOK_OR: {
-      int32_t a = ScriptValueInt(left), b = ScriptValueInt(right), v;
+      int32_t a = ValueInt(left), b = ValueInt(right), v;
       if (code == TOK_BITAND)
         v = a & b;
       else if (code == TOK_BITOR)
@@ -218,8 +285,8 @@ int Binary(int code, StrList** stack) {
 }
 
 int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
-  StrList* left = StrListPop(stack);
-  StrList* right = StrListPop(stack);
+  StrList* left = Pop(stack);
+  StrList* right = Pop(stack);
   ChargeText(right);
   if (!IsRef(left)) {
     FreeValue(left);
@@ -229,11 +296,11 @@ int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
   }
   StrList* var = left->ref;
   FreeValue(left);
-  if (StrListSet(var, ScriptValueText(right)) != 0) {
+  if (CopyText(var, right) != 0) {
     FreeValue(right);
     return SCRIPT_NOMEM;
   }
-  if (Reusable(right)) {
+  if (!IsRef(right)) {
     // The right value already holds the new text.
     right->name[0] = 'S';
     right->name[1] = '\0';
@@ -242,13 +309,8 @@ int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
     return 0;
   }
   FreeValue(right);
-  return PushText(stack, "S", var->text ? var->text : "");
-}
-
-int StackSize(const StrList* stack, int enough) {
-  int n = 0;
-  for (; stack && n < enough; stack = stack->next) ++n;
-  return n;
+  StrList* copy = PushNode(stack, 'S');
+  return copy && CopyText(copy, var) == 0 ? 0 : SCRIPT_NOMEM;
 }
 
 MacroEntry* FindEntry(MacroEntry* list, const char* name) {
@@ -257,13 +319,19 @@ MacroEntry* FindEntry(MacroEntry* list, const char* name) {
   return nullptr;
 }
 
+int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, ScriptError* error, int mode,
+         int depth, bool external);
+
 // Runs a sub's body or a handler with the given arguments (which it frees).
 int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error, int depth) {
   int rc;
   if (entry->body) {
     StrList* locals = nullptr;
-    rc = ScriptExec(entry->body, &locals, &args, stack, error, 0, depth + 1);
+    uint64_t caller = frameStamp;
+    frameStamp = NewStamp();
+    rc = Exec(entry->body, &locals, &args, stack, error, 0, depth + 1, false);
     Recycle(locals);
+    frameStamp = caller;
     if (rc == SCRIPT_RETURN) {
       // "return expr" ends the sub; expr is the call's value.
       StrList* value = returnValue;
@@ -278,6 +346,11 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
       rc = PushText(stack, "I", "0");
     }
   } else if (entry->handler) {
+    // A handler is outside code: every value it can reach has its text.
+    for (StrList* value = args; value; value = value->next)
+      if (value->pending) WritePending(value);
+    for (StrList* value = *stack; value; value = value->next)
+      if (value->pending) WritePending(value);
     rc = entry->handler(&args, stack);
   } else {
     rc = SCRIPT_ERR_UNDEFINED;
@@ -286,15 +359,24 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
   return rc;
 }
 
-int Call(const ScriptNode* node, StrList** locals, StrList** stack, ScriptError* error, int depth) {
+int Call(ScriptNode* node, StrList** locals, StrList** stack, ScriptError* error, int depth) {
   StrList* args = nullptr;
   const ScriptNode* group = node->children;
-  int rc = ScriptExec(group ? group->children : nullptr, locals, nullptr, &args, error, 1, depth + 1);
+  int rc = Exec(group ? group->children : nullptr, locals, nullptr, &args, error, 1, depth + 1, false);
   if (rc) {
     Recycle(args);
     return rc;
   }
-  MacroEntry* entry = FindEntry(MacroList, node->text);
+  ScriptNodeCache& c = node->cache;
+  MacroEntry* entry;
+  if (c.target && c.stamp == registryStamp && c.globals == reinterpret_cast<uintptr_t>(MacroList)) {
+    entry = static_cast<MacroEntry*>(c.target);
+  } else {
+    entry = FindEntry(MacroList, node->text);
+    c.target = entry;
+    c.stamp = registryStamp;
+    c.globals = reinterpret_cast<uintptr_t>(MacroList);
+  }
   if (!entry) {
     Recycle(args);
     SetError(error, node);
@@ -328,20 +410,17 @@ int Condition(const ScriptNode* group, StrList** locals, ScriptError* error, int
     return 0;
   }
   StrList* value = nullptr;
-  int rc = ScriptExec(group->children, locals, nullptr, &value, error, 0, depth + 1);
+  int rc = Exec(group->children, locals, nullptr, &value, error, 0, depth + 1, false);
   ChargeText(value);
   *truth = rc == 0 && ScriptValueDouble(value) != 0.0;
   Recycle(value);
   return rc;
 }
 
-bool CountStep(const ScriptNode* node, ScriptError* error) {
-  ++steps;
-  if (limits.maxSteps && steps > limits.maxSteps) {
-    SetError(error, node);
-    return false;
-  }
-  return true;
+inline bool CountStep(const ScriptNode* node, ScriptError* error) {
+  if (++steps <= stepLimit) return true;
+  SetError(error, node);
+  return false;
 }
 
 int Loop(const ScriptNode* node, StrList** locals, ScriptError* error, int depth) {
@@ -351,7 +430,7 @@ int Loop(const ScriptNode* node, StrList** locals, ScriptError* error, int depth
   const ScriptNode* body = isFor ? step->next : cond->next;
   int rc = 0;
   if (isFor) {
-    rc = ScriptExec(node->children->children, locals, nullptr, nullptr, error, 0, depth + 1);
+    rc = Exec(node->children->children, locals, nullptr, nullptr, error, 0, depth + 1, false);
     if (rc) return rc;
   }
   for (;;) {
@@ -361,10 +440,10 @@ int Loop(const ScriptNode* node, StrList** locals, ScriptError* error, int depth
     rc = Condition(cond, locals, error, depth, isFor, &truth);
     if (rc) return rc;
     if (!truth) return 0;
-    rc = body->children ? ScriptExec(body->children, locals, nullptr, nullptr, error, 0, depth + 1) : 0;
+    rc = body->children ? Exec(body->children, locals, nullptr, nullptr, error, 0, depth + 1, false) : 0;
     if (rc == 0) {
       if (isFor) {
-        rc = ScriptExec(step->children, locals, nullptr, nullptr, error, 0, depth + 1);
+        rc = Exec(step->children, locals, nullptr, nullptr, error, 0, depth + 1, false);
         if (rc) return rc;
       }
       continue;
@@ -377,15 +456,122 @@ int Loop(const ScriptNode* node, StrList** locals, ScriptError* error, int depth
 
 // Frees the locals made at this depth or deeper.
 void EndLocals(StrList** locals, int depth) {
+  bool removed = false;
   for (StrList** link = locals; *link;) {
     if ((*link)->depth >= depth) {
       StrList* node = *link;
       *link = node->next;
       node->next = nullptr;
       Recycle(node);
+      removed = true;
     } else {
       link = &(*link)->next;
     }
+  }
+  if (removed) frameStamp = NewStamp();
+}
+
+// A new local of the running call, with the empty text.
+StrList* NewLocal(StrList** locals, const char* name, int depth) {
+  size_t length = std::strlen(name);
+  StrList* local = nullptr;
+  if (length < kValueNameRoom) {
+    local = TakeNode();
+    if (local && static_cast<size_t>(local->inlineText - local->name) <= length) {
+      Recycle(local);  // a block with a smaller name room
+      local = nullptr;
+    }
+  }
+  if (local) {
+    std::memcpy(local->name, name, length + 1);
+    local->text[0] = '\0';
+    local->numberKind = 0;
+    local->pending = 0;
+    local->ref = nullptr;
+    local->next = *locals;
+    *locals = local;
+  } else {
+    local = StrListPush(locals, name, "");
+    if (!local) return nullptr;
+  }
+  local->depth = depth;
+  frameStamp = NewStamp();
+  return local;
+}
+
+// A sub parameter: a local that takes the next argument's text (or the empty
+// text when none is left). An argument value becomes the local itself when
+// its block has room for the name, so its text is not copied.
+int Declare(StrList** locals, const char* name, StrList* arg, int depth) {
+  StrList* local = StrListFind(*locals, name);
+  if (!local && arg && !IsRef(arg) && arg->inlineText &&
+      static_cast<size_t>(arg->inlineText - arg->name) > std::strlen(name)) {
+    std::strcpy(arg->name, name);
+    if (arg->pending) WritePending(arg);  // a variable's text is always written
+    arg->depth = depth;
+    arg->next = *locals;
+    *locals = arg;
+    frameStamp = NewStamp();
+    return 0;
+  }
+  int rc = 0;
+  if (!local) {
+    local = NewLocal(locals, name, depth);
+    if (!local) rc = SCRIPT_NOMEM;
+  }
+  if (local) {
+    if (arg ? CopyText(local, arg) != 0 : StrListSet(local, "") != 0) rc = SCRIPT_NOMEM;
+    local->depth = depth;
+  }
+  FreeValue(arg);
+  return rc;
+}
+
+// What running a node does, numbered densely so that dispatch is one jump.
+enum Op : int32_t {
+  OP_UNKNOWN, OP_DECLARED, OP_MY, OP_WORD, OP_INT, OP_FLOAT, OP_STRING, OP_STRING_SINGLE, OP_STRING_BACK,
+  OP_ONE_VALUE_GROUP, OP_GROUP, OP_BLOCK, OP_NOTHING, OP_STATEMENT_END, OP_CALL, OP_PREFIX_LINE, OP_IF,
+  OP_ELSE, OP_LOOP, OP_NEXT, OP_LAST, OP_END, OP_RETURN, OP_NOT, OP_ASSIGN, OP_BINARY, OP_CANNOT_RUN,
+};
+
+bool IsBinary(int32_t kind) {
+  return (kind >= TOK_DIV && kind <= TOK_MOD) || kind == TOK_EQ || kind == TOK_NE || kind == TOK_BITAND ||
+         kind == TOK_BITOR || kind == TOK_BITXOR || kind == TOK_AND || kind == TOK_OR;
+}
+
+int32_t OpOf(const ScriptNode* node) {
+  switch (node->kind) {
+    case NODE_DECLARED: return OP_DECLARED;
+    case NODE_MY: return OP_MY;
+    case NODE_WORD: return OP_WORD;
+    case NODE_INT: return OP_INT;
+    case NODE_FLOAT: return OP_FLOAT;
+    case NODE_STRING: return OP_STRING;
+    case NODE_STRING + 1: return OP_STRING_SINGLE;
+    case NODE_STRING + 2: return OP_STRING_BACK;
+    case NODE_FRAGMENT:
+    case NODE_PAREN:
+    case NODE_ASSIGN:
+      if (node->kind == NODE_FRAGMENT && !node->children) return OP_NOTHING;
+      return node->flags & NODE_ONE_VALUE ? OP_ONE_VALUE_GROUP : OP_GROUP;
+    case NODE_BLOCK: return OP_BLOCK;
+    case NODE_SUB:
+    case TOK_COMMA: return OP_NOTHING;
+    case NODE_STATEMENT_END: return OP_STATEMENT_END;
+    case NODE_CALL: return OP_CALL;
+    case NODE_PREFIX_LINE: return OP_PREFIX_LINE;
+    case NODE_IF: return OP_IF;
+    case NODE_ELSE: return OP_ELSE;
+    case NODE_FOR:
+    case NODE_WHILE: return OP_LOOP;
+    case TOK_NEXT: return OP_NEXT;
+    case TOK_LAST: return OP_LAST;
+    case TOK_END: return OP_END;
+    case TOK_RETURN: return OP_RETURN;
+    case TOK_NOT_BITS:
+    case TOK_NOT: return OP_NOT;
+    case TOK_ASSIGN: return OP_ASSIGN;
+    default: return IsBinary(node->kind) ? OP_BINARY : OP_CANNOT_RUN;
   }
 }
 
@@ -395,186 +581,152 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
   for (ScriptNode* node = first; node; node = node->next) {
     if (!CountStep(node, error)) return SCRIPT_ERR_STEPS;
     int rc = 0;
-    switch (node->kind) {
-      case NODE_DECLARED: {
-        StrList* arg = args ? StrListPop(args) : nullptr;
-        StrList* local = StrListSetByName(locals, node->text, ScriptValueText(arg));
-        FreeValue(arg);
-        if (!local) return SCRIPT_NOMEM;
-        local->depth = depth;
+    int32_t op = node->cache.op;
+    if (op == OP_UNKNOWN) op = node->cache.op = OpOf(node);
+    switch (op) {
+      case OP_DECLARED:
+        rc = Declare(locals, node->text, args && *args ? Pop(args) : nullptr, depth);
         break;
-      }
-      case NODE_MY:
+      case OP_MY:
         // New locals shadow outer ones of the same name until this level ends.
-        for (const ScriptNode* name = node->children; name; name = name->next) {
-          StrList* local = StrListPush(locals, name->text, "");
-          if (!local) return SCRIPT_NOMEM;
-          local->depth = depth;
-        }
+        for (const ScriptNode* name = node->children; name; name = name->next)
+          if (!NewLocal(locals, name->text, depth)) return SCRIPT_NOMEM;
         break;
-      case NODE_WORD: {
-        StrList* var = ScriptLookupVar(*locals, node->text);
-        StrList* ref = var ? NewValue(stack, 'V', "") : nullptr;
+      case OP_WORD: {
+        ScriptNodeCache& c = node->cache;
+        StrList* var;
+        if (c.stamp == frameStamp && c.globals == globalsStamp) {
+          var = static_cast<StrList*>(c.target);
+        } else {
+          var = ScriptLookupVar(*locals, node->text);
+          if (!var) return SCRIPT_NOMEM;
+          c.target = var;
+          c.stamp = frameStamp;
+          c.globals = globalsStamp;
+        }
+        StrList* ref = PushNode(stack, 'V');
         if (!ref) return SCRIPT_NOMEM;
         ref->ref = var;
+        ref->text[0] = '\0';
         break;
       }
-      case NODE_INT:
-        rc = PushText(stack, "I", node->text);
+      case OP_INT:
+        rc = PushConstant(stack, node, 'I');
         break;
-      case NODE_FLOAT:
-        rc = PushText(stack, "D", node->text);
+      case OP_FLOAT:
+        rc = PushConstant(stack, node, 'D');
         break;
-      case NODE_STRING:
-        rc = PushText(stack, "S", node->text);
+      case OP_STRING:
+        rc = PushConstant(stack, node, 'S');
         break;
-      case NODE_STRING + 1:
-        rc = PushText(stack, "s", node->text);
+      case OP_STRING_SINGLE:
+        rc = PushConstant(stack, node, 's');
         break;
-      case NODE_STRING + 2:
-        rc = PushText(stack, "b", node->text);
+      case OP_STRING_BACK:
+        rc = PushConstant(stack, node, 'b');
         break;
-      case NODE_FRAGMENT:
-      case NODE_PAREN:
-      case NODE_ASSIGN:
-        if (node->kind == NODE_FRAGMENT && !node->children) break;
-        if (node->flags & NODE_ONE_VALUE) {
-          // Its operands and operator leave one value on this stack, as a
-          // level of its own would; still counted against the depth limit.
-          if (levels >= limits.maxDepth) {
-            SetError(error, node->children);
-            return SCRIPT_ERR_DEPTH;
-          }
-          ++levels;
-          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
-          --levels;
-          break;
+      case OP_ONE_VALUE_GROUP:
+        // Its operands and operator leave one value on this stack, as a
+        // level of its own would; still counted against the depth limit.
+        if (levels >= limits.maxDepth) {
+          SetError(error, node->children);
+          return SCRIPT_ERR_DEPTH;
         }
-        rc = ScriptExec(node->children, locals, nullptr, stack, error, 0, depth + 1);
+        ++levels;
+        rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
+        --levels;
         break;
-      case NODE_BLOCK:
-        rc = ScriptExec(node->children, locals, nullptr, nullptr, error, 0, depth + 1);
+      case OP_GROUP:
+        rc = Exec(node->children, locals, nullptr, stack, error, 0, depth + 1, false);
         break;
-      case NODE_SUB:
-      case TOK_COMMA:
+      case OP_BLOCK:
+        rc = Exec(node->children, locals, nullptr, nullptr, error, 0, depth + 1, false);
         break;
-      case NODE_STATEMENT_END:
+      case OP_NOTHING:
+        break;
+      case OP_STATEMENT_END:
         Recycle(*stack);
         *stack = nullptr;
         break;
-      case NODE_CALL:
+      case OP_CALL:
         rc = Call(node, locals, stack, error, depth);
         break;
-      case NODE_PREFIX_LINE:
+      case OP_PREFIX_LINE:
         rc = PrefixLine(node, stack, error, depth);
         break;
-      case NODE_IF: {
+      case OP_IF: {
         rc = Condition(node->children, locals, error, depth, false, &lastIf);
         if (!rc && lastIf)
-          rc = ScriptExec(node->children->next->children, locals, nullptr, nullptr, error, 0, depth + 1);
+          rc = Exec(node->children->next->children, locals, nullptr, nullptr, error, 0, depth + 1, false);
         break;
       }
-      case NODE_ELSE: {
+      case OP_ELSE: {
         if (lastIf) break;
         ScriptNode* branch = node->children;
         rc = branch->kind == NODE_BLOCK
-                 ? ScriptExec(branch->children, locals, nullptr, nullptr, error, 0, depth + 1)
-                 : ScriptExec(branch, locals, nullptr, nullptr, error, 0, depth + 1);
+                 ? Exec(branch->children, locals, nullptr, nullptr, error, 0, depth + 1, false)
+                 : Exec(branch, locals, nullptr, nullptr, error, 0, depth + 1, false);
         break;
       }
-      case NODE_FOR:
-      case NODE_WHILE:
+      case OP_LOOP:
         rc = Loop(node, locals, error, depth);
         break;
-      case TOK_NEXT:
+      case OP_NEXT:
         return SCRIPT_NEXT;
-      case TOK_LAST:
+      case OP_LAST:
         return SCRIPT_LAST;
-      case TOK_END:
+      case OP_END:
         return SCRIPT_END;
-      case TOK_RETURN: {
+      case OP_RETURN: {
         StrList* value = nullptr;
-        rc = ScriptExec(node->children, locals, nullptr, &value, error, 0, depth + 1);
+        rc = Exec(node->children, locals, nullptr, &value, error, 0, depth + 1, false);
         if (rc) {
           Recycle(value);
           return rc;
         }
-        StrListFree(returnValue);
+        Recycle(returnValue);
         returnValue = value;
         return SCRIPT_RETURN;
       }
-      case TOK_NOT_BITS:
-      case TOK_NOT: {
+      case OP_NOT: {
         if (!*stack) {
           SetError(error, node);
           return SCRIPT_ERR_MISSING;
         }
-        StrList* operand = StrListPop(stack);
+        StrList* operand = Pop(stack);
         ChargeText(operand);
-        int32_t v = ScriptValueInt(operand);
+        int32_t v = ValueInt(operand);
         rc = PushInt(stack, operand, nullptr, node->kind == TOK_NOT ? (v == 0) : ~v);
         break;
       }
-      case TOK_ASSIGN:
-        if (StackSize(*stack, 2) < 2) {
+      case OP_ASSIGN:
+        if (!*stack || !(*stack)->next) {
           SetError(error, node);
           return SCRIPT_ERR_MISSING;
         }
         rc = Assign(stack, node, error);
         break;
-      default:
-        if ((node->kind >= TOK_DIV && node->kind <= TOK_MOD) || node->kind == TOK_EQ || node->kind == TOK_NE ||
-            node->kind == TOK_BITAND || node->kind == TOK_BITOR || node->kind == TOK_BITXOR ||
-            node->kind == TOK_AND || node->kind == TOK_OR) {
-          if (StackSize(*stack, 2) < 2) {
-            SetError(error, node);
-            return SCRIPT_ERR_MISSING;
-          }
-          rc = Binary(node->kind, stack);
-        } else {
-          // Name forms and bracketed subs have no meaning when run.
+      case OP_BINARY:
+        if (!*stack || !(*stack)->next) {
           SetError(error, node);
-          return SCRIPT_ERR_COMMAND;
+          return SCRIPT_ERR_MISSING;
         }
+        rc = Binary(node->kind, stack);
         break;
+      default:
+        // Name forms and bracketed subs have no meaning when run.
+        SetError(error, node);
+        return SCRIPT_ERR_COMMAND;
     }
     if (rc) return rc;
   }
   return 0;
 }
 
-int WriteLn(StrList** args, StrList**) {
-  for (StrList* arg = *args; arg; arg = arg->next) {
-    const char* text = ScriptValueText(arg);
-    std::string line;
-    line.reserve(std::strlen(text) + 3);
-    line += '[';
-    line += text;
-    line += "]\n";
-    ScriptOutput(line.data(), line.size());
-  }
-  return 0;
-}
-
-int IntOf(StrList** args, StrList** stack) {
-  if (!*args) return 0;
-  char text[12];
-  ScriptFormatInt(ScriptAtoi(ScriptValueText(*args)), text);
-  return PushText(stack, "I", text);
-}
-
-int DoubleOf(StrList** args, StrList** stack) {
-  if (!*args) return 0;
-  char text[SCRIPT_NUMBER_TEXT];
-  ScriptFormatDouble(ScriptAtof(ScriptValueText(*args)), text);
-  return PushText(stack, "F", text);
-}
-
-}  // namespace
-
-int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, ScriptError* error,
-               int mode, int depth) {
-  if (levels == 0) steps = 0;  // a new run gets the whole budget
+// One level: its own stack, whose top (mode 0) or every value (mode 1) goes
+// to the result list. external: the result list leaves the interpreter.
+int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, ScriptError* error, int mode,
+         int depth, bool external) {
   // An empty level runs nothing, so it cannot recurse; any other one past the
   // limit stops with the position of what it would have run.
   if (levels >= limits.maxDepth && first) {
@@ -598,8 +750,9 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
   if (rc == 0 && result) {
     if (mode == 1) {
       // Every value, the first argument first.
-      while (StrList* value = StrListPop(&stack)) {
-        if (Settle(value) != 0) {
+      while (stack) {
+        StrList* value = Pop(&stack);
+        if (Settle(value, external) != 0) {
           Recycle(value);
           rc = SCRIPT_NOMEM;
           break;
@@ -607,26 +760,72 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
         value->next = *result;
         *result = value;
       }
-    } else if (StrList* value = StrListPop(&stack)) {
-      if (Settle(value) != 0) {
+    } else if (stack) {
+      StrList* value = Pop(&stack);
+      if (Settle(value, external) != 0) {
         Recycle(value);
         rc = SCRIPT_NOMEM;
       } else {
         value->next = *result;
         *result = value;
       }
-    } else if (!NewValue(result, 'I', "0")) {
+    } else if (StrList* zero = NewValue(result, 'I', "0", 1)) {
+      zero->numberKind = SCRIPT_NUM_INT;
+      zero->integer = 0;
+      zero->number = 0.0;
+    } else {
       rc = SCRIPT_NOMEM;
     }
   }
   Recycle(stack);
-  EndLocals(locals, depth);
+  if (*locals) EndLocals(locals, depth);
   Recycle(ownLocals);
   --levels;
+  return rc;
+}
+
+int WriteLn(StrList** args, StrList**) {
+  for (StrList* arg = *args; arg; arg = arg->next) {
+    const char* text = ScriptValueText(arg);
+    std::string line;
+    line.reserve(std::strlen(text) + 3);
+    line += '[';
+    line += text;
+    line += "]\n";
+    ScriptOutput(line.data(), line.size());
+  }
+  return 0;
+}
+
+int IntOf(StrList** args, StrList** stack) {
+  if (!*args) return 0;
+  StrList* value = PushNode(stack, 'I');
+  return value && SetIntValue(value, ScriptAtoi(ScriptValueText(*args))) == 0 ? 0 : SCRIPT_NOMEM;
+}
+
+int DoubleOf(StrList** args, StrList** stack) {
+  if (!*args) return 0;
+  StrList* value = PushNode(stack, 'F');
+  return value && SetDoubleValue(value, ScriptAtof(ScriptValueText(*args))) == 0 ? 0 : SCRIPT_NOMEM;
+}
+
+}  // namespace
+
+int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, ScriptError* error,
+               int mode, int depth) {
   if (levels == 0) {
-    StrListFree(returnValue);
+    steps = 0;  // a new run gets the whole budget
+    GlobalsChanged();  // the globals may have been changed in any way since the last run
+  }
+  // A call of its own: the locals given may have changed since they were last seen.
+  uint64_t caller = frameStamp;
+  frameStamp = NewStamp();
+  int rc = Exec(first, locals, args, result, error, mode, depth, true);
+  frameStamp = caller;
+  if (levels == 0) {
+    Recycle(returnValue);
     returnValue = nullptr;
-    StrListFree(spare);
+    FreeValues(spare);
     spare = nullptr;
     spareCount = 0;
   }
@@ -638,6 +837,7 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
 void ScriptSetLimits(const ScriptLimits& l) {
   limits = l;
   if (limits.maxDepth < 1) limits.maxDepth = 1;
+  stepLimit = limits.maxSteps ? limits.maxSteps : UINT64_MAX;
 }
 
 ScriptLimits ScriptGetLimits() { return limits; }
@@ -661,6 +861,7 @@ void ScriptOutput(const char* text, size_t length) {
 
 int ScriptRegisterFunction(MacroEntry** list, const char* name, ScriptHandler handler, ScriptNode* body) {
   if (!list) return 1;
+  ++registryStamp;  // the new entry may hide an older one of its name
   auto* entry = static_cast<MacroEntry*>(VMalloc(sizeof(MacroEntry)));
   if (!entry) return 1;
   entry->name = VStrdup(name ? name : "");
@@ -676,6 +877,7 @@ int ScriptRegisterFunction(MacroEntry** list, const char* name, ScriptHandler ha
 }
 
 int ScriptFreeFunctions(MacroEntry* list) {
+  ++registryStamp;
   while (list) {
     MacroEntry* next = list->next;
     VFree(list->name);
@@ -708,6 +910,7 @@ int ScriptInitFunctions() { return ScriptRegisterOwn(); }
 
 void ScriptUnregisterBody(const ScriptNode* body) {
   if (!body) return;
+  ++registryStamp;
   for (MacroEntry** list : {&MacroList, &MacroPrefixList}) {
     for (MacroEntry** link = list; *link;) {
       if ((*link)->body == body) {

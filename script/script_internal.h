@@ -22,4 +22,54 @@ void SetError(ScriptError* error, const ScriptNode* node);
 void SetErrorAt(ScriptError* error, int32_t line, int32_t column, int32_t kind, const char* text,
                 char** lines);
 
+// ---- values (strlist.cpp) ----
+
+// Stamps tell a cached name resolution from a stale one. One counter hands
+// them out; globalsStamp changes whenever the global list may have gained,
+// lost or reordered a node.
+uint64_t NewStamp();
+extern uint64_t globalsStamp;
+void GlobalsChanged();
+
+// A "V" value stands for its variable.
+inline StrList* ValueTarget(StrList* node) {
+  return node->ref && node->name && node->name[0] == 'V' ? node->ref : node;
+}
+
+// Fills the number cache from the text.
+void ReadNumber(StrList* node);
+
+inline double ValueDouble(StrList* node) {
+  node = ValueTarget(node);
+  if (!node->numberKind) ReadNumber(node);
+  return node->number;
+}
+
+inline int32_t ValueInt(StrList* node) {
+  node = ValueTarget(node);
+  if (!node->numberKind) ReadNumber(node);
+  return node->integer;
+}
+
+// A pending text is written only into a buffer that holds any number text
+// of an integral value, so writing it never allocates.
+constexpr int32_t kPendingRoom = 32;
+
+// Gives the node the "%d" text of v, written when first read.
+int SetIntValue(StrList* node, int32_t v);
+// Gives the node the "%f" text of v; written at once unless v is whole.
+int SetDoubleValue(StrList* node, double v);
+// Writes a pending text out (values leaving the interpreter).
+void WritePending(StrList* node);
+// The destination takes a copy of the source's text and its number.
+int CopyText(StrList* dest, StrList* src);
+// Frees a chain of value or local nodes: their lists are the interpreter's
+// own, so no global stamp changes.
+void FreeValues(StrList* first);
+// A node for the interpreter: room for a name of up to kValueNameRoom - 1
+// bytes (so that an argument can become a local in place) and a text of
+// under 256 bytes.
+constexpr size_t kValueNameRoom = 16;
+StrList* NewValueNode();
+
 }  // namespace script_internal

@@ -9,8 +9,25 @@
 #include <string>
 
 #include "script/memory.h"
+#include "script/script_internal.h"
 
 StrList* ScriptVars = nullptr;
+
+namespace script_internal {
+
+namespace {
+uint64_t stampCounter = 1;
+}  // namespace
+
+uint64_t globalsStamp = 1;
+
+uint64_t NewStamp() { return ++stampCounter; }
+
+void GlobalsChanged() { globalsStamp = NewStamp(); }
+
+}  // namespace script_internal
+
+using namespace script_internal;
 
 namespace {
 
@@ -29,12 +46,6 @@ int DigitValue(unsigned char c) {
   return 99;
 }
 
-// A "V" value stands for its variable.
-StrList* Target(StrList* node) {
-  if (node && node->name && node->name[0] == 'V' && node->ref) return node->ref;
-  return node;
-}
-
 // Gives a value node a one-letter tag (a name always has room for two bytes).
 void Retag(StrList* node, char tag) {
   node->name[0] = tag;
@@ -45,8 +56,15 @@ void FreeText(StrList* node) {
   if (node->text && node->text != node->inlineText) VFree(node->text);
 }
 
+// The text is about to change: what was known of it goes.
+void Forget(StrList* node) {
+  node->numberKind = 0;
+  node->pending = 0;
+}
+
 // Stores text[0..length) as the node's value, in place when it fits.
 int SetText(StrList* node, const char* text, size_t length) {
+  Forget(node);
   if (length > kMaxText) return 10;
   int32_t need = Capacity(length);
   if (!node->text || need > node->capacity) {
@@ -73,6 +91,8 @@ const double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 // ---- lists ----
 
 int StrListFree(StrList* first) {
+  // The chain may hold variables that names were resolved to.
+  if (first) GlobalsChanged();
   while (first) {
     StrList* next = first->next;
     FreeText(first);
@@ -89,7 +109,7 @@ int StrListRemove(StrList** head, const char* name) {
       StrList* node = *link;
       *link = node->next;
       node->next = nullptr;
-      StrListFree(node);
+      StrListFree(node);  // a new stamp for the globals
       break;
     }
   }
@@ -98,6 +118,7 @@ int StrListRemove(StrList** head, const char* name) {
 
 StrList* StrListPop(StrList** head) {
   if (!head || !*head) return nullptr;
+  if (head == &ScriptVars) GlobalsChanged();
   StrList* node = *head;
   *head = node->next;
   node->next = nullptr;
@@ -126,11 +147,14 @@ StrList* StrListPush(StrList** head, const char* name, const char* value) {
   }
   node->next = *head;
   *head = node;
+  if (head == &ScriptVars) GlobalsChanged();  // it may hide an older one of its name
   return node;
 }
 
 int StrListAppend(StrList* node, const char* text) {
   if (!node || !text) return -1;
+  if (node->pending) WritePending(node);
+  Forget(node);
   size_t add = std::strlen(text);
   if (!node->text) return SetText(node, text, add);
   size_t old = std::strlen(node->text);
@@ -157,6 +181,7 @@ int StrListSet(StrList* node, const char* text) {
 
 int StrListSetJoined(StrList* node, const char* a, const char* b) {
   if (!node || !a || !b) return -1;
+  Forget(node);
   size_t lengthA = std::strlen(a), lengthB = std::strlen(b);
   if (lengthA + lengthB > kMaxText) return 10;
   int32_t need = Capacity(lengthA + lengthB);
@@ -313,16 +338,29 @@ int32_t ScriptDoubleToInt(double v) {
 }
 
 int ScriptFormatInt(int32_t v, char* out) {
+  // Two digits a step, from the back of a scratch buffer.
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
   char digits[12];
-  int n = 0;
+  char* p = digits + sizeof digits;
   uint32_t u = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
-  do {
-    digits[n++] = static_cast<char>('0' + u % 10);
-    u /= 10;
-  } while (u);
-  int length = 0;
-  if (v < 0) out[length++] = '-';
-  while (n) out[length++] = digits[--n];
+  while (u >= 100) {
+    uint32_t pair = (u % 100) * 2;
+    u /= 100;
+    *--p = kPairs[pair + 1];
+    *--p = kPairs[pair];
+  }
+  if (u >= 10) {
+    *--p = kPairs[u * 2 + 1];
+    *--p = kPairs[u * 2];
+  } else {
+    *--p = static_cast<char>('0' + u);
+  }
+  if (v < 0) *--p = '-';
+  int length = static_cast<int>(digits + sizeof digits - p);
+  std::memcpy(out, p, static_cast<size_t>(length));
   out[length] = '\0';
   return length;
 }
@@ -465,7 +503,13 @@ const char* GetVarStr(const char* name) {
 StrList* SetVarInt(const char* name, int32_t value) {
   char text[12];
   ScriptFormatInt(value, text);
-  return StrListSetByName(&ScriptVars, name, text);
+  StrList* var = StrListSetByName(&ScriptVars, name, text);
+  if (var) {
+    var->numberKind = SCRIPT_NUM_INT;
+    var->integer = value;
+    var->number = value;
+  }
+  return var;
 }
 
 StrList* SetVarStr(const char* name, const char* text) {
@@ -474,56 +518,154 @@ StrList* SetVarStr(const char* name, const char* text) {
 
 // ---- values ----
 
+namespace script_internal {
+
+void ReadNumber(StrList* node) {
+  int32_t i = 0;
+  double d = 0.0;
+  int kind = ScriptParseNumber(node->text, &i, &d);
+  if (kind != SCRIPT_NUM_INT && kind != SCRIPT_NUM_FLOAT) {
+    i = 0;
+    d = 0.0;
+  }
+  node->numberKind = kind;
+  node->integer = i;
+  node->number = d;
+}
+
+int SetIntValue(StrList* node, int32_t v) {
+  if (node->text && node->capacity >= kPendingRoom) {
+    node->pending = 'I';
+  } else {
+    char text[12];
+    int length = ScriptFormatInt(v, text);
+    if (SetText(node, text, static_cast<size_t>(length)) != 0) return 10;
+  }
+  node->numberKind = SCRIPT_NUM_INT;
+  node->integer = v;
+  node->number = v;
+  return 0;
+}
+
+int SetDoubleValue(StrList* node, double v) {
+  // A whole value within 32 bits reads back from its "%f" text exactly
+  // (-0.0 included), so its number is known before the text is written.
+  if (v >= -2147483648.0 && v <= 2147483647.0 && v == static_cast<double>(static_cast<int32_t>(v)) &&
+      node->text && node->capacity >= kPendingRoom) {
+    node->pending = 'D';
+    node->numberKind = SCRIPT_NUM_FLOAT;
+    node->integer = static_cast<int32_t>(v);
+    node->number = v;
+    return 0;
+  }
+  char text[SCRIPT_NUMBER_TEXT];
+  int length = ScriptFormatDouble(v, text);
+  return SetText(node, text, static_cast<size_t>(length)) == 0 ? 0 : 10;
+}
+
+void WritePending(StrList* node) {
+  char text[SCRIPT_NUMBER_TEXT];
+  int length = node->pending == 'I' ? ScriptFormatInt(node->integer, text) : ScriptFormatDouble(node->number, text);
+  // The buffer has room (kPendingRoom), so this cannot fail.
+  std::memcpy(node->text, text, static_cast<size_t>(length) + 1);
+  node->pending = 0;
+}
+
+int CopyText(StrList* dest, StrList* src) {
+  src = ValueTarget(src);
+  if (dest == src) return 0;
+  if (src->pending) {
+    // Written straight into the destination; the source stays as it is.
+    char text[SCRIPT_NUMBER_TEXT];
+    char* out = dest->text && dest->capacity >= kPendingRoom ? dest->text : text;
+    int length = src->pending == 'I' ? ScriptFormatInt(src->integer, out) : ScriptFormatDouble(src->number, out);
+    if (out == text && SetText(dest, text, static_cast<size_t>(length)) != 0) return 10;
+    dest->pending = 0;
+  } else {
+    const char* text = src->text ? src->text : "";
+    if (SetText(dest, text, std::strlen(text)) != 0) return 10;
+  }
+  dest->numberKind = src->numberKind;
+  dest->integer = src->integer;
+  dest->number = src->number;
+  return 0;
+}
+
+void FreeValues(StrList* first) {
+  while (first) {
+    StrList* next = first->next;
+    FreeText(first);
+    VFree(first);
+    first = next;
+  }
+}
+
+StrList* NewValueNode() {
+  constexpr int32_t room = 256;
+  auto* node = static_cast<StrList*>(VMalloc(sizeof(StrList) + kValueNameRoom + room));
+  if (!node) return nullptr;
+  *node = StrList{};
+  node->name = reinterpret_cast<char*>(node + 1);
+  node->name[0] = '\0';
+  node->inlineText = node->name + kValueNameRoom;
+  node->inlineCapacity = room;
+  node->text = node->inlineText;
+  node->capacity = room;
+  node->text[0] = '\0';
+  return node;
+}
+
+}  // namespace script_internal
+
 int32_t ScriptValueInt(StrList* node) {
-  node = Target(node);
   if (!node) return -1;
-  int32_t v = 0;
-  int kind = ScriptParseNumber(node->text, &v, nullptr);
-  return kind == SCRIPT_NUM_INT || kind == SCRIPT_NUM_FLOAT ? v : 0;
+  return ValueInt(node);
 }
 
 double ScriptValueDouble(StrList* node) {
-  node = Target(node);
   if (!node) return -1.0;
-  double v = 0.0;
-  int kind = ScriptParseNumber(node->text, nullptr, &v);
-  return kind == SCRIPT_NUM_INT || kind == SCRIPT_NUM_FLOAT ? v : 0.0;
+  return ValueDouble(node);
 }
 
 const char* ScriptValueText(StrList* node) {
-  node = Target(node);
-  return node && node->text ? node->text : "";
+  if (!node) return "";
+  node = ValueTarget(node);
+  if (node->pending) WritePending(node);
+  return node->text ? node->text : "";
 }
 
 int ScriptSetInt(StrList* node, int32_t value) {
   if (!node) return -1;
   char text[12];
   int length = ScriptFormatInt(value, text);
-  StrList* target = Target(node);
+  StrList* target = ValueTarget(node);
   if (target == node) Retag(node, 'I');
-  return SetText(target, text, static_cast<size_t>(length));
+  if (SetText(target, text, static_cast<size_t>(length)) != 0) return 10;
+  target->numberKind = SCRIPT_NUM_INT;
+  target->integer = value;
+  target->number = value;
+  return 0;
 }
 
 int ScriptSetDouble(StrList* node, double value) {
   if (!node) return -1;
   char text[SCRIPT_NUMBER_TEXT];
   int length = ScriptFormatDouble(value, text);
-  StrList* target = Target(node);
+  StrList* target = ValueTarget(node);
   if (target == node) Retag(node, 'D');
   return SetText(target, text, static_cast<size_t>(length));
 }
 
 int ScriptCopyValue(StrList* dest, StrList* src) {
   if (!dest) return -1;
-  dest = Target(dest);
-  const char* text = ScriptValueText(src);
-  if (dest == Target(src)) return 0;
-  return SetText(dest, text, std::strlen(text));
+  dest = ValueTarget(dest);
+  if (!src) return SetText(dest, "", 0);
+  return CopyText(dest, src);
 }
 
 int ScriptAppendText(StrList* node, const char* text) {
   if (!node) return -1;
-  StrList* target = Target(node);
+  StrList* target = ValueTarget(node);
   if (target == node) Retag(node, 'S');
   return StrListAppend(target, text ? text : "");
 }

@@ -18,6 +18,17 @@ struct StrList {
   // value costs one allocation; text moves out only when it outgrows that.
   char* inlineText;
   int32_t inlineCapacity;
+  // What the text reads as a number (ScriptParseNumber's kind, with the
+  // readers' integer and double), kept so that arithmetic does not parse the
+  // same text again. numberKind 0: not read since the text last changed;
+  // every writer below clears it. Write text only through these functions.
+  int32_t numberKind;
+  int32_t integer;
+  double number;
+  // Values inside a run only: 'I' or 'D' while the text is not written yet;
+  // it is then the "%d" or "%f" text of number, and is written before
+  // anything outside the interpreter sees the value.
+  char pending;
 };
 
 // The global variables. Never cleared.
