@@ -443,7 +443,11 @@ void Flat(Setup& st, const ScreenVertex& f) {
   st.fr = ToByte(f.r), st.fg = ToByte(f.g), st.fb = ToByte(f.b), st.fa = ToByte(f.a);
 }
 
+bool g_reference_spans = false;
+
 }  // namespace
+
+void UseReferenceSpans(bool on) { g_reference_spans = on; }
 
 uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b) {
   return InverseOf(palette).Lookup(r, g, b);

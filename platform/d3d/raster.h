@@ -86,4 +86,8 @@ void ClearDepth(const platform::PixelBuffer& depth, const RECT& area, float z);
 // (q << 3 | q >> 2, ...) of that cell.
 uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b);
 
+// Tests: true sends every span through the plain per-pixel path that the fast
+// spans are checked against.
+void UseReferenceSpans(bool on);
+
 }  // namespace soft3d

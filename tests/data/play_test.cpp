@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +21,13 @@
 #include "game/explore.h"
 #include "game/item.h"
 #include "game/main.h"
+#include "game/map.h"
+#include "game/gamestate.h"
+#include "game/position.h"
 #include "game/sound.h"
+#include "game/view3d.h"
+#include "game/viewframe.h"
+#include "platform/d3d/raster.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
 #include "platform/win32/process.h"
@@ -329,5 +336,62 @@ TEST_F(DemoPlay, TheWalkAlongTheSouthCorridorReachesTheInn) {
   EXPECT_EQ(GameStateBlock.gold, 50);
   EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
 }
+
+// The dungeon's first views, turned to every side, drawn by the fast spans and
+// by the plain per-pixel reference: the whole screen alike at both depths the
+// game runs at.
+class DemoView : public DemoPlay, public ::testing::WithParamInterface<int> {
+ protected:
+  // The layer reads the desktop's depth once a process; the suite's other
+  // runs start on a 16-bit desktop.
+  void TearDown() override {
+    DemoPlay::TearDown();
+    dxdesktopdepth = 16;
+  }
+  static std::vector<uint8_t> Screen() {
+    platform::PixelBuffer pb = dxbackbuffer->pixels();
+    std::vector<uint8_t> out;
+    const size_t row = static_cast<size_t>(pb.width) * (pb.format.bpp / 8);
+    for (int y = 0; y < pb.height; ++y) out.insert(out.end(), pb.bits + y * pb.pitch, pb.bits + y * pb.pitch + row);
+    return out;
+  }
+};
+
+TEST_P(DemoView, EveryPixelAsTheReferenceRasteriserDrawsIt) {
+  win32::SetDesktopDepth(GetParam());
+  dxdesktopdepth = GetParam();
+  host_.answer_next(host::MessageResult::No);  // keep a deeper desktop's depth
+  ASSERT_TRUE(Start()) << BoxTexts();
+  ASSERT_EQ(dxscreendepth, GetParam());
+  Keys({key::Return, key::Return, key::Return});  // the new game's waits and its name
+  NewGame();
+  InitMap2DSurface();  // the render state the walk starts from
+  // Torches step a picture at each draw: both draws of a view start from the
+  // same map and fog phase.
+  std::vector<MapFloor> map(std::begin(DungeonMap), std::end(DungeonMap));
+  for (int step = 0; step < 8; ++step) {
+    ViewPos pos = HeroPos;
+    pos.T = 45.0 * step + 10;
+    if (step >= 4) pos.Y -= 1;  // a cell further north
+    Draw3D(pos, 0);  // the first look at a side loads its pictures
+    std::copy(map.begin(), map.end(), DungeonMap);
+    FogPhase = 0;
+    soft3d::UseReferenceSpans(true);
+    Draw3D(pos, 0);
+    const std::vector<uint8_t> want = Screen();
+    std::copy(map.begin(), map.end(), DungeonMap);
+    FogPhase = 0;
+    soft3d::UseReferenceSpans(false);
+    Draw3D(pos, 0);
+    const std::vector<uint8_t> got = Screen();
+    ASSERT_EQ(got.size(), want.size());
+    size_t differ = 0, lit = 0;
+    for (size_t i = 0; i < got.size(); ++i) differ += got[i] != want[i], lit += want[i] > 1;
+    EXPECT_EQ(differ, 0u) << "heading " << pos.T << " at " << pos.X << ", " << pos.Y;
+    EXPECT_GT(lit, got.size() / 4) << "heading " << pos.T << " at " << pos.X << ", " << pos.Y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, DemoView, ::testing::Values(32, 16));
 
 }  // namespace
