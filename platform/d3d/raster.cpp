@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+#include <emmintrin.h>
+
 namespace soft3d {
 namespace {
 
@@ -368,6 +370,8 @@ void Span(const Setup& st, int y, int xl, int xr) {
 
 using SpanFn = void (*)(const Setup&, int, int, int);
 
+bool g_reference_spans = false;
+
 template <int DB>
 SpanFn PickTex(int tb) {
   switch (tb) {
@@ -387,6 +391,373 @@ SpanFn PickSpan(int db, int tb) {
     case 4: return PickTex<4>(tb);
     default: return nullptr;
   }
+}
+
+// The fast spans of the common textured case: the texture at the target's
+// depth with power-of-two wrapping, modulate-alpha, no alpha test, and a depth
+// test (if any) of "less or equal". The walker copies every state it reads out
+// before the loop (row stores could alias them), takes the depth width and fog
+// as template arguments, and computes each pixel as Span does, operation for
+// operation, so that the two agree to the bit.
+template <int DB, int ZB, bool Fog>
+struct Walker {
+  uint8_t* row;
+  uint8_t* zrow;
+  float z, dz, rhw, drhw, u, v, du, dv;
+  int32_t cr, cg, cb, ca, dcr = 0, dcg = 0, dcb = 0, dca = 0;
+  bool perspective, colorkey, zwrite, blend;
+  float ftw, fth;
+  int umask, vmask;
+  const uint8_t* texels;
+  ptrdiff_t tpitch;
+  uint32_t trm, tgm, tbm, tam;
+  int trs, tgs, tbs, tas;
+  bool talpha;
+  const uint8_t *wr, *wg, *wb, *wa;
+  const Format* df;
+  int nrl, ngl, nbl, nrs, ngs, nbs;
+  bool fog_eye, fogstep;
+  float fogstart, fogA, fogB;
+  int fr, fg, fb;
+  DWORD srcblend, destblend;
+
+  Walker(const Setup& st, int y, int xl) {
+    const PixelState& s = *st.s;
+    const Target& t = *st.t;
+    row = t.color.bits + static_cast<ptrdiff_t>(y) * t.color.pitch;
+    zrow = ZB ? t.depth.bits + static_cast<ptrdiff_t>(y) * t.depth.pitch : nullptr;
+    const double fx = xl, fy = y;
+    z = static_cast<float>(st.z.At(fx, fy, st.x0, st.y0));
+    dz = static_cast<float>(st.z.dx);
+    rhw = static_cast<float>(st.rhw.At(fx, fy, st.x0, st.y0));
+    drhw = static_cast<float>(st.rhw.dx);
+    if (st.flat) {
+      cr = st.fr << 16, cg = st.fg << 16, cb = st.fb << 16, ca = st.fa << 16;
+    } else {
+      auto start = [&](const Plane& p) {
+        double v = std::clamp(p.At(fx, fy, st.x0, st.y0), 0.0, 255.0);
+        return static_cast<int32_t>((v + 0.5) * 65536.0);
+      };
+      cr = start(st.r), cg = start(st.g), cb = start(st.b), ca = start(st.a);
+      dcr = static_cast<int32_t>(st.r.dx * 65536.0), dcg = static_cast<int32_t>(st.g.dx * 65536.0);
+      dcb = static_cast<int32_t>(st.b.dx * 65536.0), dca = static_cast<int32_t>(st.a.dx * 65536.0);
+    }
+    u = static_cast<float>(st.u.At(fx, fy, st.x0, st.y0));
+    v = static_cast<float>(st.v.At(fx, fy, st.x0, st.y0));
+    du = static_cast<float>(st.u.dx), dv = static_cast<float>(st.v.dx);
+    perspective = s.perspective, colorkey = s.colorkey, zwrite = s.zwrite, blend = s.blend;
+    ftw = st.ftw, fth = st.fth;
+    umask = st.wrapmask_u, vmask = st.wrapmask_v;
+    texels = st.tex->pixels.bits;
+    tpitch = st.tex->pixels.pitch;
+    const Format& tf = st.texf;
+    trm = tf.r.mask, tgm = tf.g.mask, tbm = tf.b.mask, tam = tf.a.mask;
+    trs = tf.r.shift, tgs = tf.g.shift, tbs = tf.b.shift, tas = tf.a.shift;
+    talpha = tf.a.bits != 0;
+    wr = tf.r.widen, wg = tf.g.widen, wb = tf.b.widen, wa = tf.a.widen;
+    df = &st.dst;
+    nrl = 8 - df->r.bits, ngl = 8 - df->g.bits, nbl = 8 - df->b.bits;
+    nrs = df->r.shift, ngs = df->g.shift, nbs = df->b.shift;
+    fog_eye = s.fog_eye, fogstep = st.fogstep;
+    fogstart = s.fogstart, fogA = st.fogA, fogB = st.fogB;
+    fr = (s.fogcolor >> 16) & 0xFF, fg = (s.fogcolor >> 8) & 0xFF, fb = s.fogcolor & 0xFF;
+    srcblend = s.srcblend, destblend = s.destblend;
+  }
+
+  void Step() {
+    z += dz, rhw += drhw, cr += dcr, cg += dcg, cb += dcb, ca += dca, u += du, v += dv;
+  }
+
+  uint32_t Texel(int iu, int iv) const { return LoadPixel<DB>(texels + iv * tpitch + iu * DB); }
+
+  // Pixel x from the walker's present values.
+  void Pixel(int x) const {
+    uint32_t zi = 0;
+    if constexpr (ZB != 0) {
+      constexpr double zscale = ZB == 16 ? 65535.0 : 4294967295.0;
+      float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+      zi = static_cast<uint32_t>(zc * zscale + 0.5);
+      uint32_t old = LoadPixel<ZB / 8>(zrow + ZB / 8 * x);
+      if (!(zi <= old)) return;
+    }
+    int r = std::clamp(cr >> 16, 0, 255), g = std::clamp(cg >> 16, 0, 255);
+    int b = std::clamp(cb >> 16, 0, 255);
+    const float w = perspective ? 1.0f / rhw : 1.0f;
+    const uint32_t raw = Texel(TexelIndex(u * w * ftw + (1.0f / 1024)) & umask,
+                               TexelIndex(v * w * fth + (1.0f / 1024)) & vmask);
+    if (raw == 0 && colorkey) return;
+    r = Div255(wr[(raw & trm) >> trs & 0xFF] * r);
+    g = Div255(wg[(raw & tgm) >> tgs & 0xFF] * g);
+    b = Div255(wb[(raw & tbm) >> tbs & 0xFF] * b);
+    if constexpr (Fog) {
+      float d = fog_eye ? 1.0f / rhw : z;
+      int f;
+      if (fogstep) {
+        f = d <= fogstart ? 255 : 0;
+      } else {
+        float ff = fogA * d + fogB;
+        ff = ff < 0 ? 0.0f : (ff > 1 ? 1.0f : ff);
+        f = static_cast<int>(ff * 255.0f + 0.5f);
+      }
+      r = Div255(r * f + fr * (255 - f));
+      g = Div255(g * f + fg * (255 - f));
+      b = Div255(b * f + fb * (255 - f));
+    }
+    uint8_t* p = row + x * DB;
+    if (blend) {
+      const int ta = talpha ? wa[(raw & tam) >> tas & 0xFF] : 255;
+      const int a = Div255(ta * std::clamp(ca >> 16, 0, 255));
+      Rgba d = Widen<DB>(*df, LoadPixel<DB>(p));
+      if (srcblend == D3DBLEND_BOTHSRCALPHA || srcblend == D3DBLEND_BOTHINVSRCALPHA) {
+        int sf = srcblend == D3DBLEND_BOTHSRCALPHA ? a : 255 - a;
+        r = std::min(255, Div255(r * sf + d.r * (255 - sf)));
+        g = std::min(255, Div255(g * sf + d.g * (255 - sf)));
+        b = std::min(255, Div255(b * sf + d.b * (255 - sf)));
+      } else {
+        r = std::min(255, Div255(r * Factor(srcblend, r, d.r, a) + d.r * Factor(destblend, r, d.r, a)));
+        g = std::min(255, Div255(g * Factor(srcblend, g, d.g, a) + d.g * Factor(destblend, g, d.g, a)));
+        b = std::min(255, Div255(b * Factor(srcblend, b, d.b, a) + d.b * Factor(destblend, b, d.b, a)));
+      }
+    }
+    StorePixel<DB>(p, (static_cast<uint32_t>(r >> nrl) << nrs) | (static_cast<uint32_t>(g >> ngl) << ngs) |
+                          (static_cast<uint32_t>(b >> nbl) << nbs));
+    if constexpr (ZB != 0) {
+      if (zwrite) StorePixel<ZB / 8>(zrow + ZB / 8 * x, zi);
+    }
+  }
+};
+
+template <int DB, int ZB, bool Fog>
+void FastSpan(const Setup& st, int y, int xl, int xr) {
+  Walker<DB, ZB, Fog> w(st, y, xl);
+  for (int x = xl; x <= xr; ++x, w.Step()) w.Pixel(x);
+}
+
+// Exact (x + 127) / 255 in 16-bit lanes, x + 127 below 65536.
+inline __m128i Div255x8(__m128i x) {
+  x = _mm_add_epi16(x, _mm_set1_epi16(127));
+  return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+}
+
+// c < 0 ? 0 : (c > 1 ? 1 : c) lane by lane (a NaN stays).
+inline __m128 Clamp01(__m128 c) {
+  const __m128 gt = _mm_cmpgt_ps(c, _mm_set1_ps(1.0f));
+  c = _mm_or_ps(_mm_and_ps(gt, _mm_set1_ps(1.0f)), _mm_andnot_ps(gt, c));
+  return _mm_andnot_ps(_mm_cmplt_ps(c, _mm_setzero_ps()), c);
+}
+
+// TexelIndex of four coordinates.
+inline __m128i TexelIndex4(__m128 f) {
+  const __m128 inside = _mm_and_ps(_mm_cmpgt_ps(f, _mm_set1_ps(-1e8f)), _mm_cmplt_ps(f, _mm_set1_ps(1e8f)));
+  __m128i i = _mm_cvttps_epi32(f);
+  i = _mm_add_epi32(i, _mm_castps_si128(_mm_cmplt_ps(f, _mm_cvtepi32_ps(i))));
+  return _mm_and_si128(i, _mm_castps_si128(inside));
+}
+
+// The low 16 bits of four 32-bit lanes, in the low half.
+inline __m128i Low16(__m128i v) {
+  v = _mm_srai_epi32(_mm_slli_epi32(v, 16), 16);
+  return _mm_packs_epi32(v, v);
+}
+
+// The widening of a channel as (v * mul + add) >> 6, for the widths where that
+// gives the table's values exactly; false for the others.
+bool WidenByProduct(const Channel& c, int& mul, int& add) {
+  switch (c.bits) {
+    case 5: mul = 527, add = 23; return true;
+    case 6: mul = 259, add = 33; return true;
+    case 8: mul = 64, add = 0; return true;
+    default: return false;
+  }
+}
+
+// FastSpan four pixels at a time where nothing blends and the depth buffer,
+// if any, is 16 bits. Depth, 1/w, u and v still advance by one sum a pixel, in
+// the same order, as the lanes of one vector; the pixel arithmetic then runs
+// in SSE2 lanes, each operation the one Pixel does. A group with a depth or
+// fog distance that is not a number goes through Pixel.
+template <int DB, int ZB, bool Fog>
+void QuadSpan(const Setup& st, int y, int xl, int xr) {
+  static_assert(ZB == 0 || ZB == 16);
+  Walker<DB, ZB, Fog> w(st, y, xl);
+  int mr, ar, mg, ag, mb, ab;
+  const bool arithmetic = WidenByProduct(st.texf.r, mr, ar) && WidenByProduct(st.texf.g, mg, ag) &&
+                          WidenByProduct(st.texf.b, mb, ab);
+  if (!arithmetic) {
+    for (int x = xl; x <= xr; ++x, w.Step()) w.Pixel(x);
+    return;
+  }
+  auto s16 = [](int v) { return static_cast<short>(v); };
+  const __m128i mulrg = _mm_setr_epi16(s16(mr), s16(mr), s16(mr), s16(mr), s16(mg), s16(mg), s16(mg), s16(mg));
+  const __m128i addrg = _mm_setr_epi16(s16(ar), s16(ar), s16(ar), s16(ar), s16(ag), s16(ag), s16(ag), s16(ag));
+  const __m128i mulb = _mm_set1_epi16(s16(mb)), addb = _mm_set1_epi16(s16(ab));
+  const __m128i trm = _mm_set1_epi32(static_cast<int>(w.trm)), tgm = _mm_set1_epi32(static_cast<int>(w.tgm));
+  const __m128i tbm = _mm_set1_epi32(static_cast<int>(w.tbm)), byte = _mm_set1_epi32(0xFF);
+  const __m128i trs = _mm_cvtsi32_si128(w.trs), tgs = _mm_cvtsi32_si128(w.tgs), tbs = _mm_cvtsi32_si128(w.tbs);
+  const __m128 one = _mm_set1_ps(1.0f);
+  const __m128 ftw = _mm_set1_ps(w.ftw), fth = _mm_set1_ps(w.fth), bias = _mm_set1_ps(1.0f / 1024);
+  const __m128i umask = _mm_set1_epi32(w.umask), vmask = _mm_set1_epi32(w.vmask);
+  const __m128 fogA = _mm_set1_ps(w.fogA), fogB = _mm_set1_ps(w.fogB);
+  const __m128i fogrg = _mm_setr_epi16(s16(w.fr), s16(w.fr), s16(w.fr), s16(w.fr), s16(w.fg), s16(w.fg), s16(w.fg),
+                                       s16(w.fg));
+  const __m128i fogbb = _mm_set1_epi16(s16(w.fb));
+  const __m128i nrl = _mm_cvtsi32_si128(w.nrl), ngl = _mm_cvtsi32_si128(w.ngl), nbl = _mm_cvtsi32_si128(w.nbl);
+  const __m128i nrs = _mm_cvtsi32_si128(w.nrs), ngs = _mm_cvtsi32_si128(w.ngs), nbs = _mm_cvtsi32_si128(w.nbs);
+  const __m128i zero = _mm_setzero_si128();
+  const bool perspective = w.perspective, colorkey = w.colorkey, zwrite = w.zwrite, fog_eye = w.fog_eye;
+  const uint8_t* const texels = w.texels;
+  const ptrdiff_t tpitch = w.tpitch;
+  uint8_t* const row = w.row;
+  uint8_t* const zrow = w.zrow;
+  // Colours step by whole integers: lane k holds c + k * dc, wrapping as the
+  // pixel-by-pixel sums do.
+  auto lanes = [](int32_t dc) {
+    const uint32_t u = static_cast<uint32_t>(dc);
+    return _mm_setr_epi32(0, static_cast<int32_t>(u), static_cast<int32_t>(2 * u), static_cast<int32_t>(3 * u));
+  };
+  const __m128i dcr = lanes(w.dcr), dcg = lanes(w.dcg), dcb = lanes(w.dcb);
+  auto add4 = [](int32_t c, int32_t dc) {
+    return static_cast<int32_t>(static_cast<uint32_t>(c) + 4 * static_cast<uint32_t>(dc));
+  };
+  __m128 q = _mm_setr_ps(w.z, w.rhw, w.u, w.v);
+  const __m128 dq = _mm_setr_ps(w.dz, w.drhw, w.du, w.dv);
+  int x = xl;
+  for (; x + 3 <= xr; x += 4) {
+    __m128 z = q, rhw = _mm_add_ps(z, dq), u = _mm_add_ps(rhw, dq), v = _mm_add_ps(u, dq);
+    q = _mm_add_ps(v, dq);
+    _MM_TRANSPOSE4_PS(z, rhw, u, v);
+    const int32_t cr = w.cr, cg = w.cg, cb = w.cb, ca = w.ca;
+    w.cr = add4(cr, w.dcr), w.cg = add4(cg, w.dcg), w.cb = add4(cb, w.dcb), w.ca = add4(ca, w.dca);
+    __m128 d = z;
+    if constexpr (Fog) {
+      if (fog_eye) d = _mm_div_ps(one, rhw);
+    }
+    if (_mm_movemask_ps(_mm_or_ps(_mm_cmpunord_ps(z, z), _mm_cmpunord_ps(d, d)))) {
+      alignas(16) float zs[4], rhws[4], us[4], vs[4];
+      _mm_store_ps(zs, z), _mm_store_ps(rhws, rhw), _mm_store_ps(us, u), _mm_store_ps(vs, v);
+      const Walker<DB, ZB, Fog> after = w;
+      w.cr = cr, w.cg = cg, w.cb = cb, w.ca = ca;
+      for (int k = 0; k < 4; ++k, w.cr += w.dcr, w.cg += w.dcg, w.cb += w.dcb, w.ca += w.dca) {
+        w.z = zs[k], w.rhw = rhws[k], w.u = us[k], w.v = vs[k];
+        w.Pixel(x + k);
+      }
+      w = after;
+      continue;
+    }
+    __m128i keep = _mm_set1_epi32(-1), zi = zero, oldz = zero;
+    if constexpr (ZB == 16) {
+      const __m128 zc = Clamp01(z);
+      const __m128d half = _mm_set1_pd(0.5), scale = _mm_set1_pd(65535.0);
+      const __m128i lo = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(zc), scale), half));
+      const __m128i hi = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(zc, zc)), scale), half));
+      zi = _mm_unpacklo_epi64(lo, hi);
+      oldz = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(zrow + 2 * x));
+      keep = _mm_andnot_si128(_mm_cmpgt_epi32(zi, _mm_unpacklo_epi16(oldz, zero)), keep);
+      if (_mm_movemask_epi8(keep) == 0) continue;
+    }
+    const __m128 wv = perspective ? _mm_div_ps(one, rhw) : one;
+    const __m128i iu = _mm_and_si128(TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(u, wv), ftw), bias)), umask);
+    const __m128i iv = _mm_and_si128(TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(v, wv), fth), bias)), vmask);
+    alignas(16) int32_t ius[4], ivs[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ius), iu);
+    _mm_store_si128(reinterpret_cast<__m128i*>(ivs), iv);
+    auto texel = [&](int k) {
+      return static_cast<int>(LoadPixel<DB>(texels + ivs[k] * tpitch + ius[k] * DB));
+    };
+    const __m128i raw = _mm_setr_epi32(texel(0), texel(1), texel(2), texel(3));
+    if (colorkey) keep = _mm_andnot_si128(_mm_cmpeq_epi32(raw, zero), keep);
+    if (_mm_movemask_epi8(keep) == 0) continue;
+    // Texel channels widened to 8 bits.
+    const __m128i tr = _mm_and_si128(_mm_srl_epi32(_mm_and_si128(raw, trm), trs), byte);
+    const __m128i tg = _mm_and_si128(_mm_srl_epi32(_mm_and_si128(raw, tgm), tgs), byte);
+    const __m128i tb = _mm_and_si128(_mm_srl_epi32(_mm_and_si128(raw, tbm), tbs), byte);
+    const __m128i trg = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_packs_epi32(tr, tg), mulrg), addrg), 6);
+    const __m128i tbb = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_packs_epi32(tb, tb), mulb), addb), 6);
+    // Vertex colours clamped to 0..255 by the saturating packs.
+    const __m128i crv = _mm_add_epi32(_mm_set1_epi32(cr), dcr), cgv = _mm_add_epi32(_mm_set1_epi32(cg), dcg);
+    const __m128i cbv = _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(cb), dcb), 16);
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(_mm_srai_epi32(crv, 16), _mm_srai_epi32(cgv, 16)),
+                                           _mm_packs_epi32(cbv, cbv));
+    __m128i rg = Div255x8(_mm_mullo_epi16(trg, _mm_unpacklo_epi8(bytes, zero)));
+    __m128i bb = Div255x8(_mm_mullo_epi16(tbb, _mm_unpackhi_epi8(bytes, zero)));
+    if constexpr (Fog) {
+      const __m128 ff = Clamp01(_mm_add_ps(_mm_mul_ps(fogA, d), fogB));
+      const __m128i f32 = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(ff, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
+      const __m128i f = _mm_packs_epi32(f32, f32);
+      const __m128i nf = _mm_sub_epi16(_mm_set1_epi16(255), f);
+      rg = Div255x8(_mm_add_epi16(_mm_mullo_epi16(rg, f), _mm_mullo_epi16(fogrg, nf)));
+      bb = Div255x8(_mm_add_epi16(_mm_mullo_epi16(bb, f), _mm_mullo_epi16(fogbb, nf)));
+    }
+    const __m128i r32 = _mm_unpacklo_epi16(rg, zero), g32 = _mm_unpackhi_epi16(rg, zero);
+    const __m128i b32 = _mm_unpacklo_epi16(bb, zero);
+    const __m128i pix = _mm_or_si128(_mm_or_si128(_mm_sll_epi32(_mm_srl_epi32(r32, nrl), nrs),
+                                                  _mm_sll_epi32(_mm_srl_epi32(g32, ngl), ngs)),
+                                     _mm_sll_epi32(_mm_srl_epi32(b32, nbl), nbs));
+    uint8_t* p = row + DB * x;
+    if constexpr (DB == 4) {
+      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_and_si128(keep, pix), _mm_andnot_si128(keep, old)));
+    } else {
+      const __m128i keep16 = _mm_packs_epi32(keep, keep);
+      const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(p),
+                       _mm_or_si128(_mm_and_si128(keep16, Low16(pix)), _mm_andnot_si128(keep16, old)));
+    }
+    if constexpr (ZB == 16) {
+      if (zwrite) {
+        const __m128i keep16 = _mm_packs_epi32(keep, keep);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(zrow + 2 * x),
+                         _mm_or_si128(_mm_and_si128(keep16, Low16(zi)), _mm_andnot_si128(keep16, oldz)));
+      }
+    }
+  }
+  alignas(16) float left[4];
+  _mm_store_ps(left, q);
+  w.z = left[0], w.rhw = left[1], w.u = left[2], w.v = left[3];
+  for (; x <= xr; ++x, w.Step()) w.Pixel(x);
+}
+
+template <int DB, int ZB>
+SpanFn PickFog(bool fog, bool quad) {
+  if constexpr (ZB != 32) {
+    if (quad) return fog ? QuadSpan<DB, ZB, true> : QuadSpan<DB, ZB, false>;
+  }
+  return fog ? FastSpan<DB, ZB, true> : FastSpan<DB, ZB, false>;
+}
+
+template <int DB>
+SpanFn PickDepth(int zb, bool fog, bool quad) {
+  switch (zb) {
+    case 16: return PickFog<DB, 16>(fog, quad);
+    case 32: return PickFog<DB, 32>(fog, quad);
+    default: return PickFog<DB, 0>(fog, quad);
+  }
+}
+
+bool Overlap(const platform::PixelBuffer& a, const platform::PixelBuffer& b) {
+  if (!a.bits || !b.bits) return false;
+  const uint8_t* ae = a.bits + static_cast<ptrdiff_t>(a.pitch) * a.height;
+  const uint8_t* be = b.bits + static_cast<ptrdiff_t>(b.pitch) * b.height;
+  return a.bits < be && b.bits < ae;
+}
+
+// The fast span for a triangle's state, or null when only Span draws it.
+SpanFn PickFastSpan(const Setup& st) {
+  const PixelState& s = *st.s;
+  const Target& t = *st.t;
+  const int db = t.color.format.bpp / 8;
+  if (!st.tex || st.tex->pixels.format.bpp / 8 != db || (db != 2 && db != 4)) return nullptr;
+  if (s.texblend != D3DTBLEND_MODULATEALPHA || s.alphatest) return nullptr;
+  if (!st.wrapmask_u || !st.wrapmask_v || s.address_u != D3DTADDRESS_WRAP || s.address_v != D3DTADDRESS_WRAP)
+    return nullptr;
+  const bool zt = s.zenable && st.zbits;
+  if (zt && s.zfunc != D3DCMP_LESSEQUAL) return nullptr;
+  const int zb = zt ? st.zbits : 0;
+  // Four pixels at a time read the depth and texels of a group before writing
+  // it: only for buffers that do not share memory, and without blending.
+  const bool quad = !s.blend && !(s.fog && st.fogstep) && !Overlap(t.color, st.tex->pixels) &&
+                    !(zb && (Overlap(t.color, t.depth) || Overlap(t.depth, st.tex->pixels)));
+  return db == 2 ? PickDepth<2>(zb, s.fog, quad) : PickDepth<4>(zb, s.fog, quad);
 }
 
 // The clip rectangle cut to the buffer (and the depth buffer when there is one).
@@ -442,8 +813,6 @@ bool Prepare(Setup& st, const Target& t, const PixelState& s, const Texture* tex
 void Flat(Setup& st, const ScreenVertex& f) {
   st.fr = ToByte(f.r), st.fg = ToByte(f.g), st.fb = ToByte(f.b), st.fa = ToByte(f.a);
 }
-
-bool g_reference_spans = false;
 
 }  // namespace
 
@@ -520,7 +889,8 @@ void DrawTriangle(const Target& t, const PixelState& s, const Texture* tex, cons
       st.v = plane(v[0]->v, v[1]->v, v[2]->v);
     }
   }
-  SpanFn span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
+  SpanFn span = g_reference_spans ? nullptr : PickFastSpan(st);
+  if (!span) span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
 
   // Edges as E(x, y) = ea * x + eb * y + ec, >= 0 inside; an edge that is not
   // top or left excludes its own pixels so that shared edges are drawn once.
