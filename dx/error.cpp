@@ -13,9 +13,10 @@ namespace dx {
 
 bool dxexceptionmode = false;
 
+// Never destroyed: the terminate handler reads it at any time.
 std::string& dxlasterror() {
-  static std::string text;
-  return text;
+  static auto* text = new std::string;
+  return *text;
 }
 
 dx_runtime_error::dx_runtime_error(const std::string& text) : std::runtime_error(text) { dxlasterror() = text; }

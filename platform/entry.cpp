@@ -1,11 +1,15 @@
 // The process entry: chooses the host, records the arguments and enters WinMain.
 // The game runs in an SDL2 window unless DOLVICAR_HEADLESS is set (to anything
-// but "0"), when it runs on the headless host with a virtual clock.
+// but "0"), when it runs on the headless host with a virtual clock; there
+// DOLVICAR_INPUT may name a file of scripted input (platform/host/input_script.h).
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "platform/host/headless_host.h"
+#include "platform/host/input_script.h"
 #include "platform/host/sdl_host.h"
 #include "platform/win32/process.h"
 
@@ -14,10 +18,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show);
 int main(int argc, char** argv) {
   const char* headless = std::getenv("DOLVICAR_HEADLESS");
   static std::unique_ptr<host::Host> owned;
-  if (headless && *headless && std::strcmp(headless, "0") != 0)
-    owned = std::make_unique<host::HeadlessHost>();
-  else
+  if (headless && *headless && std::strcmp(headless, "0") != 0) {
+    auto h = std::make_unique<host::HeadlessHost>();
+    const char* input = std::getenv("DOLVICAR_INPUT");
+    std::string error;
+    if (input && *input && !host::LoadInputScript(*h, input, error)) {
+      std::fprintf(stderr, "DOLVICAR_INPUT: %s\n", error.c_str());
+      return 2;
+    }
+    owned = std::move(h);
+  } else {
     owned = host::MakeSdlHost();
+  }
   host::set(owned.get());
   win32::SetProcessArgs(argc, argv);
   static char empty[] = "";

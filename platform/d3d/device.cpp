@@ -27,9 +27,10 @@ Settings g_settings;
 int g_live_devices = 0;
 
 // Materials by handle. Handles are never reused, so a stale one finds nothing.
+// Never destroyed: the layer's exit handler releases materials.
 std::map<D3DMATERIALHANDLE, IDirect3DMaterial2*>& Materials() {
-  static std::map<D3DMATERIALHANDLE, IDirect3DMaterial2*> m;
-  return m;
+  static auto* m = new std::map<D3DMATERIALHANDLE, IDirect3DMaterial2*>;
+  return *m;
 }
 D3DMATERIALHANDLE g_next_material = 1;
 

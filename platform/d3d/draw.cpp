@@ -230,8 +230,12 @@ HRESULT Device::Draw(IDirect3DDevice2& d, D3DPRIMITIVETYPE type, D3DVERTEXTYPE v
 
   // Vertices: on the screen already, or into clip space with their colours.
   // Kept between calls: the 3-D view draws hundreds of small meshes a frame.
-  static std::vector<ScreenVertex> tl, screen;
-  static std::vector<ClipVertex> cv, poly, scratch;
+  // Never destroyed, as the device they serve may draw from an exit handler.
+  static auto& tl = *new std::vector<ScreenVertex>;
+  static auto& screen = *new std::vector<ScreenVertex>;
+  static auto& cv = *new std::vector<ClipVertex>;
+  static auto& poly = *new std::vector<ClipVertex>;
+  static auto& scratch = *new std::vector<ClipVertex>;
   if (vtype == D3DVT_TLVERTEX) {
     const auto* src = static_cast<const D3DTLVERTEX*>(vertices);
     tl.resize(vcount);

@@ -109,7 +109,7 @@ uint8_t InverseTable::Cell(int r, int g, int b) const {
 }
 
 const InverseTable& InverseOf(const uint32_t* pal) {
-  static std::unique_ptr<InverseTable> table;
+  static auto& table = *new std::unique_ptr<InverseTable>;  // never destroyed, as the device's state
   if (table && std::memcmp(table->palette, pal, sizeof table->palette) == 0) return *table;
   if (!table) table = std::make_unique<InverseTable>();
   std::memcpy(table->palette, pal, sizeof table->palette);

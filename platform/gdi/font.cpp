@@ -28,14 +28,12 @@ struct FaceHolder {
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   bool tried = false;
-  ~FaceHolder() {
-    if (face) FT_Done_Face(face);
-    if (library) FT_Done_FreeType(library);
-  }
 };
 
+// Never destroyed (nor the glyph cache): text may be drawn or fonts deleted by
+// exit handlers after function-local statics are gone.
 FT_Face Face() {
-  static FaceHolder holder;
+  static FaceHolder& holder = *new FaceHolder;
   if (!holder.tried) {
     holder.tried = true;
     if (FT_Init_FreeType(&holder.library) != 0) {
@@ -73,8 +71,8 @@ struct Glyph {
 };
 
 std::map<std::tuple<FontKey, char32_t, bool>, Glyph>& GlyphCache() {
-  static std::map<std::tuple<FontKey, char32_t, bool>, Glyph> cache;
-  return cache;
+  static auto* cache = new std::map<std::tuple<FontKey, char32_t, bool>, Glyph>;
+  return *cache;
 }
 
 Glyph Render(const FontKey& k, char32_t code, bool full) {

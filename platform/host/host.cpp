@@ -10,8 +10,9 @@ Host* g_current = nullptr;
 
 Host& get() {
   if (!g_current) {
-    static HeadlessHost fallback;
-    g_current = &fallback;
+    // Never destroyed: exit handlers still ask for the host.
+    static auto* fallback = new HeadlessHost;
+    g_current = fallback;
   }
   return *g_current;
 }

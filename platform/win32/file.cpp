@@ -33,9 +33,10 @@ class MappingObject : public win32::KernelObject {
 };
 
 std::mutex g_views_lock;
+// Never destroyed: the layer's exit handler unmaps the package's view.
 std::map<const void*, size_t>& Views() {
-  static std::map<const void*, size_t> views;
-  return views;
+  static auto* views = new std::map<const void*, size_t>;
+  return *views;
 }
 
 int FailErrno() {

@@ -23,13 +23,15 @@ struct HIMC__ {
 
 namespace {
 
+// Never destroyed: the layer's exit handler destroys its context after the
+// function-local statics made since start-up are gone.
 std::set<HIMC>& Contexts() {
-  static std::set<HIMC> s;
-  return s;
+  static auto* s = new std::set<HIMC>;
+  return *s;
 }
 std::map<HWND, HIMC>& Associations() {
-  static std::map<HWND, HIMC> m;
-  return m;
+  static auto* m = new std::map<HWND, HIMC>;
+  return *m;
 }
 
 bool Valid(HIMC h) { return h && Contexts().count(h); }

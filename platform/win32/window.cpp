@@ -962,11 +962,12 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
   const int cw = c.right - c.left, ch = c.bottom - c.top;
   const int sw = s.right - s.left, sh = s.bottom - s.top;
   if (cw <= 0 || ch <= 0 || sw <= 0 || sh <= 0) return false;
-  static std::vector<uint32_t> out;
+  // Never destroyed: a present may come from an exit handler.
+  static auto& out = *new std::vector<uint32_t>;
   out.resize(static_cast<size_t>(cw) * ch);
   const int bytes = pb.format.bpp / 8;
   // 16-bit pixels go through a table made once per format; others by shifts.
-  static std::vector<uint32_t> table16;
+  static auto& table16 = *new std::vector<uint32_t>;
   static uint32_t table_masks[3] = {0, 0, 0};
   using platform::ChannelTo8;
   if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||

@@ -30,20 +30,14 @@ struct State {
   std::map<UINT, int> periods;
   std::thread thread;
   bool stop = false;
-
-  ~State() {
-    {
-      std::lock_guard<std::mutex> lock(m);
-      stop = true;
-    }
-    cv.notify_all();
-    if (thread.joinable()) thread.join();
-  }
 };
 
+// Never destroyed: the layer's exit handler kills the music's timers after the
+// function-local statics made since start-up are gone. The timer thread then
+// waits on it until the process ends.
 State& S() {
-  static State s;
-  return s;
+  static auto* s = new State;
+  return *s;
 }
 
 // Runs timer `id` with the lock held on entry and exit; the callback itself runs unlocked.
