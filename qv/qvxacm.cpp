@@ -122,18 +122,23 @@ int32_t QvxAcmRead(QvAcmStream* s, void* dst, int32_t count) {
     if (s->leftover || delivered == wanted) return static_cast<int32_t>(delivered);
   }
   while (delivered < wanted) {
-    uint32_t ask = std::min(h.cbSrcLength, s->data_size - s->read);
-    int32_t got = PkgFileRead(s->file, h.pbSrc, static_cast<int32_t>(ask));
+    uint32_t ask = std::min(s->src_size, s->data_size - s->read);
+    int32_t got = ask ? PkgFileRead(s->file, h.pbSrc, static_cast<int32_t>(ask)) : 0;
     if (got < 0) got = 0;
     h.cbSrcLength = static_cast<DWORD>(got);
     s->read += static_cast<uint32_t>(got);
     // After a rewind the codec drops what it held from before.
     DWORD flags = s->restart ? ACM_STREAMCONVERTF_START : 0;
     s->restart = 0;
-    if (acm->acmStreamConvert(s->stream, &h, flags) != MMSYSERR_NOERROR || h.cbDstLengthUsed == 0) {
-      h.cbDstLengthUsed = 0;
+    MMRESULT r = acm->acmStreamConvert(s->stream, &h, flags);
+    if (r != MMSYSERR_NOERROR) h.cbDstLengthUsed = 0;
+    if (h.cbDstLengthUsed == 0) {
+      // A variable-rate codec keeps a frame that these bytes only began for the
+      // next conversion, so a conversion that gives nothing ends the data only
+      // when there was nothing left to read (or the codec failed).
       s->leftover = 0;
-      break;
+      if (r != MMSYSERR_NOERROR || got == 0) break;
+      continue;
     }
     uint32_t n = std::min(wanted - delivered, static_cast<uint32_t>(h.cbDstLengthUsed));
     std::memcpy(out + delivered, h.pbDst, n);

@@ -1,7 +1,5 @@
 #include <mpg123.h>
 
-#include <mutex>
-
 #include "platform/acm/codec.h"
 
 namespace acm {
@@ -24,22 +22,28 @@ class MpegDecoder : public Decoder {
   }
 
   bool Open() {
-    static std::once_flag once;
-    std::call_once(once, [] { mpg123_init(); });
-    int err = 0;
+    // Once for the process; a library that failed to start makes no decoder.
+    static const bool started = mpg123_init() == MPG123_OK;
+    if (!started) return false;
+    int err = MPG123_OK;
     h_ = mpg123_new(nullptr, &err);
-    if (!h_) return false;
+    if (!h_ || err != MPG123_OK) return false;
+    // Damaged data is reported through the return codes alone. A damaged header
+    // may name another sample rate: resampling it to ours keeps the output format
+    // fixed, where refusing it would print a complaint however quiet we ask it to be.
     // A stream that changes its channel mode keeps the format it started with.
-    long flags = MPG123_QUIET | (channels_ == 1 ? MPG123_MONO_MIX : MPG123_FORCE_STEREO);
+    long flags = MPG123_QUIET | MPG123_AUTO_RESAMPLE | (channels_ == 1 ? MPG123_MONO_MIX : MPG123_FORCE_STEREO);
     if (mpg123_param(h_, MPG123_FLAGS, flags, 0) != MPG123_OK) return false;
     if (mpg123_format_none(h_) != MPG123_OK) return false;
     if (mpg123_format(h_, static_cast<long>(rate_), channels_ == 1 ? MPG123_MONO : MPG123_STEREO,
                       MPG123_ENC_SIGNED_16) != MPG123_OK)
       return false;
-    return mpg123_open_feed(h_) == MPG123_OK;
+    open_ = mpg123_open_feed(h_) == MPG123_OK;
+    return open_;
   }
 
   void Decode(const uint8_t* src, size_t n, std::vector<int16_t>& out) override {
+    if (!open_) return;
     if (n && mpg123_feed(h_, src, n) != MPG123_OK) return;
     for (;;) {
       unsigned char buf[8192];
@@ -54,7 +58,7 @@ class MpegDecoder : public Decoder {
 
   void Reset() override {
     mpg123_close(h_);
-    mpg123_open_feed(h_);
+    open_ = mpg123_open_feed(h_) == MPG123_OK;
   }
 
   size_t BlockBytes() const override { return block_; }
@@ -63,6 +67,7 @@ class MpegDecoder : public Decoder {
 
  private:
   mpg123_handle* h_ = nullptr;
+  bool open_ = false;
   int channels_;
   DWORD rate_;
   size_t block_;
