@@ -401,11 +401,12 @@ int32_t QvsStreamPlay(QvSoundSlot* slot, int32_t loop) {
   if (slot->timer) return 1;  // playing: only the loop flag changes
   IDirectSoundBuffer* b = slot->buffer;
   b->Stop();
-  DWORD play = 0;
-  b->GetCurrentPosition(&play, nullptr);
-  if (play == 0) {
-    // A fresh, stopped or finished buffer: the data starts again, and the first half
-    // is filled now so that sound starts at once.
+  // Only a pause keeps the place. The play cursor cannot tell: a pause after whole
+  // laps of the buffer leaves it at 0, and a one-shot that has finished may still
+  // be running out its buffer.
+  if (!slot->paused) {
+    // A fresh, stopped or finished stream: the data starts again, and the first
+    // half is filled now so that sound starts at once.
     QvxAcmRewind(slot->decoder);
     slot->end_reached = 0;
     slot->second_half = 1;
@@ -413,6 +414,7 @@ int32_t QvsStreamPlay(QvSoundSlot* slot, int32_t loop) {
     Refill(slot);
     b->SetCurrentPosition(0);
   }
+  slot->paused = 0;
   slot->timer = SetTimer(slot);
   b->Play(0, 0, DSBPLAY_LOOPING);
   return 1;
@@ -425,6 +427,8 @@ int32_t QvsStreamPause(QvSoundSlot* slot) {
     slot->buffer->Stop();
     timer = slot->timer;
     slot->timer = 0;
+    // A stream that has finished, or was never started, has no place to keep.
+    if (timer) slot->paused = 1;
   }
   KillTimer(timer);  // waits for a refill that is running now
   return 1;
@@ -445,6 +449,7 @@ int32_t QvsStreamStop(QvSoundSlot* slot) {
   b->SetCurrentPosition(0);
   slot->second_half = 0;
   slot->end_reached = 0;
+  slot->paused = 0;
   return 1;
 }
 

@@ -30,6 +30,7 @@ struct QvSoundSlot {
   int32_t loop;           // stream: the loop flag of the last play
   uint32_t buffer_bytes;  // stream: the ring buffer; each half is buffer_bytes / 2
   int32_t end_reached;    // stream: the decoder delivered its last data
+  int32_t paused;         // stream: paused while playing; the next play goes on from there
   QvAcmStream* decoder;   // stream
   WAVEFORMATEX pcm;       // stream: what the decoder delivers; the buffer's format
   QvsRenderFn render;     // stream

@@ -173,6 +173,44 @@ TEST_F(SoundLibrary, StreamEndingInsideAHalfPlaysSilenceThenStops) {
   EXPECT_EQ(Left(Run(441)), LeftOfRamp(441));
 }
 
+TEST_F(SoundLibrary, OneShotPlayedAgainWhileRunningOutStartsOver) {
+  // The data ends 1,590 frames into the second half; the refill after it lets the
+  // buffer run out to frame 8,820 without its timer.
+  TempDir::Write("se.wav", PcmWave(Pcm(44100, 16, 2), Ramp(6000)));
+  ASSERT_EQ(QvxSoundLoad(4, "se.wav", 200), 1);
+  QvxSoundPlay(4, 0);
+  Run(441 * 12);
+  ASSERT_TRUE(Playing(4));
+  ASSERT_EQ(QvsGetState()->slots[4].timer, 0u);
+  // Play now is a new start of the sound, not the rest of a spent buffer.
+  QvxSoundPlay(4, 0);
+  auto out = Left(Run(441 * 20 + 441 * 3));
+  std::vector<int16_t> expected = LeftOfRamp(6000);
+  expected.resize(out.size(), 0);
+  EXPECT_EQ(out, expected);
+  EXPECT_FALSE(Playing(4));
+  // Paused while running out, it has finished all the same: play starts it over.
+  QvxSoundPlay(4, 0);
+  Run(441 * 12);
+  QvxSoundPause(4);
+  QvxSoundPlay(4, 0);
+  EXPECT_EQ(Left(Run(441)), LeftOfRamp(441));
+}
+
+TEST_F(SoundLibrary, StreamPausedAfterWholeLapsResumesThere) {
+  // 200 ms buffers are 8,820 frames: after two whole laps the play cursor is back at 0.
+  TempDir::Write("bgm.wav", PcmWave(Pcm(44100, 16, 2), Ramp(40000)));
+  ASSERT_EQ(QvxSoundLoad(2, "bgm.wav", 200), 1);
+  QvxSoundPlay(2, 0);
+  EXPECT_EQ(Left(Run(8820 * 2)), LeftOfRamp(8820 * 2));
+  DWORD play = 1;
+  QvsGetState()->slots[2].buffer->GetCurrentPosition(&play, nullptr);
+  ASSERT_EQ(play, 0u);
+  QvxSoundPause(2);
+  QvxSoundPlay(2, 0);
+  EXPECT_EQ(Left(Run(441 * 30)), LeftOfRamp(441 * 30, 8820 * 2));
+}
+
 TEST_F(SoundLibrary, EightBitStreamEndsInEightBitSilence) {
   // Unsigned 8-bit mono at 44,100 Hz: silence is 0x80, which mixes to 0.
   std::string data(3000, '\xA0');
