@@ -194,6 +194,15 @@ void HeadlessHost::text(uint64_t frame, const std::string& utf8) {
   push(frame, e);
 }
 
+void HeadlessHost::compose(uint64_t frame, const std::string& utf8, int cursor, int length) {
+  Event e;
+  e.type = EventType::Composition;
+  e.text = utf8;
+  e.cursor = cursor;
+  e.length = length;
+  push(frame, e);
+}
+
 void HeadlessHost::close(uint64_t frame) {
   Event e;
   e.type = EventType::Close;

@@ -63,7 +63,7 @@ class HeadlessHost : public Host {
   JoystickState joystick(int index) override;
   void start_text_input() override { text_input_ = true; }
   void stop_text_input() override { text_input_ = false; }
-  void set_text_input_rect(int, int, int, int) override {}
+  void set_text_input_rect(int x, int y, int w, int h) override { text_rect_ = {x, y, w, h}; }
 
   bool open_audio(int rate, int channels, AudioCallback cb, void* user) override;
   void close_audio() override;
@@ -87,6 +87,9 @@ class HeadlessHost : public Host {
   void key_up(uint64_t frame, int scancode);
   void key_press(uint64_t frame, int scancode);  // down at frame, up at frame + 1
   void text(uint64_t frame, const std::string& utf8);
+  // The input method's composition (empty ends it), its caret and the characters
+  // selected from the caret on, in code points.
+  void compose(uint64_t frame, const std::string& utf8, int cursor, int length = 0);
   void close(uint64_t frame);
   bool script_done() const { return script_.empty(); }
   void set_mouse(const MouseState& m) { mouse_ = m; }
@@ -119,6 +122,12 @@ class HeadlessHost : public Host {
   int icon_height() const { return icon_h_; }
   bool fullscreen() const { return fullscreen_; }
   bool text_input_active() const { return text_input_; }
+  struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+    bool operator==(const Rect&) const = default;
+  };
+  // The rectangle last given for the candidate list (all 0 until one is).
+  Rect text_input_rect() const { return text_rect_; }
   bool cursor_shown() const { return cursor_shown_; }
   bool shown() const { return shown_; }
 
@@ -133,6 +142,7 @@ class HeadlessHost : public Host {
   std::vector<uint32_t> icon_;
   int icon_w_ = 0, icon_h_ = 0;
   int win_w_ = 0, win_h_ = 0;
+  Rect text_rect_;
 
   std::multimap<uint64_t, Event> script_;
   MouseState mouse_;

@@ -13,7 +13,7 @@ enum class EventType : uint8_t {
   KeyDown,      // scancode, repeat
   KeyUp,        // scancode
   Text,         // text: committed UTF-8 text
-  Composition,  // text: UTF-8 composition string (empty when it ends), cursor
+  Composition,  // text: UTF-8 composition string (empty when it ends), cursor, length
   MouseMove,    // x, y
   MouseDown,    // button, x, y
   MouseUp,      // button, x, y
@@ -43,7 +43,10 @@ struct Event {
   int scancode = 0;
   bool repeat = false;
   std::string text;
+  // Composition: the caret, and the characters from it that the input method
+  // has selected (the part it converts), both in code points.
   int cursor = 0;
+  int length = 0;
   int x = 0, y = 0;  // logical window coordinates (the size given to open_window)
   int button = 0;
   int wheel = 0;
@@ -147,6 +150,8 @@ class Host {
   virtual JoystickState joystick(int index) = 0;
   virtual void start_text_input() = 0;
   virtual void stop_text_input() = 0;
+  // Where the input method's candidate list goes: under this rectangle of the
+  // window, in logical coordinates.
   virtual void set_text_input_rect(int x, int y, int w, int h) = 0;
 
   // Audio: 16-bit signed, interleaved.

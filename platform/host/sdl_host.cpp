@@ -14,6 +14,8 @@ namespace host {
 namespace {
 
 
+SDL_Rect g_text_input_rect{};
+
 struct WindowDeleter {
   void operator()(SDL_Window* w) const { SDL_DestroyWindow(w); }
 };
@@ -32,6 +34,9 @@ class SdlHost : public Host {
   SdlHost() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+    // Compositions too long for the editing event's 32 bytes arrive whole in the
+    // extended one.
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
     freq_ = SDL_GetPerformanceFrequency();
     base_ = SDL_GetPerformanceCounter();
@@ -221,6 +226,15 @@ class SdlHost : public Host {
         e.type = EventType::Composition;
         e.text = s.edit.text;
         e.cursor = s.edit.start;
+        e.length = s.edit.length;
+        return true;
+      case SDL_TEXTEDITING_EXT:
+        // The text is ours to free.
+        e.type = EventType::Composition;
+        e.text = s.editExt.text ? s.editExt.text : "";
+        e.cursor = s.editExt.start;
+        e.length = s.editExt.length;
+        SDL_free(s.editExt.text);
         return true;
       case SDL_MOUSEMOTION:
         e.type = EventType::MouseMove;
@@ -347,7 +361,16 @@ class SdlHost : public Host {
   void start_text_input() override { SDL_StartTextInput(); }
   void stop_text_input() override { SDL_StopTextInput(); }
   void set_text_input_rect(int x, int y, int w, int h) override {
+    // The input method places its list in window coordinates, and a full-screen
+    // window shows the logical picture scaled and centred.
     SDL_Rect r{x, y, w, h};
+    if (renderer_) {
+      int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+      SDL_RenderLogicalToWindow(renderer_.get(), static_cast<float>(x), static_cast<float>(y), &x0, &y0);
+      SDL_RenderLogicalToWindow(renderer_.get(), static_cast<float>(x + w), static_cast<float>(y + h), &x1, &y1);
+      r = {x0, y0, std::max(1, x1 - x0), std::max(1, y1 - y0)};
+    }
+    g_text_input_rect = r;
     SDL_SetTextInputRect(&r);
   }
 
@@ -523,5 +546,9 @@ class SdlHost : public Host {
 }  // namespace
 
 std::unique_ptr<Host> MakeSdlHost() { return std::make_unique<SdlHost>(); }
+
+void SdlTextInputRect(int& x, int& y, int& w, int& h) {
+  x = g_text_input_rect.x, y = g_text_input_rect.y, w = g_text_input_rect.w, h = g_text_input_rect.h;
+}
 
 }  // namespace host

@@ -11,4 +11,8 @@ namespace host {
 // Makes an SDL2 host (SDL itself is started on first use of each part).
 std::unique_ptr<Host> MakeSdlHost();
 
+// The rectangle last given to SDL for the candidate list, in window
+// coordinates; for tests (SDL has no way to read it back).
+void SdlTextInputRect(int& x, int& y, int& w, int& h);
+
 }  // namespace host

@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/host/host.h"
 #include "platform/win32/text.h"
@@ -15,6 +16,7 @@ struct HIMC__ {
   bool open = false;
   std::u16string composition;
   int cursor = 0;  // in UTF-16 units
+  int selected = 0;  // UTF-16 units from the caret on that the input method converts
   std::u16string result;
   bool ended = false;  // a composition ended and its text may still be committed
   COMPOSITIONFORM comp{};
@@ -72,6 +74,7 @@ void OnHostEvent(const host::Event& e) {
         h->open = true;
         h->composition = win32::Utf8ToUtf16(e.text);
         h->cursor = std::clamp(CursorUnits(e.text, e.cursor), 0, static_cast<int>(h->composition.size()));
+        h->selected = e.length > 0 ? CursorUnits(e.text, e.cursor + e.length) - h->cursor : 0;
         h->ended = false;
       } else if (!h->composition.empty()) {
         h->composition.clear();
@@ -108,6 +111,33 @@ void Install() {
   done = true;
   win32::AddHostEventListener(OnHostEvent);
   win32::SetHostTextFilter(OnHostText);
+}
+
+// The clauses of a composition of n units: what the host's input method has
+// selected, units [a, b), is the clause being converted; the text before and
+// after it is plain input. Without a selection the whole is one clause.
+struct Clauses {
+  std::vector<DWORD> offsets;
+  std::string attr;  // one per unit
+};
+
+Clauses Layout(size_t a, size_t b, size_t n) {
+  Clauses c;
+  c.offsets.push_back(0);
+  if (a < b) {
+    for (size_t cut : {a, b})
+      if (cut > c.offsets.back() && cut < n) c.offsets.push_back(cut);
+  }
+  c.offsets.push_back(static_cast<DWORD>(n));
+  c.attr.assign(n, static_cast<char>(ATTR_INPUT));
+  if (a < b) std::fill(c.attr.begin() + a, c.attr.begin() + b, static_cast<char>(ATTR_TARGET_CONVERTED));
+  return c;
+}
+
+// The selection of a context as units [a, b) of its UTF-16 composition.
+void Selection(HIMC h, size_t& a, size_t& b) {
+  a = std::min<size_t>(h->cursor, h->composition.size());
+  b = a + std::clamp<size_t>(h->selected > 0 ? h->selected : 0, 0, h->composition.size() - a);
 }
 
 // Copies `n` bytes of `src` (or reports the size when bytes is 0).
@@ -231,14 +261,14 @@ LONG ImmGetCompositionStringW(HIMC himc, DWORD index, void* buf, DWORD bytes) {
   switch (index) {
     case GCS_COMPSTR: return Give(s.data(), s.size() * 2, buf, bytes);
     case GCS_RESULTSTR: return Give(himc->result.data(), himc->result.size() * 2, buf, bytes);
-    case GCS_COMPATTR: {
-      std::string attr(s.size(), static_cast<char>(ATTR_INPUT));
-      return Give(attr.data(), attr.size(), buf, bytes);
-    }
+    case GCS_COMPATTR:
     case GCS_COMPCLAUSE: {
-      if (s.empty()) return 0;
-      DWORD clause[2] = {0, static_cast<DWORD>(s.size())};
-      return Give(clause, sizeof(clause), buf, bytes);
+      if (index == GCS_COMPCLAUSE && s.empty()) return 0;
+      size_t a, b;
+      Selection(himc, a, b);
+      Clauses c = Layout(a, b, s.size());
+      if (index == GCS_COMPATTR) return Give(c.attr.data(), c.attr.size(), buf, bytes);
+      return Give(c.offsets.data(), c.offsets.size() * sizeof(DWORD), buf, bytes);
     }
     case GCS_CURSORPOS: return himc->cursor;
     default: return IMM_ERROR_GENERAL;
@@ -254,14 +284,16 @@ LONG ImmGetCompositionStringA(HIMC himc, DWORD index, void* buf, DWORD bytes) {
       std::string r = win32::Utf16ToCp932(himc->result);
       return Give(r.data(), r.size(), buf, bytes);
     }
-    case GCS_COMPATTR: {
-      std::string attr(s.size(), static_cast<char>(ATTR_INPUT));
-      return Give(attr.data(), attr.size(), buf, bytes);
-    }
+    case GCS_COMPATTR:
     case GCS_COMPCLAUSE: {
-      if (s.empty()) return 0;
-      DWORD clause[2] = {0, static_cast<DWORD>(s.size())};
-      return Give(clause, sizeof(clause), buf, bytes);
+      if (index == GCS_COMPCLAUSE && s.empty()) return 0;
+      size_t a, b;
+      Selection(himc, a, b);
+      const std::u16string& w = himc->composition;
+      Clauses c = Layout(win32::Utf16ToCp932(w.substr(0, a)).size(), win32::Utf16ToCp932(w.substr(0, b)).size(),
+                         s.size());
+      if (index == GCS_COMPATTR) return Give(c.attr.data(), c.attr.size(), buf, bytes);
+      return Give(c.offsets.data(), c.offsets.size() * sizeof(DWORD), buf, bytes);
     }
     case GCS_CURSORPOS:
       return static_cast<LONG>(win32::Utf16ToCp932(himc->composition.substr(0, himc->cursor)).size());

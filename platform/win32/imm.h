@@ -3,8 +3,10 @@
 // window; text the host commits while a composition is under way becomes that
 // context's result string, sent to the window as WM_IME_COMPOSITION with
 // GCS_RESULTSTR (readable while the message is handled) instead of WM_CHAR. The
-// host reports no clauses or conversion states, so a composition is one clause
-// of plain input (ATTR_INPUT).
+// host reports the caret and the part its input method has selected, not the
+// clauses: the selection is the clause being converted (ATTR_TARGET_CONVERTED)
+// between clauses of plain input (ATTR_INPUT); without one, the composition is
+// one clause of plain input.
 #pragma once
 
 #include "platform/win32/types.h"

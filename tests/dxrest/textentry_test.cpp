@@ -1,6 +1,7 @@
 // Typed text through the window's queues, the input method's composition and
 // results, and the one-line editors, on the headless host.
 #include <string>
+#include <vector>
 
 #include "../display/fixture.h"
 
@@ -92,6 +93,66 @@ TEST_F(TextEntry, CompositionIsDrawnWithFrameUnderlineAndCaret) {
   EXPECT_EQ(Back(caret + 2, 100), white);
   dximeoff();
   EXPECT_FALSE(dximecomposing());  // leaving text entry cancels the composition
+}
+
+TEST_F(TextEntry, InputMethodsSelectionIsTheClauseBeingConverted) {
+  Start();
+  dxsetfont("ＭＳ ゴシック", 16, 0, 0, 0, 0);
+  const int h = dxfontheight();
+  dximeon();
+  // 22 characters, 66 bytes of UTF-8: more than the host's short editing event holds.
+  const char* text = "今日はとても良い天気ですね散歩に行きましょう";
+  host_.compose(0, U8(text), 5, 4);  // "良い天気" selected
+  dxupdate();
+  char16_t wide[64];
+  ASSERT_EQ(ImmGetCompositionStringW(dximecontext, GCS_COMPSTR, wide, sizeof wide), 44);
+  DWORD clause[8];
+  ASSERT_EQ(ImmGetCompositionStringW(dximecontext, GCS_COMPCLAUSE, clause, sizeof clause), 16);
+  EXPECT_EQ((std::vector<DWORD>(clause, clause + 4)), (std::vector<DWORD>{0, 5, 9, 22}));
+  uint8_t attr[64];
+  ASSERT_EQ(ImmGetCompositionStringW(dximecontext, GCS_COMPATTR, attr, sizeof attr), 22);
+  EXPECT_EQ(attr[4], ATTR_INPUT);
+  EXPECT_EQ(attr[5], ATTR_TARGET_CONVERTED);
+  EXPECT_EQ(attr[8], ATTR_TARGET_CONVERTED);
+  EXPECT_EQ(attr[9], ATTR_INPUT);
+  // The narrow form counts CP932 bytes.
+  ASSERT_EQ(ImmGetCompositionStringA(dximecontext, GCS_COMPCLAUSE, clause, sizeof clause), 16);
+  EXPECT_EQ((std::vector<DWORD>(clause, clause + 4)), (std::vector<DWORD>{0, 10, 18, 44}));
+  ASSERT_EQ(ImmGetCompositionStringA(dximecontext, GCS_COMPATTR, attr, sizeof attr), 44);
+  EXPECT_EQ(attr[9], ATTR_INPUT);
+  EXPECT_EQ(attr[10], ATTR_TARGET_CONVERTED);
+  EXPECT_EQ(attr[17], ATTR_TARGET_CONVERTED);
+  EXPECT_EQ(attr[18], ATTR_INPUT);
+
+  // Drawn: the selection white on blue, and the candidate list placed under it.
+  dxcls(0);
+  dxdrawime(20, 100);
+  const uint32_t white = dxrgb(255, 255, 255), black = dxrgb(0, 0, 0), blue = dxrgb(0, 0, 255);
+  const int first = dxtextwidth("今日はとて"), target = dxtextwidth("良い天気");
+  const int tx = 20 + first + 4;
+  EXPECT_EQ(Back(20, 100 + h - 1), black);  // plain input: black underline
+  EXPECT_EQ(Back(tx, 100 + h - 1), white);  // the target: white underline
+  int blues = 0;
+  for (int y = 100; y < 100 + h - 1; ++y)
+    for (int x = tx; x < tx + target; ++x) {
+      uint32_t p = Back(x, y);
+      EXPECT_TRUE(p == blue || p == white) << x << "," << y;
+      blues += p == blue;
+    }
+  EXPECT_GT(blues, target * (h - 1) / 2);
+  EXPECT_EQ(Back(tx - 2, 100), white);  // the room between clauses
+  EXPECT_EQ(host_.text_input_rect(), (host::HeadlessHost::Rect{tx, 100, 1, h}));
+
+  // Without a selection the whole is one plain clause with the caret in it.
+  host_.compose(Next(), U8(text), 3);
+  dxupdate();
+  ASSERT_EQ(ImmGetCompositionStringW(dximecontext, GCS_COMPCLAUSE, clause, sizeof clause), 8);
+  EXPECT_EQ((std::vector<DWORD>(clause, clause + 2)), (std::vector<DWORD>{0, 22}));
+  dxcls(0);
+  dxdrawime(20, 100);
+  EXPECT_EQ(Back(20 + dxtextwidth("今日は"), 100) & 0xFFFFFFu, 0u);  // the caret inverts white
+  EXPECT_EQ(host_.text_input_rect(), (host::HeadlessHost::Rect{20, 100, 1, h}));
+  dximeoff();
 }
 
 TEST_F(TextEntry, LineIsTypedAndAccepted) {

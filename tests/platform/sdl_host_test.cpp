@@ -1,17 +1,20 @@
 // The SDL2 host on SDL's dummy video and audio drivers: everything short of a
 // real display works, so the host's own logic runs on any machine.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/host/sdl_host.h"
 
-#include <SDL.h>
-
 #include "platform/win32/msgbox_view.h"
 
 namespace {
+
+const char* U8(const char8_t* s) { return reinterpret_cast<const char*>(s); }
 
 class SdlHostTest : public ::testing::Test {
  protected:
@@ -122,6 +125,65 @@ TEST_F(SdlHostTest, WithoutADisplayNoWindowOpensAndBoxesGoToTheTerminal) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
   if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+}
+
+TEST_F(SdlHostTest, LongCompositionsArriveWholeWithTheirSelection) {
+  auto h = host::MakeSdlHost();
+  ASSERT_TRUE(h->open_window("ime", 640, 480, false));
+  host::Event e;
+  while (h->poll_event(e)) {
+  }
+  // SDL sends a composition of more than 31 bytes only in the extended event,
+  // and only when asked to.
+  EXPECT_TRUE(SDL_GetHintBoolean(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, SDL_FALSE));
+  const std::string text = U8(u8"今日はとても良い天気ですね散歩に行きましょう");
+  SDL_Event ev{};
+  ev.type = SDL_TEXTEDITING_EXT;
+  ev.editExt.text = SDL_strdup(text.c_str());  // the host frees it
+  ev.editExt.start = 5;
+  ev.editExt.length = 4;
+  ASSERT_EQ(SDL_PushEvent(&ev), 1);
+  ev = SDL_Event{};
+  ev.type = SDL_TEXTEDITING;
+  std::strcpy(ev.edit.text, U8(u8"かな"));
+  ev.edit.start = 1;
+  ev.edit.length = 1;
+  ASSERT_EQ(SDL_PushEvent(&ev), 1);
+  std::vector<host::Event> got;
+  while (h->poll_event(e))
+    if (e.type == host::EventType::Composition) got.push_back(e);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].text, text);
+  EXPECT_EQ(got[0].cursor, 5);
+  EXPECT_EQ(got[0].length, 4);
+  EXPECT_EQ(got[1].text, U8(u8"かな"));
+  EXPECT_EQ(got[1].cursor, 1);
+  EXPECT_EQ(got[1].length, 1);
+}
+
+TEST_F(SdlHostTest, CandidateListGoesWhereTheScaledPictureShowsIt) {
+  auto h = host::MakeSdlHost();
+  int x = 0, y = 0, w = 0, hh = 0;
+  // In a window the logical picture is the window.
+  ASSERT_TRUE(h->open_window("ime", 640, 480, false));
+  h->set_text_input_rect(100, 200, 10, 20);
+  host::SdlTextInputRect(x, y, w, hh);
+  EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{100, 200, 10, 20}));
+  // Full screen on the 1024 x 768 desktop scales it by 1.6.
+  int dw = 0, dh = 0;
+  h->desktop_size(dw, dh);
+  ASSERT_EQ(dw, 1024);
+  ASSERT_EQ(dh, 768);
+  h->set_fullscreen(true);
+  h->set_text_input_rect(100, 200, 10, 20);
+  host::SdlTextInputRect(x, y, w, hh);
+  EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{160, 320, 16, 32}));
+  // A picture of another shape is centred between bars as well.
+  h->close_window();
+  ASSERT_TRUE(h->open_window("ime", 640, 400, true));
+  h->set_text_input_rect(100, 200, 10, 20);
+  host::SdlTextInputRect(x, y, w, hh);
+  EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{160, 64 + 320, 16, 32}));
 }
 
 TEST_F(SdlHostTest, ClockIsMonotonicAndVblankAdvancesIt) {
