@@ -19,33 +19,20 @@ constexpr int32_t kSoundCancel = 102;
 
 int32_t RoundUp32(int32_t v) { return (v + 31) / 32 * 32; }
 
-struct MenuItem {
-  const char* text;
-  int32_t width;  // of the text
-  int32_t slot;   // the text's width rounded up to 32
-};
-
-// Where one item goes: its button frame, and its text for both alignments.
-struct MenuLayout {
-  int32_t frame_w, frame_h, capture_w, capture_h;
-  int32_t prev_keys, next_keys;
-  std::vector<int32_t> button_x, button_y, slot_w, text_x_left, text_top;
-};
-
-int32_t RunMenu(int32_t x, int32_t y, int32_t selection, int32_t centred, const std::vector<MenuItem>& items,
-                const MenuLayout& m) {
+int32_t RunMenu(int32_t x, int32_t y, int32_t selection, int32_t centred, const ChoiceMenuLayout& m) {
+  const std::vector<ChoiceMenuItem>& items = m.items;
   const int32_t last = static_cast<int32_t>(items.size()) - 1;
   dx::bitmap* under = dxcapture(x, y, m.capture_w, m.capture_h, true);
   for (;;) {
     dxbltnokey(under, x, y);
     DrawWindowFrame(x, y, m.frame_w, m.frame_h, 50);
     for (size_t k = 0; k < items.size(); ++k) {
+      const ChoiceMenuItem& it = items[k];
       if (static_cast<int32_t>(k) == selection)
-        DrawWindowSel(m.button_x[k], m.button_y[k], m.slot_w[k]);
+        DrawWindowSel(it.button_x, it.button_y, it.button_w);
       else
-        DrawWindowNormal(m.button_x[k], m.button_y[k], m.slot_w[k]);
-      int32_t tx = centred ? m.button_x[k] + (m.slot_w[k] - items[k].width) / 2 : m.text_x_left[k];
-      dxtextout(tx, m.text_top[k], items[k].text, dxrgb(1, 1, 1));
+        DrawWindowNormal(it.button_x, it.button_y, it.button_w);
+      dxtextout(it.TextX(centred != 0), it.text_top, it.text, dxrgb(1, 1, 1));
     }
     dxupdate();
     const int32_t keys = CheckMesKeys();
@@ -73,31 +60,33 @@ int32_t RunMenu(int32_t x, int32_t y, int32_t selection, int32_t centred, const 
   return selection;
 }
 
-std::vector<MenuItem> MeasureItems(const char* const* texts) {
+// The texts with their widths in the menu font; the font stays set.
+std::vector<ChoiceMenuItem> MeasureItems(const char* const* texts) {
   dxsetfont(GameFontFace, 16, 8, 1, 0, 1);
-  std::vector<MenuItem> items;
+  std::vector<ChoiceMenuItem> items;
   for (; texts[0] && texts[0][0] && items.size() < kMenuMaxItems; ++texts) {
-    int32_t w = dxtextwidth(texts[0]);
-    items.push_back({texts[0], w, RoundUp32(w)});
+    ChoiceMenuItem it{};
+    it.text = texts[0];
+    it.width = dxtextwidth(texts[0]);
+    items.push_back(it);
   }
   return items;
 }
 
 }  // namespace
 
-int32_t RunChoiceMenuH(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
-  if (!texts) return -1;
-  std::vector<MenuItem> items = MeasureItems(texts);
+ChoiceMenuLayout LayoutChoiceMenuH(int32_t x, int32_t y, const char* const* texts) {
+  ChoiceMenuLayout m{};
+  m.items = MeasureItems(texts);
   const int32_t th = dxfontheight();
-  MenuLayout m{};
   int32_t left = x + 8;
-  for (const MenuItem& it : items) {
-    m.button_x.push_back(left);
-    m.button_y.push_back(y + 19);
-    m.slot_w.push_back(it.slot);
-    m.text_x_left.push_back(left + 8);
-    m.text_top.push_back(y + 19 + (32 - th) / 2);
-    left += it.slot;
+  for (ChoiceMenuItem& it : m.items) {
+    it.button_x = left;
+    it.button_y = y + 19;
+    it.button_w = RoundUp32(it.width);
+    it.text_left = left + 8;
+    it.text_top = y + 19 + (32 - th) / 2;
+    left += it.button_w;
   }
   m.frame_w = 16 + (left - (x + 8));
   m.frame_h = 70;
@@ -105,31 +94,41 @@ int32_t RunChoiceMenuH(int32_t x, int32_t y, int32_t selection, int32_t centred,
   m.capture_h = 96;
   m.prev_keys = kKeyLeft;
   m.next_keys = kKeyRight;
-  return RunMenu(x, y, selection, centred, items, m);
+  return m;
 }
 
-int32_t RunChoiceMenuV(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
-  if (!texts) return -1;
-  std::vector<MenuItem> items = MeasureItems(texts);
+ChoiceMenuLayout LayoutChoiceMenuV(int32_t x, int32_t y, const char* const* texts) {
+  ChoiceMenuLayout m{};
+  m.items = MeasureItems(texts);
   const int32_t th = dxfontheight();
   int32_t slot = 48;
-  for (const MenuItem& it : items) slot = std::max(slot, it.slot);
-  MenuLayout m{};
-  for (size_t k = 0; k < items.size(); ++k) {
+  for (const ChoiceMenuItem& it : m.items) slot = std::max(slot, RoundUp32(it.width));
+  for (size_t k = 0; k < m.items.size(); ++k) {
+    ChoiceMenuItem& it = m.items[k];
     const int32_t row = static_cast<int32_t>(k) * 28;
-    m.button_x.push_back(x + 8);
-    m.button_y.push_back(y + 17 + row);
-    m.slot_w.push_back(slot);
-    m.text_x_left.push_back(x + 16);
-    m.text_top.push_back(y + 19 + row + (28 - th) / 2);
+    it.button_x = x + 8;
+    it.button_y = y + 17 + row;
+    it.button_w = slot;
+    it.text_left = x + 16;
+    it.text_top = y + 19 + row + (28 - th) / 2;
   }
   m.frame_w = 16 + slot;
-  m.frame_h = 28 * static_cast<int32_t>(items.size()) + 38;
+  m.frame_h = 28 * static_cast<int32_t>(m.items.size()) + 38;
   m.capture_w = RoundUp32(m.frame_w);
   m.capture_h = RoundUp32(m.frame_h);
   m.prev_keys = kKeyUp;
   m.next_keys = kKeyDown;
-  return RunMenu(x, y, selection, centred, items, m);
+  return m;
+}
+
+int32_t RunChoiceMenuH(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
+  if (!texts) return -1;
+  return RunMenu(x, y, selection, centred, LayoutChoiceMenuH(x, y, texts));
+}
+
+int32_t RunChoiceMenuV(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
+  if (!texts) return -1;
+  return RunMenu(x, y, selection, centred, LayoutChoiceMenuV(x, y, texts));
 }
 
 namespace {
