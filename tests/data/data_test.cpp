@@ -138,7 +138,12 @@ TEST(DemoData, EventTableNamesCompilableScripts) {
 // Stand-ins for the game's commands: neutral answers that let every script
 // run to its end (keys answer Enter and Esc together, menus are cancelled).
 int Neutral(StrList**, StrList** stack) { return MacroPushText(stack, "0"); }
-int Keys(StrList**, StrList** stack) { return MacroPushText(stack, "768"); }
+// Enter and Esc held, then let go, in turn: waits for a key to be let go end too.
+int Keys(StrList**, StrList** stack) {
+  static bool held = false;
+  held = !held;
+  return MacroPushText(stack, held ? "768" : "0");
+}
 int KeyWait(StrList**, StrList** stack) { return MacroPushText(stack, "256"); }
 int Cancelled(StrList**, StrList** stack) { return MacroPushText(stack, "-1"); }
 int No(StrList**, StrList** stack) { return MacroPushString(stack, "1"); }

@@ -80,7 +80,7 @@ class DemoPlay : public gametest::GameTest {
       InitGame();
       // Start-up seeds the rolls from the time of day; a fixed seed makes
       // every run meet the same monsters and the same blows.
-      srand(20261207);
+      srand(5);
       return true;
     } catch (const host::ProcessExit&) {
       return false;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 #include <queue>
+#include <set>
 #include <stdexcept>
 
 namespace datagen {
@@ -57,17 +58,17 @@ const char* const kLayout[kFloors][kSize] = {
         "#%%%%%%%%%#,#~~~~~#,#...#",
         "#%#######%#M#~~~~~#,#.K.#",
         "#%#B....#%#,#~~~~~#,#...#",
-        "#%#.###.#%#,,,,,,,,,##.##",
+        "#%%.###.#%#,,,,,,,,,##.##",
         "#%#.#W#.#%#########,...##",
         "#%#.....#%%%%%%%%%%%%..##",
         "#%#######.#########.#.###",
-        "#%%%%%%%%.#.......#.#...#",
+        "#%%%%%%%#.#.......#.#...#",
         "#########.#.#####.#.###.#",
         "#.........#.#...#.#...#.#",
         "#.#######.#.#.U.#.###.#.#",
-        "#.#.....#...#...#..h#...#",
-        "#.#.###.#####.#####.#####",
-        "#...#.#.......#.........#",
+        "#.#.....#...#...#..##...#",
+        "#.#.###.#####.#####.###.#",
+        "#...#h#.......#.........#",
         "#####.#########.#######.#",
         "#.....................D.#",
         "#.#######################",
@@ -84,7 +85,7 @@ const char* const kLayout[kFloors][kSize] = {
         "#::::::::::#####::::::B:#",
         "#:::::::::::::::::::::::#",
         "#:::::::::::::::::::::::#",
-        "##########:#####:########",
+        "################:########",
         "#.........:#...#:M......#",
         "#.#######.:#.$.#:.#####.#",
         "#.#B....#.:#...#:.#...#.#",
@@ -118,10 +119,13 @@ struct Cell {
 
 using Floor = std::array<std::array<Cell, kSize>, kSize>;  // [x][y]
 
-char At(int f, int x, int y) {
-  if (x < 0 || y < 0 || x >= kSize || y >= kSize) return '#';
-  return kLayout[f][kSize - 1 - y][x];
+char At(const DungeonLayout& layout, int f, int x, int y) {
+  if (f < 0 || f >= kFloors || x < 0 || y < 0 || x >= kSize || y >= kSize) return '#';
+  const std::string& row = layout[f][kSize - 1 - y];
+  return static_cast<size_t>(x) < row.size() ? row[x] : '#';
 }
+
+char At(int f, int x, int y) { return At(DemoLayout(), f, x, y); }
 
 bool Open(char c) { return c != '#' && c != 'O'; }
 
@@ -174,7 +178,7 @@ const Special kSpecials[] = {
     {1, 11, 18, 2, Special::Door, 0},       {1, 9, 12, 2, Special::IronDoor, 1053},
     {1, 12, 14, 0, Special::Sign, 3},       {1, 14, 8, 0, Special::Torch, 0},
     {1, 23, 17, 0, Special::Sign, 4},
-    {2, 10, 13, 0, Special::Door, 0},       {2, 16, 13, 0, Special::Rune, 0},
+    {2, 16, 13, 0, Special::Rune, 0},
     {2, 13, 22, 1, Special::Torch, 0},      {2, 13, 22, 3, Special::Torch, 0},
     {2, 13, 21, 3, Special::Sign, 5},       {2, 12, 13, 0, Special::Torch, 0},
     {2, 14, 13, 0, Special::Torch, 0},
@@ -372,29 +376,56 @@ void ApplySpecials(Floor (&map)[kFloors]) {
       }
 }
 
-void Check() {
-  for (int f = 0; f < kFloors; ++f) {
-    for (int r = 0; r < kSize; ++r)
-      if (std::string(kLayout[f][r]).size() != kSize) {
-        char msg[80];
-        std::snprintf(msg, sizeof msg, "floor %d row %d is not %d wide", f, r, kSize);
-        throw std::runtime_error(msg);
-      }
-    for (int x = 0; x < kSize; ++x)
-      for (int y = 0; y < kSize; ++y) {
-        if (At(f, x, y) == 'U' && (f + 1 >= kFloors || At(f + 1, x, y) != 'D'))
-          throw std::runtime_error("stairs up without stairs down above");
-        if (At(f, x, y) == 'D' && (f == 0 || At(f - 1, x, y) != 'U'))
-          throw std::runtime_error("stairs down without stairs up below");
-      }
+// Items the way depends on.
+constexpr int kLamp = 1051, kAxe = 1052, kBronzeKey = 1053, kShard = 1064;
+
+// Where data/event/walk_enter.txt places the forest spirit (event 116).
+constexpr int kSpiritFloor = 1, kSpiritX = 6, kSpiritY = 21;
+
+// The places of the story in the order a player meets them, and what each
+// gives to take along.
+struct StoryPlace {
+  const char* what;
+  int f, x, y;
+  int gives;  // item number, 0 for none
+};
+const StoryPlace kStory[] = {
+    {"the village shop (the lamp)", 0, 10, 17, kLamp},
+    {"the chest of the hand axe", 0, 10, 22, kAxe},
+    {"the chest of the bronze key", 1, 23, 23, kBronzeKey},
+    {"the stairs up to floor 3", 1, 14, 7, 0},
+    {"the guardian", 2, 13, 22, 0},
+    {"the forest spirit", kSpiritFloor, kSpiritX, kSpiritY, kShard},
+    {"the altar", 2, 13, 23, 0},
+};
+
+using Seen = std::array<std::array<std::array<bool, kSize>, kSize>, kFloors>;
+
+// Whether the wall on face d of (f, x, y) lets a player with `items` through:
+// an iron door wants its key, the rune wall the lamp.
+bool Passable(int f, int x, int y, int d, const std::set<int>& items) {
+  const int nx = x + kDx[d], ny = y + kDy[d];
+  for (const Special& s : kSpecials) {
+    if (s.f != f) continue;
+    const bool here = s.x == x && s.y == y && s.face == d;
+    const bool there = s.x == nx && s.y == ny && s.face == (d + 2) % 4;
+    if (!here && !there) continue;
+    if (s.what == Special::IronDoor && !items.count(s.para)) return false;
+    if (s.what == Special::Rune && !items.count(kLamp)) return false;
   }
-  // Every open cell can be reached from the start, through stairs, warps, doors
-  // and the rune wall, and through the crumbling floor; trees count as open
-  // (an axe clears them).
-  bool seen[kFloors][kSize][kSize] = {};
+  return true;
+}
+
+// Every cell a player with `items` can stand on, starting at the start hall,
+// as the events treat them: stairs and warps carry, a crumbling floor drops to
+// the floor below and leads nowhere else, a tree wants the axe.
+Seen Reachable(const DungeonLayout& layout, const std::set<int>& items) {
+  Seen seen{};
   std::queue<std::array<int, 3>> todo;
   auto visit = [&](int f, int x, int y) {
-    if (f < 0 || f >= kFloors || !Open(At(f, x, y)) || seen[f][x][y]) return;
+    char ch = At(layout, f, x, y);
+    if (!Open(ch) || seen[f][x][y]) return;
+    if (ch == 'T' && !items.count(kAxe)) return;
     seen[f][x][y] = true;
     todo.push({f, x, y});
   };
@@ -402,30 +433,80 @@ void Check() {
   while (!todo.empty()) {
     auto [f, x, y] = todo.front();
     todo.pop();
-    for (int d = 0; d < 4; ++d) visit(f, x + kDx[d], y + kDy[d]);
-    char ch = At(f, x, y);
+    char ch = At(layout, f, x, y);
+    if (ch == 'h') {
+      visit(f - 1, x, y);
+      continue;
+    }
+    for (int d = 0; d < 4; ++d)
+      if (Passable(f, x, y, d, items)) visit(f, x + kDx[d], y + kDy[d]);
     if (ch == 'U') visit(f + 1, x, y);
     if (ch == 'D') visit(f - 1, x, y);
-    if (ch == 'h') visit(f - 1, x, y);
     if (ch == 'W') {
       int t = WarpTarget(f, x, y);
       visit(t / 10000, t / 100 % 100, t % 100);
     }
   }
-  for (int f = 0; f < kFloors; ++f)
-    for (int x = 0; x < kSize; ++x)
-      for (int y = 0; y < kSize; ++y)
-        if (Open(At(f, x, y)) && !seen[f][x][y]) {
-          char msg[80];
-          std::snprintf(msg, sizeof msg, "cell %d,%d of floor %d cannot be reached", x, y, f);
-          throw std::runtime_error(msg);
-        }
+  return seen;
+}
+
+void Check() {
+  std::string problem = LayoutProblem(DemoLayout());
+  if (!problem.empty()) throw std::runtime_error(problem);
 }
 
 const char* const kEnv[kFloors] = {"cave", "forest", "desert"};
 const char* const kTitle[kFloors] = {"LampHall", "MistWood", "StarSands"};
 
 }  // namespace
+
+StoryCell SpiritCell() { return {kSpiritFloor, kSpiritX, kSpiritY}; }
+
+const DungeonLayout& DemoLayout() {
+  static const DungeonLayout layout = [] {
+    DungeonLayout l;
+    for (int f = 0; f < kFloors; ++f)
+      for (int r = 0; r < kSize; ++r) l[f][r] = kLayout[f][r];
+    return l;
+  }();
+  return layout;
+}
+
+std::string LayoutProblem(const DungeonLayout& layout) {
+  char msg[120];
+  for (int f = 0; f < kFloors; ++f) {
+    for (int r = 0; r < kSize; ++r)
+      if (layout[f][r].size() != kSize) {
+        std::snprintf(msg, sizeof msg, "floor %d row %d is not %d wide", f, r, kSize);
+        return msg;
+      }
+    for (int x = 0; x < kSize; ++x)
+      for (int y = 0; y < kSize; ++y) {
+        if (At(layout, f, x, y) == 'U' && At(layout, f + 1, x, y) != 'D') return "stairs up without stairs down above";
+        if (At(layout, f, x, y) == 'D' && At(layout, f - 1, x, y) != 'U') return "stairs down without stairs up below";
+      }
+  }
+  // The story in order, with what has been taken along so far.
+  std::set<int> items;
+  for (const StoryPlace& p : kStory) {
+    if (!Reachable(layout, items)[p.f][p.x][p.y]) {
+      std::snprintf(msg, sizeof msg, "%s (cell %d,%d of floor %d) cannot be reached in the story's order", p.what,
+                    p.x, p.y, p.f);
+      return msg;
+    }
+    if (p.gives) items.insert(p.gives);
+  }
+  // With everything in hand, no cell is out of reach.
+  const Seen seen = Reachable(layout, items);
+  for (int f = 0; f < kFloors; ++f)
+    for (int x = 0; x < kSize; ++x)
+      for (int y = 0; y < kSize; ++y)
+        if (Open(At(layout, f, x, y)) && !seen[f][x][y]) {
+          std::snprintf(msg, sizeof msg, "cell %d,%d of floor %d cannot be reached", x, y, f);
+          return msg;
+        }
+  return "";
+}
 
 std::string MakeMapCfg() {
   Check();
