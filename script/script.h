@@ -82,6 +82,10 @@ struct ScriptNodeCache {
   int32_t numberKind;  // 0: not read yet
   int32_t length;
   int32_t op;  // what running the node does, by kind (0: not yet known)
+  // Operator groups that only compute a number: the nodes they count as
+  // steps and how many levels they nest (0: not yet known, -1: not such a group).
+  int32_t weight;
+  int32_t height;
 };
 
 struct ScriptNode {

@@ -172,8 +172,8 @@ int PushDouble(StrList** stack, StrList* left, StrList* right, double v) {
   return node && SetDoubleValue(node, v) == 0 ? 0 : SCRIPT_NOMEM;
 }
 
-// A constant's value: its text, with the number read once per node.
-int PushConstant(StrList** stack, ScriptNode* node, char tag) {
+// A constant's length and number, read once per node.
+void ReadConstant(ScriptNode* node) {
   ScriptNodeCache& c = node->cache;
   if (!c.numberKind) {
     c.length = static_cast<int32_t>(std::strlen(node->text));
@@ -188,6 +188,12 @@ int PushConstant(StrList** stack, ScriptNode* node, char tag) {
     c.number = d;
     c.numberKind = kind;
   }
+}
+
+// A constant's value: its text, with its number.
+int PushConstant(StrList** stack, ScriptNode* node, char tag) {
+  ReadConstant(node);
+  const ScriptNodeCache& c = node->cache;
   StrList* value = NewValue(stack, tag, node->text, static_cast<size_t>(c.length));
   if (!value) return SCRIPT_NOMEM;
   value->numberKind = c.numberKind;
@@ -284,6 +290,8 @@ int Binary(int code, StrList** stack) {
   }
 }
 
+int AssignTo(StrList** stack, StrList* var, StrList* right);
+
 int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
   StrList* left = Pop(stack);
   StrList* right = Pop(stack);
@@ -296,6 +304,12 @@ int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
   }
   StrList* var = left->ref;
   FreeValue(left);
+  return AssignTo(stack, var, right);
+}
+
+// The variable takes the right value's text; the value of the assignment
+// is that text.
+int AssignTo(StrList** stack, StrList* var, StrList* right) {
   if (CopyText(var, right) != 0) {
     FreeValue(right);
     return SCRIPT_NOMEM;
@@ -527,6 +541,240 @@ int Declare(StrList** locals, const char* name, StrList* arg, int depth) {
   return rc;
 }
 
+// The variable a name stands for: the local of the running call, else the
+// global, else a new empty global. Kept at the node while it holds.
+StrList* Resolve(ScriptNode* node, StrList** locals) {
+  ScriptNodeCache& c = node->cache;
+  if (c.stamp == frameStamp && c.globals == globalsStamp) return static_cast<StrList*>(c.target);
+  StrList* var = ScriptLookupVar(*locals, node->text);
+  if (!var) return nullptr;
+  c.target = var;
+  c.stamp = frameStamp;
+  c.globals = globalsStamp;
+  return var;
+}
+
+// ---- groups that compute one number ----
+// A group of one arithmetic, comparison or bit operator over names,
+// constants and such groups (in parentheses or not) gives a number that no
+// one else sees on its way up. It is computed without a value node per
+// operand, with the steps, levels, variables and result of the general way.
+
+bool IsNumberOperator(int32_t kind) {
+  return (kind >= TOK_DIV && kind <= TOK_MOD && kind != TOK_CONCAT && kind != TOK_STREQ && kind != TOK_STRNE) ||
+         kind == TOK_EQ || kind == TOK_NE || kind == TOK_BITAND || kind == TOK_BITOR || kind == TOK_BITXOR ||
+         kind == TOK_AND || kind == TOK_OR;
+}
+
+// Classifying looks this many groups deep at most; deeper chains take the
+// general way, which keeps to the depth limit.
+constexpr int kClassifyDepth = 64;
+
+void Classify(ScriptNode* group, int budget);
+
+// Steps and levels of an operand (-1 steps: not a number operand).
+void OperandShape(ScriptNode* node, int32_t* weight, int32_t* height, int budget) {
+  *weight = 0;
+  *height = 0;
+  if (budget <= 0) {
+    *weight = -1;
+    return;
+  }
+  switch (node->kind) {
+    case NODE_WORD:
+      return;
+    case NODE_INT:
+    case NODE_FLOAT:
+    case NODE_STRING:
+    case NODE_STRING + 1:
+    case NODE_STRING + 2:
+      // A long text costs steps when read under a budget: the general way counts them.
+      ReadConstant(node);
+      if (node->cache.length >= kSpareRoom) *weight = -1;
+      return;
+    case NODE_PAREN:
+      // A level of its own around one operand.
+      if (node->children && !node->children->next) {
+        OperandShape(node->children, weight, height, budget - 1);
+        if (*weight >= 0) {
+          *weight += 1;
+          *height += 1;
+        }
+        return;
+      }
+      *weight = -1;
+      return;
+    case NODE_FRAGMENT:
+      if (node->flags & NODE_ONE_VALUE) {
+        if (!node->cache.weight) Classify(node, budget - 1);
+        *weight = node->cache.weight;
+        *height = node->cache.height;
+        return;
+      }
+      [[fallthrough]];
+    default:
+      *weight = -1;
+  }
+}
+
+// Sets weight (the steps its children count) and height (the levels it
+// nests, itself included), or weight -1.
+void Classify(ScriptNode* group, int budget) {
+  ScriptNodeCache& c = group->cache;
+  c.weight = -1;
+  ScriptNode* a = group->children;
+  if (group->kind != NODE_FRAGMENT || !(group->flags & NODE_ONE_VALUE) || !a || !a->next) return;
+  ScriptNode* b = a->next;
+  ScriptNode* op = b->next;
+  int32_t weight = 0, height = 0;
+  if (!op) {
+    if (b->kind != TOK_NOT && b->kind != TOK_NOT_BITS) return;
+    OperandShape(a, &weight, &height, budget);
+    if (weight < 0) return;
+    c.weight = 2 + weight;
+  } else {
+    if (op->next || !IsNumberOperator(op->kind)) return;
+    int32_t weightB, heightB;
+    OperandShape(a, &weight, &height, budget);
+    OperandShape(b, &weightB, &heightB, budget);
+    if (weight < 0 || weightB < 0) return;
+    c.weight = 3 + weight + weightB;
+    if (heightB > height) height = heightB;
+  }
+  c.height = 1 + height;
+}
+
+// The number that a value of this "%f" text reads as. false: its text is
+// long enough to cost steps under a budget, which the general way counts.
+bool ReadBack(double v, double* d, int32_t* i) {
+  if (v >= -2147483648.0 && v <= 2147483647.0 && v == static_cast<double>(static_cast<int32_t>(v))) {
+    *d = v;
+    *i = static_cast<int32_t>(v);
+    return true;
+  }
+  char text[SCRIPT_NUMBER_TEXT];
+  if (ScriptFormatDouble(v, text) >= kSpareRoom && limits.maxSteps) return false;
+  int kind = ScriptParseNumber(text, i, d);
+  if (kind != SCRIPT_NUM_INT && kind != SCRIPT_NUM_FLOAT) {
+    *i = 0;
+    *d = 0.0;
+  }
+  return true;
+}
+
+bool GroupNumber(ScriptNode* group, StrList** locals, double* raw, bool* isDouble);
+
+// An operand's number as the operator would read it. false: take the general way.
+bool OperandNumber(ScriptNode* node, StrList** locals, double* d, int32_t* i) {
+  switch (node->kind) {
+    case NODE_WORD: {
+      StrList* var = Resolve(node, locals);
+      // A long text costs steps when read under a budget: the general way counts them.
+      if (!var || (limits.maxSteps && var->text && var->capacity > kSpareRoom)) return false;
+      if (!var->numberKind) ReadNumber(var);
+      *d = var->number;
+      *i = var->integer;
+      return true;
+    }
+    case NODE_PAREN:
+      return OperandNumber(node->children, locals, d, i);
+    case NODE_FRAGMENT: {
+      double v;
+      bool isDouble;
+      if (!GroupNumber(node, locals, &v, &isDouble)) return false;
+      if (isDouble) return ReadBack(v, d, i);
+      *d = v;
+      *i = static_cast<int32_t>(v);
+      return true;
+    }
+    default:
+      *d = node->cache.number;
+      *i = node->cache.integer;
+      return true;
+  }
+}
+
+// The group's result before its text is written: an "I" value (isDouble
+// false, v whole) or a "D" value.
+bool GroupNumber(ScriptNode* group, StrList** locals, double* raw, bool* isDouble) {
+  ScriptNode* a = group->children;
+  ScriptNode* op = a->next->next;
+  double ad, bd;
+  int32_t ai, bi;
+  if (!OperandNumber(a, locals, &ad, &ai)) return false;
+  *isDouble = false;
+  if (!op) {
+    *raw = a->next->kind == TOK_NOT ? (ai == 0) : ~ai;
+    return true;
+  }
+  if (!OperandNumber(a->next, locals, &bd, &bi)) return false;
+  switch (op->kind) {
+    case TOK_ADD: *raw = ad + bd; *isDouble = true; return true;
+    case TOK_SUB: *raw = ad - bd; *isDouble = true; return true;
+    case TOK_MUL: *raw = ad * bd; *isDouble = true; return true;
+    case TOK_DIV: *raw = bd == 0.0 ? 0.0 : ad / bd; *isDouble = true; return true;
+    case TOK_MOD: *raw = Remainder(ai, bi); *isDouble = true; return true;
+    case TOK_LT: *raw = ad < bd; return true;
+    case TOK_LE: *raw = ad <= bd; return true;
+    case TOK_GT: *raw = ad > bd; return true;
+    case TOK_GE: *raw = ad >= bd; return true;
+    case TOK_EQ: *raw = ad == bd; return true;
+    case TOK_NE: *raw = ad != bd; return true;
+    case TOK_BITAND: *raw = ai & bi; return true;
+    case TOK_BITOR: *raw = ai | bi; return true;
+    case TOK_BITXOR: *raw = ai ^ bi; return true;
+    case TOK_AND: *raw = ai && bi; return true;
+    default: *raw = ai || bi; return true;
+  }
+}
+
+// Runs a number group whole when its steps and levels fit the limits, as
+// the general way would without stopping. false: nothing was pushed, and
+// the general way is to run it (names it created are found again).
+bool TryNumberGroup(ScriptNode* group, StrList** locals, StrList** stack, int* rc) {
+  ScriptNodeCache& c = group->cache;
+  if (!c.weight) Classify(group, kClassifyDepth);
+  if (c.weight < 0 || levels + c.height > limits.maxDepth || steps + static_cast<uint64_t>(c.weight) > stepLimit)
+    return false;
+  double v;
+  bool isDouble;
+  if (!GroupNumber(group, locals, &v, &isDouble)) return false;
+  steps += static_cast<uint64_t>(c.weight);
+  StrList* value = PushNode(stack, isDouble ? 'D' : 'I');
+  if (!value) {
+    *rc = SCRIPT_NOMEM;
+  } else {
+    *rc = (isDouble ? SetDoubleValue(value, v) : SetIntValue(value, static_cast<int32_t>(v))) == 0 ? 0 : SCRIPT_NOMEM;
+  }
+  return true;
+}
+
+// A level that holds nothing but a number group, with a result list: its
+// value goes there as the general way would leave it. false: nothing has
+// happened but names created, and the general way is to run the level.
+bool TryNumberLevel(ScriptNode* first, StrList** locals, StrList** result, int depth, bool external, int* rc) {
+  if (first->next || first->kind != NODE_FRAGMENT || !(first->flags & NODE_ONE_VALUE)) return false;
+  ScriptNodeCache& c = first->cache;
+  if (!c.weight) Classify(first, kClassifyDepth);
+  // The level, its group and the group's own levels; the group's step and its children's.
+  if (c.weight < 0 || levels + 1 + c.height > limits.maxDepth ||
+      steps + 1 + static_cast<uint64_t>(c.weight) > stepLimit)
+    return false;
+  double v;
+  bool isDouble;
+  if (!GroupNumber(first, locals, &v, &isDouble)) return false;
+  steps += 1 + static_cast<uint64_t>(c.weight);
+  StrList* value = PushNode(result, isDouble ? 'D' : 'I');
+  if (!value) {
+    *rc = SCRIPT_NOMEM;
+  } else {
+    *rc = (isDouble ? SetDoubleValue(value, v) : SetIntValue(value, static_cast<int32_t>(v))) == 0 ? 0 : SCRIPT_NOMEM;
+    if (!*rc && external && value->pending) WritePending(value);
+  }
+  if (*locals) EndLocals(locals, depth);
+  return true;
+}
+
 // What running a node does, numbered densely so that dispatch is one jump.
 enum Op : int32_t {
   OP_UNKNOWN, OP_DECLARED, OP_MY, OP_WORD, OP_INT, OP_FLOAT, OP_STRING, OP_STRING_SINGLE, OP_STRING_BACK,
@@ -576,9 +824,51 @@ int32_t OpOf(const ScriptNode* node) {
 }
 
 int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stack, ScriptError* error,
-             int depth) {
+             int depth, const ScriptNode* stop = nullptr);
+
+// "right name =" as a level of its own whose right side may give any number
+// of values (a call): the level that Exec would run, without a value for
+// the name. Its value goes to the stack.
+int AssignLevel(ScriptNode* group, StrList** locals, StrList** stack, ScriptError* error, int depth) {
+  ScriptNode* right = group->children;
+  ScriptNode* name = right->next;
+  if (levels >= limits.maxDepth) {
+    SetError(error, right);
+    return SCRIPT_ERR_DEPTH;
+  }
+  ++levels;
+  StrList* own = nullptr;
+  int rc = RunLevel(right, locals, nullptr, &own, error, depth, name);
+  StrList* var = nullptr;
+  if (!rc && !CountStep(name, error)) rc = SCRIPT_ERR_STEPS;
+  if (!rc && !(var = Resolve(name, locals))) rc = SCRIPT_NOMEM;
+  if (!rc && !CountStep(name->next, error)) rc = SCRIPT_ERR_STEPS;
+  if (!rc && !own) {
+    // Only the name's value would be there for "=".
+    SetError(error, name->next);
+    rc = SCRIPT_ERR_MISSING;
+  }
+  if (!rc) {
+    StrList* value = Pop(&own);
+    ChargeText(value);
+    rc = AssignTo(&own, var, value);
+  }
+  if (!rc) {
+    StrList* value = Pop(&own);
+    value->next = *stack;
+    *stack = value;
+  }
+  if (own) Recycle(own);
+  if (*locals) EndLocals(locals, depth);
+  --levels;
+  return rc;
+}
+
+// Runs the nodes from first up to stop (none: to the end of the list).
+int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stack, ScriptError* error,
+             int depth, const ScriptNode* stop) {
   bool lastIf = false;
-  for (ScriptNode* node = first; node; node = node->next) {
+  for (ScriptNode* node = first; node != stop; node = node->next) {
     if (!CountStep(node, error)) return SCRIPT_ERR_STEPS;
     int rc = 0;
     int32_t op = node->cache.op;
@@ -593,17 +883,8 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
           if (!NewLocal(locals, name->text, depth)) return SCRIPT_NOMEM;
         break;
       case OP_WORD: {
-        ScriptNodeCache& c = node->cache;
-        StrList* var;
-        if (c.stamp == frameStamp && c.globals == globalsStamp) {
-          var = static_cast<StrList*>(c.target);
-        } else {
-          var = ScriptLookupVar(*locals, node->text);
-          if (!var) return SCRIPT_NOMEM;
-          c.target = var;
-          c.stamp = frameStamp;
-          c.globals = globalsStamp;
-        }
+        StrList* var = Resolve(node, locals);
+        if (!var) return SCRIPT_NOMEM;
         StrList* ref = PushNode(stack, 'V');
         if (!ref) return SCRIPT_NOMEM;
         ref->ref = var;
@@ -632,11 +913,31 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
           SetError(error, node->children);
           return SCRIPT_ERR_DEPTH;
         }
+        if (node->kind == NODE_FRAGMENT && TryNumberGroup(node, locals, stack, &rc)) break;
         ++levels;
-        rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
+        if (node->kind == NODE_ASSIGN && node->children->next->kind == NODE_WORD) {
+          // right, name, "=": the name needs no value of its own.
+          ScriptNode* name = node->children->next;
+          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1, name);
+          if (!rc && !CountStep(name, error)) rc = SCRIPT_ERR_STEPS;
+          StrList* var = rc ? nullptr : Resolve(name, locals);
+          if (!rc && !var) rc = SCRIPT_NOMEM;
+          if (!rc && !CountStep(name->next, error)) rc = SCRIPT_ERR_STEPS;
+          if (!rc) {
+            StrList* right = Pop(stack);
+            ChargeText(right);
+            rc = AssignTo(stack, var, right);
+          }
+        } else {
+          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
+        }
         --levels;
         break;
       case OP_GROUP:
+        if (node->kind == NODE_ASSIGN && node->children->next->kind == NODE_WORD) {
+          rc = AssignLevel(node, locals, stack, error, depth + 1);
+          break;
+        }
         rc = Exec(node->children, locals, nullptr, stack, error, 0, depth + 1, false);
         break;
       case OP_BLOCK:
@@ -733,11 +1034,13 @@ int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, 
     SetError(error, first);
     return SCRIPT_ERR_DEPTH;
   }
+  int rc = 0;
+  if (result && first && locals && TryNumberLevel(first, locals, result, depth, external, &rc)) return rc;
   ++levels;
   StrList* ownLocals = nullptr;
   if (!locals) locals = &ownLocals;
   StrList* stack = nullptr;
-  int rc = RunLevel(first, locals, args, &stack, error, depth);
+  rc = RunLevel(first, locals, args, &stack, error, depth);
   if (depth == 0 && rc > 0 && (rc & 0x100)) {
     // "return" or a "last" outside any loop ends the script normally.
     if (rc == SCRIPT_RETURN && returnValue) {
@@ -777,9 +1080,9 @@ int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, 
       rc = SCRIPT_NOMEM;
     }
   }
-  Recycle(stack);
+  if (stack) Recycle(stack);
   if (*locals) EndLocals(locals, depth);
-  Recycle(ownLocals);
+  if (ownLocals) Recycle(ownLocals);
   --levels;
   return rc;
 }
