@@ -1,4 +1,11 @@
-// The DirectX layer's public interface: one include for the game.
+// dx/: the DirectX layer the game draws, reads input and plays music through:
+// the shell and its window, the display and its surfaces, bitmaps and
+// packages, text, blits, Direct3D, input, sound, MIDI, AVI and the message
+// pump, one source file per area, over the platform layer only. dx/effects
+// holds the software pixel effects (effects.h): the fast workers per colour
+// depth and the plain per-pixel reference the tests hold them to.
+//
+// This header is the layer's public interface: one include for the game.
 #pragma once
 
 #include "dx/package.h"

@@ -1,5 +1,13 @@
-// The program's start-up and its outermost flow: the title loop, which hands
-// the player to the title event and to the exploration loop.
+// game/: the dungeon game, one source file per area: start-up and the title
+// loop (main), exploration (explore), events (event), the map and its cells,
+// positions and movement, items and monsters, saved games, the 3-D view and
+// the minimap, windows, pictures, sounds, transitions, the map editor and the
+// set pieces (title demo, ending, credits). Its script built-ins live in
+// game/macro (macro.h); it runs its events on the script engine (script/) and
+// draws and sounds through dx/ and qv/.
+//
+// This header: the program's start-up and its outermost flow, the title loop,
+// which hands the player to the title event and to the exploration loop.
 #pragma once
 
 #include <cstddef>

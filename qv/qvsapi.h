@@ -1,3 +1,9 @@
+// qv/: the sound library, over the platform's DirectSound and audio
+// compression stand-ins: qvxalloc (its tracked memory), qvxwave (WAVE and
+// MP3 parsing), qvxacm (decoding for streamed slots through the compression
+// manager), qvscommon (its state, slots and DirectSound objects) and this
+// interface.
+//
 // The sound library's public interface: a device of its own on DirectSound, and
 // numbered slots into which sounds are loaded, then played, paused, stopped and
 // adjusted. Units are DirectSound's: hundredths of a decibel, Hz, milliseconds.

@@ -1,6 +1,12 @@
-// The event-script engine: a compiler that folds script text into a statement
-// tree, and a tree walker that runs it over StrList values, with the registry
-// of built-in commands and script subs.
+// script/: the event-script engine, a library of its own that includes
+// nothing of the game: script_tokens (the token table), script_parse (the
+// compiler that folds script text into a statement tree), script_exec (the
+// tree walker), strlist (the values every script and built-in works with) and
+// memory (its tracked allocator). The game fills MacroList with its built-ins
+// (game/macro) and runs its events through this header.
+//
+// This header: the compiler, the tree walker, and the registry of built-in
+// commands and script subs.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,10 @@
+// platform/: our stand-ins for the Windows platform, one folder per component
+// the code above calls (win32, gdi, ddraw, d3d, dsound, dinput, winmm, acm,
+// vfw, ole32), each declaring only the names dx/, qv/ and game/ use, over a
+// host (platform/host: SDL2 or headless, the one porting interface). Nothing
+// here knows the game. This header holds the base types the stand-ins and
+// their callers share.
+//
 // The basic types, constants and result codes of the Windows platform, as the
 // game's code names them. Sizes are the 32-bit platform's: LONG and DWORD are
 // 32 bits here even though `long` is 64 bits on this machine.
