@@ -48,22 +48,6 @@ AffineFn affine_worker(int bpp) {
   }
 }
 
-void affine_reference(const Affine& a, int bytes) {
-  const uint32_t ulimit = static_cast<uint32_t>(a.sw) << 16, vlimit = static_cast<uint32_t>(a.sh) << 16;
-  for (int y = 0; y < a.h; ++y) {
-    for (int x = 0; x < a.w; ++x) {
-      const uint32_t u = a.u + static_cast<uint32_t>(x) * a.dudx + static_cast<uint32_t>(y) * a.dudy;
-      const uint32_t v = a.v + static_cast<uint32_t>(x) * a.dvdx + static_cast<uint32_t>(y) * a.dvdy;
-      if (u >= ulimit || v >= vlimit) continue;
-      const uint8_t* s = a.src + static_cast<std::ptrdiff_t>(v >> 16) * a.spitch + (u >> 16) * static_cast<uint32_t>(bytes);
-      uint8_t* d = a.dst + static_cast<std::ptrdiff_t>(y) * a.dpitch + x * bytes;
-      bool key = true;
-      for (int i = 0; i < bytes; ++i) key = key && s[i] == 0;
-      if (!key) std::copy(s, s + bytes, d);
-    }
-  }
-}
-
 bool affine_setup(int32_t width, int32_t height, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2,
                   int32_t y2, int32_t screen_w, int32_t screen_h, AffineBox* out) {
   // Corner arithmetic in 64 bits: far-off corners must not wrap onto the screen.

@@ -44,8 +44,6 @@ void rotate_corners(int32_t width, int32_t height, int32_t x, int32_t y, int32_t
 
 using AffineFn = void (*)(const Affine&);
 AffineFn affine_worker(int bpp);
-// Each pixel's source position worked out afresh, at any depth.
-void affine_reference(const Affine& a, int bytes);
 
 // --- Mosaic ---
 

@@ -335,10 +335,10 @@ void spans_reference(const Spans& s, const Format& f) {
 
 namespace {
 
-// a x b / c rounded to the nearest, halves away from zero, taken modulo 2^32;
-// c is not 0.
+// a x b x 65536 / c rounded to the nearest, halves away from zero, taken
+// modulo 2^32; c is not 0.
 uint32_t mul_div(__int128 a, __int128 b, __int128 c) {
-  const __int128 n = a * b;
+  const __int128 n = a * b * 65536;
   const bool negative = (n < 0) != (c < 0);
   const __int128 num = n < 0 ? -n : n, den = c < 0 ? -c : c;
   const __int128 q = (2 * num + den) / (2 * den);
@@ -355,7 +355,8 @@ void affine_draw_reference(const AffineScene& a, int bytes) {
   const int64_t x0 = a.x0, y0 = a.y0;
   const int64_t ax = int64_t{a.x1} - x0, ay = int64_t{a.y1} - y0;
   const int64_t bx = int64_t{a.x2} - x0, by = int64_t{a.y2} - y0;
-  const int64_t det = ax * by - ay * bx;
+  // Sides reach 2^32, so their products take 128 bits.
+  const __int128 det = static_cast<__int128>(ax) * by - static_cast<__int128>(ay) * bx;
   if (det == 0) return;
   // The fourth corner is the third moved as the second is from the first.
   const int64_t xs[4] = {x0, int64_t{a.x1}, int64_t{a.x2}, int64_t{a.x1} + bx};
@@ -364,10 +365,10 @@ void affine_draw_reference(const AffineScene& a, int bytes) {
   const int64_t right = std::min<int64_t>(*std::max_element(xs, xs + 4), a.screen_w);
   const int64_t top = std::max<int64_t>(*std::min_element(ys, ys + 4), 0);
   const int64_t bottom = std::min<int64_t>(*std::max_element(ys, ys + 4), a.screen_h);
-  const uint32_t dudx = mul_div(int64_t{a.sw} * by, 65536, det);
-  const uint32_t dudy = mul_div(-int64_t{a.sw} * bx, 65536, det);
-  const uint32_t dvdx = mul_div(-int64_t{a.sh} * ay, 65536, det);
-  const uint32_t dvdy = mul_div(int64_t{a.sh} * ax, 65536, det);
+  const uint32_t dudx = mul_div(a.sw, by, det);
+  const uint32_t dudy = mul_div(a.sw, -bx, det);
+  const uint32_t dvdx = mul_div(a.sh, -ay, det);
+  const uint32_t dvdy = mul_div(a.sh, ax, det);
   const uint64_t ulimit = uint64_t{static_cast<uint32_t>(a.sw)} << 16;
   const uint64_t vlimit = uint64_t{static_cast<uint32_t>(a.sh)} << 16;
   for (int64_t y = top; y < bottom; ++y) {
