@@ -19,6 +19,11 @@ namespace {
 constexpr const char* kEventTable = "data/event/event.csv";
 constexpr const char* kLoadingPicture = "data/system/loading.png";
 
+// Events running one inside another (through "eval"), and whether the nest
+// passed its limit.
+int g_nesting = 0;
+bool g_runaway = false;
+
 // The script texts stay alive as long as their trees, which point into them.
 char* g_texts[kEventCount];
 
@@ -123,6 +128,19 @@ void eventExec(int32_t n) {
     GAME_WARNING("未定義のイベントナンバー[%d]を実行しようとしました\n", n);
     return;
   }
+  if (g_nesting >= kMaxEventNesting || g_runaway) {
+    // One box for a runaway nest; the rest of it is not started, so that an
+    // event that runs itself twice cannot go on for ever either.
+    if (!g_runaway) GAME_WARNING("イベントの入れ子が深すぎます(%d段まで)\nイベントナンバー[%d]は実行しませんでした", kMaxEventNesting, n);
+    g_runaway = true;
+    return;
+  }
+  struct Nest {
+    Nest() { ++g_nesting; }
+    ~Nest() {
+      if (--g_nesting == 0) g_runaway = false;
+    }
+  } nest;
   ScriptError error;
   int rc = ScriptExec(EventScripts[n], nullptr, nullptr, nullptr, &error, 0, 0);
   if (rc != 0) {

@@ -24,5 +24,10 @@ void ReadEventData();
 void CompileEventTable(char*** rows, bool show_progress);
 // Frees every compiled event and its text.
 void FreeEventData();
-// Runs event n; its outcome is left in RET (0 when it did not run).
+// Events may run events ("eval") this deep. Each level costs some kilobytes of
+// stack besides the script's own levels, so a runaway nest is stopped well
+// inside the main thread's stack, sanitizer builds included.
+constexpr int kMaxEventNesting = 100;
+// Runs event n; its outcome is left in RET (0 when it did not run). Past
+// kMaxEventNesting it warns and runs nothing more of that nest.
 void eventExec(int32_t n);

@@ -69,6 +69,47 @@ TEST_F(EventTest, UndefinedNumbersWarnOnceAndZeroRunsNothing) {
   EXPECT_EQ(GetVarInt("RET"), 0);
 }
 
+TEST_F(EventTest, AnEventThatRunsItselfStopsAtTheNestingLimitWithItsOwnWarning) {
+  Events({{200, "n = n + 1; eval(200);"}, {201, "RET = 4;"}});
+  SetVarInt("n", 0);
+  eventExec(200);
+  EXPECT_EQ(GetVarInt("n"), kMaxEventNesting);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_EQ(host_.message_boxes()[0].caption, U8(u8"警告"));
+  EXPECT_EQ(host_.message_boxes()[0].text,
+            U8(u8"イベントの入れ子が深すぎます(100段まで)\nイベントナンバー[200]は実行しませんでした"));
+  // The game goes on: the same event may run again, and others do.
+  EXPECT_EQ(LastFailedEvent, 0);
+  eventExec(201);
+  EXPECT_EQ(GetVarInt("RET"), 4);
+  eventExec(200);
+  EXPECT_EQ(GetVarInt("n"), 2 * kMaxEventNesting);
+  EXPECT_EQ(Boxes(), 2u);
+}
+
+TEST_F(EventTest, ARunawayNestIsLeftWholeAndEndsEvenWhenItBranches) {
+  // Each level runs itself twice: without leaving the nest at its first
+  // refusal this would run 2^100 events.
+  Events({{300, "m = m + 1; eval(300); eval(300); after = after + 1;"}});
+  SetVarInt("m", 0);
+  SetVarInt("after", 0);
+  eventExec(300);
+  EXPECT_EQ(GetVarInt("m"), kMaxEventNesting);
+  EXPECT_EQ(GetVarInt("after"), kMaxEventNesting);  // each level still finishes its own script
+  EXPECT_EQ(Boxes(), 1u);
+}
+
+TEST_F(EventTest, ScriptDepthAtTheBottomOfAFullNestStillEndsInTheScriptsOwnError) {
+  // The deepest event recurses as far as the script engine lets it: both
+  // limits together stay inside the stack.
+  Events({{400, "k = k + 1; if (k < 100) { eval(400); } else { sub f(x) { f(x + 1); } f(0); }"}});
+  SetVarInt("k", 0);
+  eventExec(400);
+  EXPECT_EQ(GetVarInt("k"), kMaxEventNesting);
+  ASSERT_EQ(Boxes(), 1u);
+  EXPECT_NE(host_.message_boxes()[0].text.find("memory over"), std::string::npos);
+}
+
 TEST_F(EventTest, ALaterRowReplacesTheScriptAndCommentsAreSkipped) {
   TempDir::Write("data/event/a.txt", "RET = 1;");
   TempDir::Write("data/event/b.txt", "RET = 2;");
