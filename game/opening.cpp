@@ -103,6 +103,10 @@ void FadeInOverScreen(dx::bitmap* pic) {
 void ShowClosingPictures() {
   if (dx::bitmap* pic = LoadPngBitmap("data/system/credit2.png")) {
     FadeInOverScreen(pic);
+    // Only what is typed while a picture waits closes it: characters typed
+    // before (during the parade, or the one that closed the picture before)
+    // would close it unseen.
+    dxclearchars();
     for (int round = 0; round < 1000; ++round) {
       dxwait(800);
       if (dxgetchar() != 0) break;
@@ -111,6 +115,7 @@ void ShowClosingPictures() {
   }
   if (dx::bitmap* pic = LoadPngBitmap("data/system/credit.png")) {
     FadeInOverScreen(pic);
+    dxclearchars();
     for (;;) {
       dxblt(pic, 0, 0);
       dxupdate();
@@ -163,6 +168,8 @@ void PlayOpeningDemo() {
   pic.Make(320, 240);
   warp.Make(320, 240);
   screen.Make(640, 480);
+  // Characters typed before the opening (during start-up, in the title) do not end it.
+  dxclearchars();
   bool key = false;
   while (!key) {
     // Without monsters the backdrop and the prompt still wait for a key.

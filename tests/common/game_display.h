@@ -25,10 +25,12 @@ inline void OpenGameDisplay(host::HeadlessHost& h) {
   ASSERT_TRUE(dxinit("test", 640, 480, 32, false));
 }
 
-// Drops the cached pictures, closes the display and removes the host.
+// Drops the cached pictures, closes the display, empties the typed-character
+// queues (they outlive a release) and removes the host.
 inline void CloseGameDisplay() {
   FreeImageCache();
   dxrelease();
+  dxclearchars();
   ddraw::ResetForTests();
   host::set(nullptr);
 }

@@ -25,6 +25,7 @@ class DxTest : public ::testing::Test {
   }
   void TearDown() override {
     dxrelease();
+    dxclearchars();  // the typed-character queues outlive a release
     soft3d::ResetForTests();  // depth buffers the 3-D stand-in still keeps
     host::set(nullptr);
   }

@@ -50,6 +50,7 @@ class GameTest : public ::testing::Test {
     ClearMapData();
     ScriptClearFunctions();
     ResetVars();
+    dxclearchars();  // the typed-character queues outlive a release
     host::set(nullptr);
   }
 

@@ -112,9 +112,12 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
   win32::SetDesktopDepth(16);
   char* argv[] = {const_cast<char*>("dolvicar"), const_cast<char*>("save dir")};
   win32::SetProcessArgs(2, argv);
-  // The save folder is found from the program's folder, where start-up goes.
+  // The save folder is found from the program's folder, where start-up goes:
+  // only the process's first start goes there, so an earlier test's start may
+  // have taken that step already.
   std::filesystem::path saves = std::filesystem::path(pak).parent_path() / "save dir";
   std::filesystem::create_directory(saves);
+  std::filesystem::current_path(saves.parent_path());
   SetVarStr("LOG", "");
   int code = RunGame();
   std::filesystem::remove(pak);

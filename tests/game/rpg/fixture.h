@@ -11,6 +11,7 @@
 
 #include "dx/dx.h"
 #include "game/fatal.h"
+#include "game/item.h"
 #include "game/picture.h"
 #include "script/script.h"
 #include "platform/win32/text.h"
@@ -55,6 +56,12 @@ class GameTest : public testcommon::GameDisplayTest {
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(GameDisplayTest::SetUp());
     TempDir::Write("data/system/loading.png", Png(8, 8, 10, 20, 30));
+  }
+  void TearDown() override {
+    // The item sheet would outlive the display that owns it.
+    dxdeletebitmap(ItemPictureSheet);
+    ItemPictureSheet = nullptr;
+    GameDisplayTest::TearDown();
   }
   // Narrow literals are CP932 already, like the game's data files.
   static void Write(const std::string& name, const std::string& text) { TempDir::Write(name, text); }

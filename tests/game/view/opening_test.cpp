@@ -70,6 +70,17 @@ TEST_F(SetPieces, ADebugNumberOutsideTheListStartsAtItsFirstEntryAndGoesInOrder)
   EXPECT_NEAR(static_cast<int>(shown.at(5, 5) & 0xFF), 0xC0 * 3 / 10, 2);  // the title under its veil
 }
 
+TEST_F(SetPieces, CharactersTypedBeforeTheOpeningDoNotEndIt) {
+  Monster(2001, 0, "a", "A");
+  host_.text(0, "typed while the game started");
+  dxupdate();
+  ASSERT_NE(dxcharqueue.size() + dxwcharqueue.size(), 0u);
+  const uint64_t start = host_.frames_presented();
+  host_.key_press(start + 30, host::key::Return);
+  PlayOpeningDemo();
+  EXPECT_EQ(host_.frames_presented() - start, 37u);  // to the key, then the veil's seven frames
+}
+
 TEST_F(SetPieces, TheOpeningWithoutMonstersStillWaitsForAKey) {
   Monster(2001, 1, "a", "A");  // kept out of the opening
   host_.key_press(30, host::key::Escape);
@@ -117,6 +128,17 @@ TEST_F(SetPieces, AnEmptyRollGoesStraightToTheClosingPictures) {
   TempDir::Write("data/system/credit.png", SolidPng(640, 480, 0x00FF00));
   host_.text(40, "a");
   PlayStaffCredits();
+  EXPECT_EQ(Screen(100, 100), 0x00FF00u);
+}
+
+TEST_F(SetPieces, AClosingPictureWaitsForWhatIsTypedWhileItIsShown) {
+  TempDir::Write("data/system/credit.png", SolidPng(640, 480, 0x00FF00));
+  host_.text(0, "typed during the roll");
+  dxupdate();
+  const uint64_t start = host_.frames_presented();
+  host_.text(start + 40, "a");
+  PlayStaffCredits();
+  EXPECT_GE(host_.frames_presented() - start, 40u);
   EXPECT_EQ(Screen(100, 100), 0x00FF00u);
 }
 
