@@ -55,6 +55,10 @@ int LoadEffectTable(int n) {
   return 0;
 }
 
+void FreeEffectTables() {
+  for (auto& t : EffectTables) t.reset();
+}
+
 void EffectOffset(const uint8_t* table, int frame, int x, int y, int* dx, int* dy) {
   const uint8_t* e = table + static_cast<size_t>(frame) * kEffectFrameBytes + static_cast<size_t>(x) * 960 +
                      static_cast<size_t>(y) * 4;

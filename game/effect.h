@@ -21,6 +21,8 @@ constexpr int kEffectTables = 6;
 const uint8_t* EffectTable(int n);
 // 0 when table n is (now) loaded; -1 for n outside 0 to 5.
 int LoadEffectTable(int n);
+// Forgets every loaded table; each is read again at its next use.
+void FreeEffectTables();
 // Reads the file whole into the buffer (kEffectTableBytes; a short file leaves
 // the rest as it was); a file that cannot be opened stops the program.
 void LoadEffector(uint8_t* buffer, const char* name);

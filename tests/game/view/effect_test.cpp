@@ -79,7 +79,6 @@ TEST(EffectWarp, TheLastWriteWins) {
   EXPECT_EQ(out.Get(1, 0), 0u);
 }
 
-// Tables stay loaded for the run, so each test below takes a table of its own.
 using EffectTables = ViewTest;
 
 TEST_F(EffectTables, LoadOnceShortFilesZeroTheRestMissingFilesStop) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dx/dx.h"
+#include "game/effect.h"
 #include "game/fatal.h"
 #include "game/gamestate.h"
 #include "game/map.h"
@@ -67,6 +68,7 @@ class ViewTest : public testcommon::GameDisplayTest {
       p = nullptr;
     }
     ClearMapData();
+    FreeEffectTables();  // kept for the run by the game, read from each test's own files
     StrListFree(ScriptVars);
     ScriptVars = nullptr;
     GameDisplayTest::TearDown();
