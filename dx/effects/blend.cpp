@@ -6,21 +6,17 @@ namespace dx::effects {
 
 template <int Bpp>
 void add_rows(const Blit& b, const Format& f) {
-  keyed_rows<Bpp>(b, [&f](uint32_t t, uint32_t s) { return add_sat<Bpp>(t, s, f); });
+  keyed_rows<Bpp>(b, AddOp<Bpp>{f});
 }
 
 template <int Bpp>
 void addpct_rows(const Blit& b, const Format& f) {
-  const Scale<Bpp> scale(b.param, f);
-  keyed_rows<Bpp>(b, [&f, scale](uint32_t t, uint32_t s) { return add_sat<Bpp>(t, scale(s), f); });
+  keyed_rows<Bpp>(b, AddPctOp<Bpp>{f, Scale<Bpp>(b.param, f)});
 }
 
 template <int Bpp>
 void sub_rows(const Blit& b, const Format& f) {
-  keyed_rows<Bpp>(b, [&f](uint32_t t, uint32_t s) {
-    uint32_t ge = ge_mask<Bpp>(t, s, f);
-    return (t & ge) - (s & ge);
-  });
+  keyed_rows<Bpp>(b, SubOp<Bpp>{f});
 }
 
 template <int Bpp>
@@ -30,7 +26,7 @@ void alpha_rows(const Blit& b, const Format& f) {
 
 template <int Bpp>
 void half_rows(const Blit& b, const Format& f) {
-  keyed_rows<Bpp>(b, [&f](uint32_t t, uint32_t s) { return average<Bpp>(t, s, f); });
+  keyed_rows<Bpp>(b, HalfOp<Bpp>{f});
 }
 
 template <int Bpp>

@@ -36,9 +36,23 @@ static_assert(static_cast<int>(Mode::Hue) == 9 && static_cast<int>(Mode::FillAlp
                   static_cast<int>(Mode::FillMesh) == 21,
               "kWorkers rows follow the order of Mode");
 
+// The sixteen-byte forms at 16 and 32 bits; null where only the word form is.
+struct Wide {
+  Mode mode;
+  BlitFn at16, at32;
+};
+#define DX_EFFECTS_WIDE_ROW(mode, fn) {Mode::mode, &fn<2>, &fn<4>}
+constexpr Wide kWide[] = {
+    DX_EFFECTS_WIDE_ROW(Add, wide_add_rows),
+    DX_EFFECTS_WIDE_ROW(AddPct, wide_addpct_rows),
+    DX_EFFECTS_WIDE_ROW(Sub, wide_sub_rows),
+    DX_EFFECTS_WIDE_ROW(Alpha, wide_alpha_rows),
+    DX_EFFECTS_WIDE_ROW(Half, wide_half_rows),
+};
+
 }  // namespace
 
-BlitFn worker(Mode mode, int bpp) {
+BlitFn word_worker(Mode mode, int bpp) {
   int i = static_cast<int>(mode);
   if (i < 0 || i >= kModeCount) return nullptr;
   switch (bpp) {
@@ -48,6 +62,15 @@ BlitFn worker(Mode mode, int bpp) {
     case 32: return kWorkers[i][3];
     default: return nullptr;
   }
+}
+
+BlitFn worker(Mode mode, int bpp) {
+  for (const Wide& w : kWide) {
+    if (w.mode != mode) continue;
+    if (bpp == 16 && w.at16) return w.at16;
+    if (bpp == 32 && w.at32) return w.at32;
+  }
+  return word_worker(mode, bpp);
 }
 
 }  // namespace dx::effects

@@ -138,6 +138,32 @@ struct Scale {
   }
 };
 
+// The word forms of the keyed blends that have a sixteen-byte form as well.
+template <int Bpp>
+struct AddOp {
+  const Format& f;
+  uint32_t operator()(uint32_t t, uint32_t s) const { return add_sat<Bpp>(t, s, f); }
+};
+template <int Bpp>
+struct AddPctOp {
+  const Format& f;
+  Scale<Bpp> scale;
+  uint32_t operator()(uint32_t t, uint32_t s) const { return add_sat<Bpp>(t, scale(s), f); }
+};
+template <int Bpp>
+struct SubOp {
+  const Format& f;
+  uint32_t operator()(uint32_t t, uint32_t s) const {
+    uint32_t ge = ge_mask<Bpp>(t, s, f);
+    return (t & ge) - (s & ge);
+  }
+};
+template <int Bpp>
+struct HalfOp {
+  const Format& f;
+  uint32_t operator()(uint32_t t, uint32_t s) const { return average<Bpp>(t, s, f); }
+};
+
 // Walks the rows of a keyed blit: the target takes f(t, s) where the source
 // pixel is not 0 and keeps its value elsewhere. At 8 bits four pixels a word
 // (transparent bytes kept through the zero-byte mask), at 16 bits two (the

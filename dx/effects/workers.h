@@ -58,6 +58,9 @@ constexpr int kModeCount = static_cast<int>(Mode::Count);
 // The fast worker of a mode at a depth of 8, 16, 24 or 32 bits; null at any
 // other depth.
 BlitFn worker(Mode mode, int bpp);
+// The word-at-a-time worker of a mode: the same as worker() where no wider
+// form exists, and what every wider form must equal bit for bit.
+BlitFn word_worker(Mode mode, int bpp);
 // The per-channel reference of a mode (any depth).
 BlitFn reference(Mode mode);
 
@@ -85,6 +88,13 @@ template <int Bpp> void fillmul_rows(const Blit&, const Format&);
 template <int Bpp> void filldarken_rows(const Blit&, const Format&);
 template <int Bpp> void filllighten_rows(const Blit&, const Format&);
 template <int Bpp> void fillmesh_rows(const Blit&, const Format&);
+
+// Sixteen bytes at a time (SSE2), at 2 and 4 bytes a pixel (wide_rows.cpp, hue.cpp).
+template <int Bpp> void wide_add_rows(const Blit&, const Format&);
+template <int Bpp> void wide_addpct_rows(const Blit&, const Format&);
+template <int Bpp> void wide_sub_rows(const Blit&, const Format&);
+template <int Bpp> void wide_alpha_rows(const Blit&, const Format&);
+template <int Bpp> void wide_half_rows(const Blit&, const Format&);
 
 // Weights of a percentage (0 to 100): out of 32 at 8 and 16 bits, out of 256 at
 // 24 and 32 bits. Larger percentages count as 100.
