@@ -48,6 +48,7 @@ constexpr Wide kWide[] = {
     DX_EFFECTS_WIDE_ROW(Sub, wide_sub_rows),
     DX_EFFECTS_WIDE_ROW(Alpha, wide_alpha_rows),
     DX_EFFECTS_WIDE_ROW(Half, wide_half_rows),
+    {Mode::Hue, nullptr, &wide_hue_rows32},
 };
 
 }  // namespace

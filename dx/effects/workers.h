@@ -95,6 +95,7 @@ template <int Bpp> void wide_addpct_rows(const Blit&, const Format&);
 template <int Bpp> void wide_sub_rows(const Blit&, const Format&);
 template <int Bpp> void wide_alpha_rows(const Blit&, const Format&);
 template <int Bpp> void wide_half_rows(const Blit&, const Format&);
+void wide_hue_rows32(const Blit&, const Format&);
 
 // Weights of a percentage (0 to 100): out of 32 at 8 and 16 bits, out of 256 at
 // 24 and 32 bits. Larger percentages count as 100.

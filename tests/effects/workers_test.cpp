@@ -175,7 +175,7 @@ TEST(Format, LayoutsOfTheDisplayModes) {
 // alignment of both rows, and a source that overlaps the target.
 TEST(WideRows, MatchTheWordRowsBitForBit) {
   std::mt19937 rng(4242);
-  const int32_t params[] = {0, 1, 10, 30, 33, 50, 66, 99, 100, 150, 0x12345};
+  const int32_t params[] = {0, 1, 10, 30, 33, 50, 66, 99, 100, 150, 0x12345, -1, -700, 3000, 1535};
   int checked = 0;
   for (const Depth& d : depths()) {
     if (d.bpp != 16 && d.bpp != 32) continue;
