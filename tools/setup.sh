@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config ccache
-  libsdl2-dev libpng-dev zlib1g-dev libfreetype-dev fonts-ipafont-gothic libmpg123-dev libmp3lame-dev
+  libsdl2-dev libx11-dev libpng-dev zlib1g-dev libfreetype-dev fonts-ipafont-gothic libmpg123-dev libmp3lame-dev
   libgtest-dev libgmock-dev libbenchmark-dev liblua5.4-dev
-  xvfb xauth
+  xvfb xauth openbox
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "platform/host/sdl_host.h"
 
+#include "platform/host/sdl_x11.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -119,10 +121,10 @@ class SdlHost : public Host {
     close_window();
     logical_w_ = w;
     logical_h_ = h;
-    Uint32 flags = SDL_WINDOW_SHOWN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window_.reset(SDL_CreateWindow(title_utf8.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   w, h, flags));
+                                   w, h, SDL_WINDOW_SHOWN));
     if (!window_) return false;
+    fullscreen_ = false;
     renderer_.reset(SDL_CreateRenderer(window_.get(), -1, 0));
     if (!renderer_) renderer_.reset(SDL_CreateRenderer(window_.get(), -1, SDL_RENDERER_SOFTWARE));
     if (!renderer_) {
@@ -141,6 +143,7 @@ class SdlHost : public Host {
     minimized_ = false;
     SDL_StopTextInput();
     ShowIcon();
+    if (fullscreen) set_fullscreen(true);
     return true;
   }
 
@@ -172,8 +175,29 @@ class SdlHost : public Host {
     SDL_FreeSurface(s);
   }
 
+  // Full screen covers the desktop. A window manager does it on request; a
+  // bare X server has nobody to ask, and SDL would then draw for the desktop's
+  // size into the unchanged window (a shifted, cut picture that stays so after
+  // going back), so there the window is made borderless and desktop-sized.
   void set_fullscreen(bool fullscreen) override {
-    if (window_) SDL_SetWindowFullscreen(window_.get(), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (!window_ || fullscreen == fullscreen_) return;
+    SDL_Window* w = window_.get();
+    if (HasWindowManager(w)) {
+      SDL_SetWindowFullscreen(w, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    } else if (fullscreen) {
+      int display = std::max(0, SDL_GetWindowDisplayIndex(w));
+      SDL_Rect desk{0, 0, logical_w_, logical_h_};
+      SDL_GetDisplayBounds(display, &desk);
+      SDL_GetWindowPosition(w, &windowed_x_, &windowed_y_);
+      SDL_SetWindowBordered(w, SDL_FALSE);
+      SDL_SetWindowSize(w, desk.w, desk.h);
+      SDL_SetWindowPosition(w, desk.x, desk.y);
+    } else {
+      SDL_SetWindowBordered(w, SDL_TRUE);
+      SDL_SetWindowSize(w, logical_w_, logical_h_);
+      SDL_SetWindowPosition(w, windowed_x_, windowed_y_);
+    }
+    fullscreen_ = fullscreen;
   }
 
   void show_window(bool shown) override {
@@ -537,6 +561,8 @@ class SdlHost : public Host {
   std::vector<uint32_t> icon_;  // 0xAARRGGBB, shown by every window opened
   int icon_w_ = 0, icon_h_ = 0;
   bool focused_ = false, minimized_ = false;
+  bool fullscreen_ = false;
+  int windowed_x_ = SDL_WINDOWPOS_CENTERED, windowed_y_ = SDL_WINDOWPOS_CENTERED;
   SDL_AudioDeviceID audio_dev_ = 0;
   AudioCallback audio_cb_ = nullptr;
   void* audio_user_ = nullptr;

@@ -1,0 +1,208 @@
+// The SDL2 host on a real X server (CTest runs this under xvfb-run): what the
+// screen shows, read back from the server, with and without a window manager.
+// A virtual X server has no Japanese core fonts, so a message box that reads
+// right here is drawn by the game's own font.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <vector>
+
+#include "platform/host/sdl_host.h"
+#include "platform/win32/msgbox_view.h"
+
+// After our headers: Xlib defines None and other short names as macros.
+#include <SDL.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000;
+
+struct Screen {
+  int w = 0, h = 0;
+  std::vector<uint32_t> px;  // 0x00RRGGBB
+  uint32_t at(int x, int y) const { return px[static_cast<size_t>(y) * w + x]; }
+};
+
+// The whole screen as the X server holds it.
+Screen Grab() {
+  Screen s;
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return s;
+  Window root = DefaultRootWindow(d);
+  XWindowAttributes a;
+  XGetWindowAttributes(d, root, &a);
+  XImage* img = XGetImage(d, root, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (img) {
+    s.w = a.width;
+    s.h = a.height;
+    s.px.resize(static_cast<size_t>(s.w) * s.h);
+    for (int y = 0; y < s.h; ++y)
+      for (int x = 0; x < s.w; ++x) s.px[static_cast<size_t>(y) * s.w + x] = XGetPixel(img, x, y) & 0xFFFFFF;
+    XDestroyImage(img);
+  }
+  XCloseDisplay(d);
+  return s;
+}
+
+// The bounding box of the red frame, and whether the frame is whole: red all
+// the way round its edge.
+struct Frame {
+  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;
+  bool whole = false;
+};
+
+Frame FindFrame(const Screen& s) {
+  Frame f{s.w, s.h, -1, -1, false};
+  for (int y = 0; y < s.h; ++y)
+    for (int x = 0; x < s.w; ++x)
+      if (s.at(x, y) == kRed) {
+        f.x0 = std::min(f.x0, x), f.y0 = std::min(f.y0, y);
+        f.x1 = std::max(f.x1, x), f.y1 = std::max(f.y1, y);
+      }
+  if (f.x1 < 0) return f;
+  f.whole = true;
+  for (int x = f.x0; x <= f.x1; ++x) f.whole &= s.at(x, f.y0) == kRed && s.at(x, f.y1) == kRed;
+  for (int y = f.y0; y <= f.y1; ++y) f.whole &= s.at(f.x0, y) == kRed && s.at(f.x1, y) == kRed;
+  return f;
+}
+
+// Whether a window manager is at work: a window mapped now gets reparented
+// into its frame within a few seconds. (Announcing itself comes earlier in its
+// start, before it handles the windows that map.)
+bool WindowManagerManages() {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return false;
+  Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 16, 16, 0, 0, 0);
+  XSelectInput(d, probe, StructureNotifyMask);
+  XMapWindow(d, probe);
+  XFlush(d);
+  bool framed = false;
+  for (int i = 0; i < 500 && !framed; ++i) {
+    XEvent e;
+    while (!framed && XCheckTypedWindowEvent(d, probe, ReparentNotify, &e))
+      framed = e.xreparent.parent != DefaultRootWindow(d);
+    if (!framed) SDL_Delay(10);
+  }
+  XDestroyWindow(d, probe);
+  XCloseDisplay(d);
+  return framed;
+}
+
+class X11WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X server (CTest runs this under xvfb-run)";
+    unsetenv("SDL_VIDEODRIVER");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    host_ = host::MakeSdlHost();
+    // A picture with a red edge two pixels wide.
+    frame_.assign(640 * 480, 0x3060A0);
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x)
+        if (x < 2 || y < 2 || x >= 638 || y >= 478) frame_[static_cast<size_t>(y) * 640 + x] = kRed;
+  }
+  void TearDown() override {
+    host_.reset();
+    if (wm_ > 0) {
+      kill(wm_, SIGTERM);
+      waitpid(wm_, nullptr, 0);
+    }
+  }
+
+  // Presents and pumps until the screen shows what `ok` wants (X is
+  // asynchronous); false when it never does within a few seconds.
+  bool ShowUntil(const std::function<bool(const Frame&)>& ok, Frame* seen) {
+    Uint64 end = SDL_GetTicks64() + 5000;
+    do {
+      host::Event e;
+      while (host_->poll_event(e)) {
+      }
+      host_->present(frame_.data(), 640, 480, 640 * 4);
+      *seen = FindFrame(Grab());
+      if (ok(*seen)) return true;
+      SDL_Delay(20);
+    } while (SDL_GetTicks64() < end);
+    return false;
+  }
+
+  void StartWindowManager() {
+    wm_ = fork();
+    if (wm_ == 0) {
+      execlp("openbox", "openbox", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+
+  // Full screen fills the screen with the whole picture; back in the window
+  // the picture is whole at 640 x 480 again.
+  void CheckFullScreenAndBack() {
+    ASSERT_TRUE(host_->open_window("window test", 640, 480, false));
+    Frame f;
+    auto windowed = [](const Frame& f) { return f.whole && f.x1 - f.x0 == 639 && f.y1 - f.y0 == 479; };
+    EXPECT_TRUE(ShowUntil(windowed, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+    host_->set_fullscreen(true);
+    Screen s = Grab();
+    auto full = [&](const Frame& f) { return f.whole && f.x1 - f.x0 + 1 == s.w && f.y1 - f.y0 + 1 == s.h; };
+    EXPECT_TRUE(ShowUntil(full, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+    host_->set_fullscreen(false);
+    EXPECT_TRUE(ShowUntil(windowed, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+  }
+
+  std::unique_ptr<host::Host> host_;
+  std::vector<uint32_t> frame_;
+  pid_t wm_ = 0;
+};
+
+TEST_F(X11WindowTest, FullScreenAndBackKeepThePictureWholeOnABareServer) { CheckFullScreenAndBack(); }
+
+TEST_F(X11WindowTest, FullScreenAndBackKeepThePictureWholeUnderAWindowManager) {
+  StartWindowManager();
+  if (!WindowManagerManages()) GTEST_SKIP() << "openbox did not start";
+  CheckFullScreenAndBack();
+}
+
+// Reads the screen while the box is up, then answers it with Enter.
+Uint32 GrabAndAnswer(Uint32, void* out) {
+  *static_cast<Screen*>(out) = Grab();
+  SDL_Event e{};
+  e.type = SDL_KEYDOWN;
+  e.key.keysym.scancode = SDL_SCANCODE_RETURN;
+  SDL_PushEvent(&e);
+  return 0;
+}
+
+TEST_F(X11WindowTest, AMessageBoxOnScreenIsExactlyTheGameFontsPicture) {
+  ASSERT_TRUE(host_->open_window("box test", 640, 480, false));
+  Frame f;
+  ASSERT_TRUE(ShowUntil([](const Frame& f) { return f.whole && f.x1 - f.x0 == 639 && f.y1 - f.y0 == 479; }, &f));
+  win32::MessageBoxView view(reinterpret_cast<const char*>(u8"色数変更"),
+                             reinterpret_cast<const char*>(u8"ディスプレイの色数を一時的に16bit(HiColor)にしますか？\n"
+                                                           u8"色数を落とした方が描画速度が上がります"),
+                             host::MessageButtons::YesNo, host::MessageIcon::Question, 0);
+  Screen shot;
+  SDL_AddTimer(500, GrabAndAnswer, &shot);
+  EXPECT_EQ(host_->message_box("c", "t", host::MessageButtons::YesNo, host::MessageIcon::Question, 0, &view),
+            host::MessageResult::Yes);
+  ASSERT_GT(shot.w, 0);
+  // The box sits in the middle of the window's picture, pixel for pixel.
+  const uint32_t* box = view.pixels();
+  int ox = f.x0 + (640 - view.width()) / 2, oy = f.y0 + (480 - view.height()) / 2;
+  int differ = 0;
+  for (int y = 0; y < view.height(); ++y)
+    for (int x = 0; x < view.width(); ++x) differ += shot.at(ox + x, oy + y) != box[y * view.width() + x];
+  EXPECT_EQ(differ, 0);
+  // Kept beside the test for a person to look at (as a PPM picture).
+  std::ofstream ppm("x11_message_box.ppm", std::ios::binary);
+  ppm << "P6\n" << shot.w << " " << shot.h << "\n255\n";
+  for (uint32_t p : shot.px) ppm.put(static_cast<char>(p >> 16)).put(static_cast<char>(p >> 8)).put(static_cast<char>(p));
+}
+
+}  // namespace
