@@ -1,6 +1,7 @@
 #include "game/item_window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -51,7 +52,8 @@ ItemWindowLayout& Layout(ItemWindowLayout& layout, int extra, bool with_count, i
 int RowTop(int y, int r) { return y + 19 + kRowHeight * r; }
 
 // The row every list shares: its background, the picture, the name and, for
-// a stacking item, its count at `count_x`.
+// a stacking item, its count at `count_x` (none when count_x is kNoCount).
+constexpr int kNoCount = INT32_MIN;
 void DrawListRow(const ItemWindowLayout& l, int x, int y, int r, bool cursor, const ItemSlot& slot, int count_x,
                  uint32_t name_colour) {
   int top = RowTop(y, r);
@@ -64,7 +66,8 @@ void DrawListRow(const ItemWindowLayout& l, int x, int y, int r, bool cursor, co
   if (ItemPictureSheet)
     dxbltpart(ItemPictureSheet, x + 8, top, (slot.item % 20) * 32, (slot.item / 20) * 32, 32, 32);
   if (item->name) dxtextout(x + 40, top + l.text_offset, item->name, name_colour);
-  if (item->count > 0) dxprintf(count_x, top + l.text_offset, dxrgb(1, 1, 1), "(%d)", slot.count);
+  if (item->count > 0 && count_x != kNoCount)
+    dxprintf(count_x, top + l.text_offset, dxrgb(1, 1, 1), "(%d)", slot.count);
 }
 
 void RightAligned(int right, int y, uint32_t colour, const char* text) {
@@ -165,7 +168,8 @@ int32_t ShowItemShopWindow(int32_t list, int x, int y, int32_t cursor) {
     if (e < 0 || e >= size || slots[e].count <= 0) break;
     const ItemSlot& slot = slots[e];
     int top = RowTop(y, r);
-    DrawListRow(l, x, y, r, e == cursor, slot, x + l.width - 56, dxrgb(1, 1, 1));
+    // The price list has its prices where the counts would stand.
+    DrawListRow(l, x, y, r, e == cursor, slot, list == 0 || list == 1 ? x + l.width - 56 : kNoCount, dxrgb(1, 1, 1));
     const ItemRecord* item = SlotItem(slot);
     if (!item) continue;
     if (item->price < 0) dxbltpart(skin, x + 8, top, 32, 208, 32, 32);
