@@ -101,9 +101,11 @@ void AddFace(WallKind kind, const D3DVECTOR& v, const D3DVECTOR& a, float x0, fl
   if (TestItemVisible(&item, v, a, radius) != 0) return;
   if (face[FACE_TEXTURE] == 0 && face[FACE_DOOR] == 0 && face[FACE_FIRE] == 0 && face[FACE_MESS] == 0) return;
   dx::bitmap* picture = FaceTexture(face);
-  if (kind == kNorth && !picture) return;
-  DrawItem* it = AllocDrawItem(&item);
-  AddQuadToMesh(it->mesh, p[0], p[1], p[2], p[3], picture, 0, 0, 1, 1);
+  // A north wall without a picture has no quad, but its marks still show.
+  if (kind != kNorth || picture) {
+    DrawItem* it = AllocDrawItem(&item);
+    AddQuadToMesh(it->mesh, p[0], p[1], p[2], p[3], picture, 0, 0, 1, 1);
+  }
   if (kind == kCeiling || kind == kFloor) return;
 
   // Door, message mark and torch stand just in front of the wall, the nearer

@@ -25,6 +25,12 @@ const MapCell* CellAt(int x, int y, int floor) {
   return &DungeonMap[floor].cells[x][y];
 }
 
+// Culling projects into the 3-D view, whichever viewport is current.
+void ProjectIntoView() {
+  dxviewwidth = kViewWidth;
+  dxviewheight = kViewHeight;
+}
+
 }  // namespace
 
 void SetViewport3D(int width, int height) {
@@ -38,9 +44,7 @@ void SetViewport3D(int width, int height) {
   vp.dvClipHeight = 2.0f;
   vp.dvMinZ = 0.0f, vp.dvMaxZ = 1.0f;
   if (dxviewport) dxviewport->SetViewport2(&vp);
-  // Culling projects into the 3-D view, whichever viewport is current.
-  dxviewwidth = kViewWidth;
-  dxviewheight = kViewHeight;
+  ProjectIntoView();
 }
 
 void DrawPanorama(int x, int y, int floor, float heading) {
@@ -115,6 +119,8 @@ void Draw3D(const ViewPos& position, int release) {
   if ((LastFloorDrawn >= 0 && LastFloorDrawn != n) || release) FreeMapImages();
   LastFloorDrawn = n;
 
+  // The scene's culling needs the view's size before the first viewport is set.
+  ProjectIntoView();
   BuildDungeonScene(static_cast<float>(2 * pos.X + 1), static_cast<float>(2 * pos.N + 1),
                     static_cast<float>(2 * pos.Y + 1), static_cast<float>(pos.T), static_cast<float>(pos.P));
   DrawPanorama(x, y, n, static_cast<float>(pos.T));

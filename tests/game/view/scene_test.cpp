@@ -92,6 +92,31 @@ TEST_F(SceneBuild, AFaceOfZerosAddsNothingAndAnUnknownNumberFallsBack) {
   EXPECT_EQ(Items().size(), 2u);  // the north wall needs a picture
 }
 
+TEST_F(SceneBuild, MarksOnAWallWithoutAPictureShowOnEverySide) {
+  auto marks = [](int32_t* face) {
+    face[FACE_TEXTURE] = 0;
+    face[FACE_DOOR] = 200;
+    face[FACE_FIRE] = 1;
+    face[FACE_MESS] = 1;
+  };
+  auto doors = [] {
+    int n = 0;
+    for (DrawItem* i : Items()) n += Picture(i) == WallTextureTable[200].picture;
+    return n;
+  };
+  marks(&Cell(12, 10, 0).face(FACE_SOUTH, FACE_TEXTURE));
+  Build(12, 12, 0, 180);
+  EXPECT_EQ(Items().size(), 4u);  // a quad without a picture, the door, the mark and the torch
+  EXPECT_EQ(doors(), 1);
+  Cell(12, 10, 0) = MapCell{};
+  // The north wall adds no quad without a picture, but the same three marks.
+  marks(&Cell(12, 14, 0).face(FACE_NORTH, FACE_TEXTURE));
+  Build(12, 12, 0);
+  EXPECT_EQ(Items().size(), 3u);
+  EXPECT_EQ(doors(), 1);
+  for (DrawItem* i : Items()) EXPECT_NE(Picture(i), nullptr);
+}
+
 TEST_F(SceneBuild, WarpsCycleTheirPicturesInTheMap) {
   Cell(12, 13, 0).w[CELL_WARP] = 1;
   for (int frame = 0; frame < 40; ++frame) {

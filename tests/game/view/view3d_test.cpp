@@ -2,6 +2,8 @@
 // to the screen and the debug line.
 #include "game/view3d.h"
 
+#include <vector>
+
 #include "game/position.h"
 #include "game/scene3d.h"
 #include "game/viewframe.h"
@@ -105,6 +107,41 @@ TEST_F(ViewFrame, AWallAheadIsRenderedAndStretched) {
   // Every view pixel covers two by two screen pixels.
   EXPECT_EQ(Screen(320, 240), Screen(321, 241));
   EXPECT_EQ(dxviewwidth, kViewWidth);
+}
+
+TEST_F(ViewFrame, TheFirstFrameAfterStartUpIsTheSecondOne) {
+  // A corridor with floor, ceiling and side walls all the way along, so that
+  // the view is full to its edges.
+  Texture(5, 0xF0F0F0);
+  Texture(6, 0x3060C0);
+  Texture(7, 0xC06030);
+  for (int y = 8; y < 20; ++y)
+    for (int x = 10; x < 15; ++x) {
+      MapCell& c = DungeonMap[0].cells[x][y];
+      c.face(FACE_DOWN, FACE_TEXTURE) = 6;
+      c.face(FACE_UP, FACE_TEXTURE) = 7;
+      if (x == 10) c.face(FACE_WEST, FACE_TEXTURE) = 5;
+      if (x == 14) c.face(FACE_EAST, FACE_TEXTURE) = 5;
+    }
+  auto frame = [] {
+    std::vector<uint32_t> px;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) px.push_back(Screen(x, y));
+    return px;
+  };
+  ASSERT_EQ(dxviewwidth, 640);  // as start-up leaves it
+  HeroPos = ViewPos{12, 10, 0, 0, 0};
+  Draw3D(HeroPos, 0);
+  const std::vector<uint32_t> first = frame();
+  Draw3D(HeroPos, 0);
+  const std::vector<uint32_t> second = frame();
+  int differ = 0, background = 0;
+  for (size_t i = 0; i < first.size(); ++i) {
+    differ += first[i] != second[i];
+    background += second[i] == 0x010101u;
+  }
+  EXPECT_EQ(differ, 0);
+  EXPECT_LT(background, 640 * 480 / 10);  // the walls fill the view
 }
 
 TEST_F(ViewFrame, ANewFloorReleasesTheWallPictures) {
