@@ -329,7 +329,8 @@ int32_t SwapEquipItem(int32_t list, int32_t i, int32_t position) {
   }
   if (CurrentItemSlot) {
     const ItemRecord* item = SlotItem(*CurrentItemSlot);
-    if (!item || item->number <= 0) {
+    // An empty slot has no unit to equip.
+    if (!item || item->number <= 0 || CurrentItemSlot->count <= 0) {
       restore();
       return -1;
     }

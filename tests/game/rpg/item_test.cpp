@@ -4,6 +4,7 @@
 #include "game/explore.h"
 #include "game/gamestate.h"
 #include "game/item.h"
+#include "game/macro/macro.h"
 #include "game/macro/macro_item.h"
 #include "tests/game/rpg/fixture.h"
 
@@ -253,6 +254,48 @@ TEST_F(ItemTest, EquippingSwapsWithTheList) {
   EXPECT_EQ(EquipSlots[3].item, 3);
   EXPECT_EQ(BankItems[0].count, 1);
   EXPECT_EQ(CarriedItems[0].item, 2);  // list 2 puts back into the carried list
+}
+
+// Runs script text with the game's built-ins; the texts of the values it
+// wrote with writeln are not needed, only its last value.
+std::string RunWithMacros(const std::string& script) {
+  RegisterMacros();
+  std::string text = script;
+  ScriptNode* program = nullptr;
+  ScriptError error;
+  std::string out = "(compile error)";
+  if (ScriptCompile(text.data(), &program, &error) == 0) {
+    StrList* result = nullptr;
+    out = ScriptExec(program, nullptr, nullptr, &result, &error, 0, 0) == 0 && result ? ScriptValueText(result)
+                                                                                      : "(run error)";
+    StrListFree(result);
+    ScriptFreeProgram(program);
+  }
+  ScriptClearFunctions();
+  return out;
+}
+
+TEST_F(ItemTest, NothingIsEquippedFromAnEmptySlot) {
+  Standard();
+  // A cleared temporary slot (entry 0, count 0) offered for position 0.
+  EXPECT_EQ(RunWithMacros("hero_clear(); item_set(); item_equip_swap()"), "-1");
+  EXPECT_EQ(RunWithMacros("item_set_buff(100); item_count()"), "0");
+  EXPECT_EQ(EquipSlots[0].count, 0);
+  // Offered in place of a worn item: refused, the worn one stays.
+  EquipSlots[0] = Slot(2, 1);
+  SetTempItem(1001, 0);
+  EXPECT_EQ(SwapEquipItem(2, 0, 0), -1);
+  EXPECT_EQ(EquipSlots[0].item, 2);
+  EXPECT_EQ(EquipSlots[0].count, 1);
+  EXPECT_EQ(CountItemList(0), 0);
+  TempItemSlot.count = -3;
+  EXPECT_EQ(SwapEquipItem(2, 0, 0), -1);
+  EXPECT_EQ(EquipSlots[0].item, 2);
+  // One unit there is equipped.
+  TempItemSlot.count = 1;
+  EXPECT_EQ(SwapEquipItem(2, 0, 0), 0);
+  EXPECT_EQ(EquipSlots[0].item, 0);
+  EXPECT_EQ(TempItemSlot.count, 0);
 }
 
 TEST_F(ItemTest, EquipmentAddsToTheHero) {
