@@ -236,7 +236,8 @@ int macro_blt(StrList** args, StrList** stack) {
   const char* file = nullptr;
   int32_t x = 0, y = 0, w = -1, h = -1, sx = -1, sy = -1, alpha = -1;
   a.Text(file), a.Int(x), a.Int(y), a.Int(w), a.Int(h), a.Int(sx), a.Int(sy), a.Int(alpha);
-  if (file) BlitPicture(readIMG(file), x, y, sx, sy, w, h, alpha);
+  // An empty name names no file, as a missing one.
+  if (file && *file) BlitPicture(readIMG(file), x, y, sx, sy, w, h, alpha);
   return MacroPushInt(stack, 0);
 }
 

@@ -24,7 +24,8 @@ int macro_effect(StrList** args, StrList** stack) {
   arg.Text(picture);
   arg.Int(number);
   arg.Int(flag);
-  if (picture) PlayEffect(picture, number, flag);
+  // An empty name names no picture, as a missing one.
+  if (picture && *picture) PlayEffect(picture, number, flag);
   return MacroPushInt(stack, 0);
 }
 

@@ -142,6 +142,12 @@ TEST_F(DrawCommands, PicturesWholeStretchedCutAndTranslucent) {
   EXPECT_LT(p >> 16, Skin(127, 223) >> 16);
   EXPECT_EQ(Screen(100, 0), 0u);
   Call(macro_blt);  // no file, nothing drawn
+  // An empty name is no file either: nothing drawn, nothing stopped.
+  dxcls(0);
+  Result r = Call(macro_blt, {"", "0", "0"});
+  EXPECT_EQ(r.text, "0");
+  EXPECT_TRUE(host_.message_boxes().empty());
+  EXPECT_EQ(Count(0, 0, 640, 480, 0), 640 * 480);
 }
 
 TEST_F(DrawCommands, MonsterPicturesMarkWhatWasSeen) {

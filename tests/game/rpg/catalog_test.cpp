@@ -145,6 +145,13 @@ TEST_F(CatalogTest, OtherCommands) {
   EXPECT_EQ(host_.frames_presented(), frames);
   EXPECT_EQ(Call(macro_effect, {"data/pic/red.png", "10", "1"}).text, "0");  // the zoom: 80 frames
   EXPECT_EQ(host_.frames_presented(), frames + 80);
+  // An empty name is no picture: nothing happens, with a table or the zoom.
+  TempDir::Write("data/system/effect1.dat", std::string(16, '\0'));
+  const size_t boxes = host_.message_boxes().size();
+  EXPECT_EQ(Call(macro_effect, {""}).text, "0");
+  EXPECT_EQ(Call(macro_effect, {"", "10", "1"}).text, "0");
+  EXPECT_EQ(host_.frames_presented(), frames + 80);
+  EXPECT_EQ(host_.message_boxes().size(), boxes);
 
   EXPECT_EQ(Call(macro_warn, {}).text, "0");
   ASSERT_FALSE(host_.message_boxes().empty());
