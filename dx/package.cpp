@@ -157,8 +157,9 @@ bool PackageContains(const char* name) { return FindEntry(name) != nullptr; }
 bool PkgFileExists(const char* name) {
   if (!name) return false;
   if (PackageContains(name)) return true;
+  // A folder is no file: callers check names they are about to read.
   struct stat st;
-  return ::stat(win32::HostPath(name).c_str(), &st) == 0;
+  return ::stat(win32::HostPath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 PkgFile* PkgFileOpen(const char* name, const char* mode) {

@@ -214,6 +214,8 @@ void ReadMonsterData() {
     const char* end = row[0];
     int32_t number = ScriptStrtol(row[0], &end, 10);
     if (!row[0] || end == row[0]) continue;  // a heading row
+    // Without a key file's name the path names the folder: no file to read.
+    if (!file || !*file) GAME_FATAL("[%s]でエラー発生", path);
     char*** rows = ReadCsv(path);
     if (!rows) GAME_FATAL("[%s]でエラー発生", path);
     g_monster_rows.push_back(rows);

@@ -306,7 +306,16 @@ std::FILE* fopen(const char* name, const char* mode) {
     errno = EINVAL;
     return nullptr;
   }
-  return std::fopen(HostPath(name).c_str(), mode);
+  std::FILE* f = std::fopen(HostPath(name).c_str(), mode);
+  // As on the original system, a folder does not open as a file (the C
+  // library here would open it and fail each read).
+  struct stat st;
+  if (f && ::fstat(::fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::fclose(f);
+    errno = EISDIR;
+    return nullptr;
+  }
+  return f;
 }
 
 bool WriteFileSafely(const char* name, const std::function<bool(std::FILE*)>& write) {

@@ -59,6 +59,10 @@ TEST_F(PackageTest, NamesMatchExactly) {
   EXPECT_TRUE(PkgFileExists("data/map/MAP.CFG"));
   EXPECT_TRUE(PkgFileExists("data/empty"));
   EXPECT_FALSE(PkgFileExists("data/none"));
+  // A folder on disk is no file: it neither exists as one nor opens.
+  EXPECT_FALSE(PkgFileExists("data/map"));
+  EXPECT_FALSE(PkgFileExists("data/map/"));
+  EXPECT_EQ(PkgFileOpen("data/map", "rb"), nullptr);
 }
 
 TEST_F(PackageTest, WritingModesBypassThePackage) {

@@ -119,6 +119,17 @@ TEST_F(MonsterTest, BadKeyFilesStopTheProgram) {
 
   Write("data/mon_cfg/_mon.csv", "2001,x,gone.csv\n");
   EXPECT_EQ(Fatal(ReadMonsterData), U8(u8"[data/mon_cfg/gone.csv]でエラー発生"));
+  // No key file named, the field empty or absent: the path is the folder.
+  Write("data/mon_cfg/_mon.csv", "2001,x,\"\"\n");
+  EXPECT_EQ(Fatal(ReadMonsterData), U8(u8"[data/mon_cfg/]でエラー発生"));
+  Write("data/mon_cfg/_mon.csv", "2001,x\n");
+  EXPECT_EQ(Fatal(ReadMonsterData), U8(u8"[data/mon_cfg/]でエラー発生"));
+  // Pictures and cries that name a folder are checked at start-up like missing ones.
+  EXPECT_EQ(LoadFails("PIC1,data/pic\n"), U8(u8"[data/mon_cfg/m2001.csv]エラー:PIC[data/pic]が存在しない"));
+  EXPECT_EQ(LoadFails("PIC1,data/pic/\n"), U8(u8"[data/mon_cfg/m2001.csv]エラー:PIC[data/pic/]が存在しない"));
+  std::filesystem::create_directories("data/sound/cries");
+  EXPECT_EQ(LoadFails("SOUND,cries\n"),
+            U8(u8"[data/mon_cfg/m2001.csv]エラー:SOUND[data/sound/cries]が存在しない"));
   std::filesystem::remove("data/mon_cfg/_mon.csv");
   EXPECT_EQ(Fatal(ReadMonsterData), U8(u8"[data/mon_cfg/_mon.csv]はありません"));
   std::filesystem::remove("data/system/loading.png");
