@@ -153,6 +153,8 @@ void PlayMusic(int32_t n) {
 void ChangeMusicFade(int32_t n) {
   if (n == g_music) return;
   n = Usable(n);
+  // An unset number falls back to what may already be the music: no switch.
+  if (n == g_music) return;
   if (!IsSet(n)) {
     // No music to switch to: the old one stops rather than play on untracked.
     if (IsSet(g_music)) QvxSoundStop(g_music);

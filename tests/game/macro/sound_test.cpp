@@ -162,6 +162,24 @@ TEST_F(SoundTableTest, ACrossFadeToNothingStopsTheOldMusic) {
   EXPECT_FALSE(Playing(2));
 }
 
+TEST_F(SoundTableTest, ACrossFadeToAnUnsetNumberLeavesTheMusicAsItIs) {
+  Standard();
+  // Nothing plays; the unset number falls back to entry 0, which is no switch.
+  const uint64_t start = host_.now_us();
+  ChangeMusicFade(9);
+  EXPECT_EQ(host_.now_us(), start);  // no fade ran
+  EXPECT_EQ(GetMusicNo(), 0);
+  EXPECT_FALSE(Playing(0));
+  // Entry 0 playing as the music goes on playing.
+  PlayMusic(300);
+  for (int i = 0; i < 4; ++i) Step();
+  ASSERT_TRUE(Playing(0));
+  ChangeMusicFade(9);
+  EXPECT_TRUE(Playing(0));
+  EXPECT_EQ(QvxSoundGetVolume(0), 0);
+  EXPECT_EQ(GetMusicNo(), 0);
+}
+
 TEST_F(SoundTableTest, EffectsStopsAndVolumes) {
   Standard();
   PlayMusic(2);
