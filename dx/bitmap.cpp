@@ -64,10 +64,19 @@ void DeleteAllBitmaps() {
   while (!g_live.empty()) dxdeletebitmap(g_live.back());
 }
 
+// System memory keeps its pixels through a loss: that copy is restored in
+// place and is what a lost display copy or texture is made again from. A
+// display copy with no system-memory copy behind it is restored in place too,
+// as it is the only one.
 void ReleaseLost() {
   for (dx::bitmap* b : g_live) {
-    if (b->surface && b->surface->IsLost() != DD_OK) Drop(b->surface);
-    if (b->syssurface && b->syssurface->IsLost() != DD_OK) Drop(b->syssurface);
+    if (b->syssurface && b->syssurface->IsLost() != DD_OK) b->syssurface->Restore();
+    if (b->surface && b->surface->IsLost() != DD_OK) {
+      if (b->syssurface && b->surface != b->syssurface)
+        Drop(b->surface);
+      else
+        b->surface->Restore();
+    }
     if (b->texture && b->texture->surface() && b->texture->surface()->IsLost() != DD_OK) DropTexture(b);
   }
 }

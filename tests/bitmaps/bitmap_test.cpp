@@ -61,6 +61,52 @@ TEST_P(BitmapTest, CopiesAreMadeOnDemandAndReleasedOnWrite) {
   dxdeletebitmap(b);
 }
 
+TEST_P(BitmapTest, PixelsSurviveALossOfEverySurface) {
+  auto same = [&](IDirectDrawSurface* s) {
+    int wrong = 0;
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 4; ++x) wrong += At(s, x, y) != NumberAt(depth(), x, y);
+    return wrong;
+  };
+  auto lose = [] {
+    ddraw::LoseAllSurfaces();
+    dxpump();  // finds the back buffer lost and restores everything
+  };
+  // Only the system-memory copy.
+  dxusevram(false);
+  dx::bitmap* b = Numbered(4, 3);
+  lose();
+  ASSERT_NE(b->syssurface, nullptr);
+  EXPECT_EQ(b->syssurface->IsLost(), DD_OK);
+  EXPECT_EQ(same(dxgetsurface(b, false)), 0);
+  dxbltnokey(b, 10, 20);
+  EXPECT_EQ(Screen(13, 22), NumberAt(depth(), 3, 2));
+  dxdeletebitmap(b);
+
+  // A display copy in video memory is made again from the system-memory copy.
+  dxusevram(true);
+  ASSERT_TRUE(dxvram);
+  b = Numbered(4, 3);
+  ASSERT_TRUE(dxgetsurface(b, false)->in_video_memory());
+  lose();
+  IDirectDrawSurface* d = dxgetsurface(b, false);
+  EXPECT_EQ(d->IsLost(), DD_OK);
+  EXPECT_TRUE(d->in_video_memory());
+  EXPECT_EQ(same(d), 0);
+  EXPECT_EQ(same(b->syssurface), 0);
+  dxdeletebitmap(b);
+
+  // Video memory used up: one surface in both slots.
+  ddraw::SetVideoMemory(0);
+  b = Numbered(4, 3);
+  ASSERT_NE(dxgetsurface(b, false), nullptr);
+  ASSERT_EQ(b->surface, b->syssurface);
+  lose();
+  EXPECT_EQ(b->surface, b->syssurface);
+  EXPECT_EQ(same(dxgetsurface(b, false)), 0);
+  dxdeletebitmap(b);
+}
+
 TEST_P(BitmapTest, LoadingKeepsBlackAsTheKeyAndDarkAsNotKey) {
   auto f = [](int x, int y) -> uint32_t {
     if (y == 0) return x == 0 ? 0x000000 : 0x010101;

@@ -26,6 +26,8 @@ class DisplayTest : public ::testing::TestWithParam<int> {
     ddraw::ResetForTests();
     win32::SetDesktopDepth(GetParam());
     ASSERT_TRUE(dxinit("test", 640, 480, GetParam(), false));
+    // The layer reads the desktop's depth once a process; each test has its own.
+    dxdesktopdepth = GetParam();
     ASSERT_EQ(dxscreendepth, GetParam());
   }
   void TearDown() override {
