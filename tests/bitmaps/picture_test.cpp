@@ -328,6 +328,26 @@ TEST(PngDecode, RefusesOtherKindsAndDamage) {
   PngFreeImage(img);
 }
 
+TEST(PngDecode, AFileThatEndsAfterItsImageIsWhole) {
+  for (bool interlaced : {false, true}) {
+    auto whole = testpng::Pattern(12, 7, interlaced);
+    // The last 12 bytes are the end chunk: without them the image is all there.
+    std::vector<uint8_t> cut(whole.begin(), whole.end() - 12);
+    PngImage* a = PngDecodeMemory(whole.data(), whole.size());
+    PngImage* b = PngDecodeMemory(cut.data(), cut.size());
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr) << interlaced;
+    EXPECT_EQ(b->width, 12);
+    EXPECT_EQ(b->height, 7);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 12; ++x) EXPECT_EQ(GetPngPixel(b, x, y), GetPngPixel(a, x, y));
+    PngFreeImage(a);
+    PngFreeImage(b);
+    // One byte less, and the image data's check sum is cut: refused.
+    EXPECT_EQ(PngDecodeMemory(cut.data(), cut.size() - 1), nullptr);
+  }
+}
+
 int OpenDescriptors() {
   int n = 0;
   for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
