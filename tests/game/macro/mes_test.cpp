@@ -1,8 +1,12 @@
 // The message window, its key waits and the background layers.
+#include <cstdlib>
+
 #include "tests/game/macro/fixture.h"
 
 namespace gameui_test {
 namespace {
+
+std::string U8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
 
 class MessageWindow : public GameUiTest {
  protected:
@@ -47,6 +51,24 @@ TEST_F(MessageWindow, ClosedWindowsRedrawTheTextWithoutTheFill) {
   Open();
   Call(macro_mes_open, {"0", "0", "100", "100"});
   EXPECT_EQ(MesWindow.x, 32);
+}
+
+TEST_F(MessageWindow, WithoutATextSurfaceItWarnsAndStillFills) {
+  // Wider than any surface can be: no text surface for the window.
+  Result r = Call(macro_mes_open, {"0", "0", "20000", "100", "100", "0", "255", "0"});
+  EXPECT_EQ(r.text, "0");
+  ASSERT_EQ(host_.message_boxes().size(), 1u);
+  EXPECT_EQ(host_.message_boxes()[0].caption, U8(u8"警告"));
+  EXPECT_NE(host_.message_boxes()[0].text.find(U8(u8"メッセージwindow用メモリ確保に失敗")), std::string::npos);
+  EXPECT_EQ(MesWindow.open, 1);
+  EXPECT_EQ(BgLayers[3].picture, nullptr);
+  EXPECT_EQ(MesWindow.line_y, 0);
+  // Messages draw no text but the window fill.
+  const uint64_t base = host_.frames_presented();
+  Call(macro_mes, {"A"});
+  EXPECT_EQ(host_.frames_presented(), base + 1);
+  EXPECT_EQ(Count(0, 0, 640, 100, 0x00FF00), 640 * 100);
+  EXPECT_EQ(MesWindow.line_y, 0);
 }
 
 TEST_F(MessageWindow, KeyWaitEndsOnEnterAndClearsTheText) {
@@ -118,6 +140,31 @@ TEST_F(Layers, MemoCapturesAndDrawPutsBack) {
   EXPECT_EQ(Screen(10, 20), 0x00FFFFu);
   Call(macro_bg_memo, {"-1"});  // no such layer
   EXPECT_EQ(BgLayers[0].x, 0);
+}
+
+TEST_F(Layers, DrawAllBlendsAtAPercentageOrAddsAPartOfIt) {
+  Call(macro_fill, {"200", "100", "0", "0", "0", "640", "480"});
+  Call(macro_bg_memo, {"1", "10", "20", "30", "40"});
+  auto near = [](uint32_t got, int r, int g, int b) {
+    return std::abs(static_cast<int>(got >> 16 & 0xFF) - r) <= 2 &&
+           std::abs(static_cast<int>(got >> 8 & 0xFF) - g) <= 2 && std::abs(static_cast<int>(got & 0xFF) - b) <= 2;
+  };
+  // Mode 0 with a percentage: translucent over what is there.
+  Call(macro_clear, {"0", "0", "200"});
+  Call(macro_bg_draw, {"-1", "0", "0", "50", "0"});
+  EXPECT_TRUE(near(Screen(10, 20), 100, 50, 100)) << std::hex << Screen(10, 20);
+  EXPECT_EQ(Screen(9, 20), 0x0000C8u);
+  // Mode 2: that part of it added.
+  Call(macro_clear, {"0", "0", "200"});
+  Call(macro_bg_draw, {"-1", "0", "0", "50", "2"});
+  EXPECT_TRUE(near(Screen(39, 59), 100, 50, 200)) << std::hex << Screen(39, 59);
+  EXPECT_EQ(Screen(40, 60), 0x0000C8u);
+  // Mode 2 without a percentage, and modes without a meaning: nothing.
+  Call(macro_clear, {"0", "0", "200"});
+  Call(macro_bg_draw, {"-1", "0", "0", "-1", "2"});
+  Call(macro_bg_draw, {"-1", "0", "0", "50", "3"});
+  Call(macro_bg_draw, {"-1", "0", "0", "-1", "3"});
+  EXPECT_EQ(Count(0, 0, 640, 480, 0x0000C8), 640 * 480);
 }
 
 TEST_F(Layers, SwapFreeAndOpen) {
