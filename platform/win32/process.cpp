@@ -50,14 +50,19 @@ void SetProcessArgs(int argc, char** argv) {
   }
 }
 
+void SetModulePath(const char* path) {
+  g_module_path.clear();
+  if (!path) return;
+  g_module_path = Utf8ToCp932(path);
+  for (char& c : g_module_path)
+    if (c == '/') c = '\\';
+}
+
 const char* ModulePath() {
   if (g_module_path.empty()) {
     char buf[PATH_MAX + 1];
     ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
-    std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string("/dolvicar");
-    g_module_path = Utf8ToCp932(path);
-    for (char& c : g_module_path)
-      if (c == '/') c = '\\';
+    SetModulePath(n > 0 ? std::string(buf, static_cast<size_t>(n)).c_str() : "/dolvicar");
   }
   return g_module_path.c_str();
 }

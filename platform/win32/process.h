@@ -8,6 +8,9 @@ namespace win32 {
 void SetProcessArgs(int argc, char** argv);
 // The executable's path in the platform's form: CP932, "\" separators.
 const char* ModulePath();
+// For tests that run the program from a folder of their own: `path` (UTF-8)
+// stands for the executable from now on; null brings back the real one.
+void SetModulePath(const char* path);
 }  // namespace win32
 
 // The executable's path (CP932, "\" separators); the length copied, or `size`
