@@ -40,41 +40,43 @@ constexpr int32_t kSpareRoom = 256;
 StrList* spare = nullptr;
 int spareCount = 0;
 
-// Frees a chain of values or locals, keeping those whose own block has the usual room.
-void Recycle(StrList* chain) {
+// A node that is not simply a spare as it stands: one whose text moved out
+// of its block, or of another size, or one too many.
+void KeepOrFree(StrList* node) {
+  if (node->listed) Unlist(node);
+  if (node->inlineCapacity != kSpareRoom || spareCount >= kSpareLimit) {
+    FreeValues(node);
+    return;
+  }
+  if (node->text != node->inlineText) {
+    VFree(node->text);
+    node->text = node->inlineText;
+  }
+  node->capacity = kSpareRoom;
+  node->next = spare;
+  spare = node;
+  ++spareCount;
+}
+
+// Frees a chain of values or locals, keeping those whose own block has the
+// usual room. (A spare's ref and depth are set again when it is taken.)
+inline void Recycle(StrList* chain) {
   while (chain) {
     StrList* node = chain;
     chain = node->next;
     node->next = nullptr;
-    if (node->inlineCapacity != kSpareRoom || spareCount >= kSpareLimit) {
-      FreeValues(node);
-      continue;
+    if (node->inlineCapacity == kSpareRoom && node->text == node->inlineText && !node->listed &&
+        spareCount < kSpareLimit) {
+      node->next = spare;
+      spare = node;
+      ++spareCount;
+    } else {
+      KeepOrFree(node);
     }
-    if (node->text != node->inlineText) {
-      if (node->text) VFree(node->text);
-      node->text = node->inlineText;
-    }
-    node->capacity = kSpareRoom;
-    node->ref = nullptr;
-    node->depth = 0;
-    node->next = spare;
-    spare = node;
-    ++spareCount;
   }
 }
 
-// One value, which is most often a spare in its own buffer. (A spare's ref
-// and depth are set again when it is taken.)
-inline void FreeValue(StrList* value) {
-  if (value && !value->next && value->inlineCapacity == kSpareRoom && value->text == value->inlineText &&
-      spareCount < kSpareLimit) {
-    value->next = spare;
-    spare = value;
-    ++spareCount;
-    return;
-  }
-  Recycle(value);
-}
+inline void FreeValue(StrList* value) { Recycle(value); }
 
 inline StrList* TakeNode() {
   if (!spare) return NewValueNode();
@@ -310,7 +312,7 @@ int Assign(StrList** stack, const ScriptNode* node, ScriptError* error) {
 // The variable takes the right value's text; the value of the assignment
 // is that text.
 int AssignTo(StrList** stack, StrList* var, StrList* right) {
-  if (CopyText(var, right) != 0) {
+  if (AssignVariable(var, right) != 0) {
     FreeValue(right);
     return SCRIPT_NOMEM;
   }
@@ -360,7 +362,8 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
       rc = PushText(stack, "I", "0");
     }
   } else if (entry->handler) {
-    // A handler is outside code: every value it can reach has its text.
+    // A handler is outside code: every value and variable it can reach has its text.
+    if (unwrittenCount) WriteVariables();
     for (StrList* value = args; value; value = value->next)
       if (value->pending) WritePending(value);
     for (StrList* value = *stack; value; value = value->next)
@@ -521,7 +524,7 @@ int Declare(StrList** locals, const char* name, StrList* arg, int depth) {
   if (!local && arg && !IsRef(arg) && arg->inlineText &&
       static_cast<size_t>(arg->inlineText - arg->name) > std::strlen(name)) {
     std::strcpy(arg->name, name);
-    if (arg->pending) WritePending(arg);  // a variable's text is always written
+    if (arg->pending) ListVariable(arg);
     arg->depth = depth;
     arg->next = *locals;
     *locals = arg;
@@ -534,7 +537,7 @@ int Declare(StrList** locals, const char* name, StrList* arg, int depth) {
     if (!local) rc = SCRIPT_NOMEM;
   }
   if (local) {
-    if (arg ? CopyText(local, arg) != 0 : StrListSet(local, "") != 0) rc = SCRIPT_NOMEM;
+    if (arg ? AssignVariable(local, arg) != 0 : StrListSet(local, "") != 0) rc = SCRIPT_NOMEM;
     local->depth = depth;
   }
   FreeValue(arg);
@@ -1124,6 +1127,8 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
   uint64_t caller = frameStamp;
   frameStamp = NewStamp();
   int rc = Exec(first, locals, args, result, error, mode, depth, true);
+  // The caller is outside code.
+  if (unwrittenCount) WriteVariables();
   frameStamp = caller;
   if (levels == 0) {
     Recycle(returnValue);

@@ -27,7 +27,8 @@ void SetErrorAt(ScriptError* error, int32_t line, int32_t column, int32_t kind, 
 // Stamps tell a cached name resolution from a stale one. One counter hands
 // them out; globalsStamp changes whenever the global list may have gained,
 // lost or reordered a node.
-uint64_t NewStamp();
+extern uint64_t stampCounter;
+inline uint64_t NewStamp() { return ++stampCounter; }
 extern uint64_t globalsStamp;
 void GlobalsChanged();
 
@@ -63,6 +64,16 @@ int SetDoubleValue(StrList* node, double v);
 void WritePending(StrList* node);
 // The destination takes a copy of the source's text and its number.
 int CopyText(StrList* dest, StrList* src);
+// A variable takes the value's text and number; a text not yet written
+// stays so, and the variable goes on the list that WriteVariables writes.
+int AssignVariable(StrList* var, StrList* src);
+// Lists a variable whose text is pending (its buffer has kPendingRoom).
+void ListVariable(StrList* var);
+// Writes every listed variable's text (before outside code runs).
+void WriteVariables();
+extern size_t unwrittenCount;
+// Takes a node that is about to be freed or reused off the list.
+void Unlist(StrList* node);
 // Frees a chain of value or local nodes: their lists are the interpreter's
 // own, so no global stamp changes.
 void FreeValues(StrList* first);

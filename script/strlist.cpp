@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "script/memory.h"
 #include "script/script_internal.h"
@@ -15,13 +16,8 @@ StrList* ScriptVars = nullptr;
 
 namespace script_internal {
 
-namespace {
 uint64_t stampCounter = 1;
-}  // namespace
-
 uint64_t globalsStamp = 1;
-
-uint64_t NewStamp() { return ++stampCounter; }
 
 void GlobalsChanged() { globalsStamp = NewStamp(); }
 
@@ -95,6 +91,7 @@ int StrListFree(StrList* first) {
   if (first) GlobalsChanged();
   while (first) {
     StrList* next = first->next;
+    if (first->listed) Unlist(first);
     FreeText(first);
     VFree(first);
     first = next;
@@ -591,9 +588,63 @@ int CopyText(StrList* dest, StrList* src) {
   return 0;
 }
 
+namespace {
+// Variables whose text is not written yet, newest last.
+std::vector<StrList*> unwritten;
+}  // namespace
+
+size_t unwrittenCount = 0;
+
+int AssignVariable(StrList* var, StrList* src) {
+  src = ValueTarget(src);
+  if (var == src) return 0;
+  if (!src->pending || !var->text || var->capacity < kPendingRoom) return CopyText(var, src);
+  var->pending = src->pending;
+  var->numberKind = src->numberKind;
+  var->integer = src->integer;
+  var->number = src->number;
+  ListVariable(var);
+  return 0;
+}
+
+void ListVariable(StrList* var) {
+  if (var->listed) return;
+  try {
+    unwritten.push_back(var);
+  } catch (...) {
+    WritePending(var);  // no room to remember it: written now
+    return;
+  }
+  var->listed = 1;
+  unwrittenCount = unwritten.size();
+}
+
+void WriteVariables() {
+  for (StrList* var : unwritten) {
+    if (var->pending) WritePending(var);
+    var->listed = 0;
+  }
+  unwritten.clear();
+  unwrittenCount = 0;
+}
+
+void Unlist(StrList* node) {
+  // Locals end in the order they were made, so the search is short.
+  for (size_t i = unwritten.size(); i-- > 0;) {
+    if (unwritten[i] == node) {
+      unwritten[i] = unwritten.back();
+      unwritten.pop_back();
+      break;
+    }
+  }
+  unwrittenCount = unwritten.size();
+  node->listed = 0;
+}
+
 void FreeValues(StrList* first) {
   while (first) {
     StrList* next = first->next;
+    if (first->listed) Unlist(first);
     FreeText(first);
     VFree(first);
     first = next;

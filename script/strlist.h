@@ -25,10 +25,11 @@ struct StrList {
   int32_t numberKind;
   int32_t integer;
   double number;
-  // Values inside a run only: 'I' or 'D' while the text is not written yet;
-  // it is then the "%d" or "%f" text of number, and is written before
-  // anything outside the interpreter sees the value.
+  // Inside a run only: 'I' or 'D' while the text is not written yet; it is
+  // then the "%d" or "%f" text of number, and is written before anything
+  // outside the interpreter sees the value or variable.
   char pending;
+  char listed;  // a variable on the run's list of texts to write
 };
 
 // The global variables. Never cleared.
