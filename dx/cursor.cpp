@@ -44,14 +44,21 @@ void ReleaseSurfaces() {
 
 int CurrentFrame() { return static_cast<int>((timeGetTime() - g_start) / g_frame_ms % g_frames); }
 
-// The client area in screen coordinates, as wide and high as the screen, less a
-// shown menu at the bottom.
+// The client area in screen coordinates, as wide and high as the screen, less
+// the rows of the picture that a menu bar covers.
 RECT ClientArea() {
   POINT origin{0, 0};
   if (!dxfullscreen && dxmainwindow) ClientToScreen(dxmainwindow, &origin);
   RECT r{origin.x, origin.y, origin.x + dxscreenwidth, origin.y + dxscreenheight};
-  if (dxmainwindow && GetMenu(dxmainwindow)) r.bottom -= GetSystemMetrics(SM_CYMENU);
+  r.bottom -= dxmenuoverlap();
   return r;
+}
+
+// Screen to back-buffer coordinates: the picture starts under a bar that covers it.
+RECT ToBack(const RECT& screen) {
+  const RECT area = ClientArea();
+  const int top = area.top - dxmenuoverlap();
+  return {screen.left - area.left, screen.top - top, screen.right - area.left, screen.bottom - top};
 }
 
 // The cursor's rectangle at the mouse, trimmed to the client area with the source
@@ -196,8 +203,7 @@ void dxdrawswcursorback() {
   if (!dxfullscreen && dxscreendepth != dxdesktopdepth) return;
   RECT dst, src;
   if (!CursorRects(g_mouse, &dst, &src)) return;
-  const RECT area = ClientArea();
-  RECT back = {dst.left - area.left, dst.top - area.top, dst.right - area.left, dst.bottom - area.top};
+  RECT back = ToBack(dst);
   g_save_surface->Blt(&src, dxbackbuffer, &back, DDBLT_WAIT | DDBLT_ASYNC, nullptr);
   g_last_frame = CurrentFrame();
   RECT shown = src;
@@ -226,9 +232,7 @@ bool dxswcursorbeforepresent() {
 void dxswcursorafterpresent(bool drawn_back) {
   if (drawn_back) {
     // The back buffer gets back what the cursor covered: the save surface holds it.
-    const RECT area = ClientArea();
-    RECT back = {g_saved_dst.left - area.left, g_saved_dst.top - area.top, g_saved_dst.right - area.left,
-                 g_saved_dst.bottom - area.top};
+    RECT back = ToBack(g_saved_dst);
     dxbackbuffer->Blt(&back, g_save_surface, &g_saved_src, DDBLT_WAIT, nullptr);
     LeaveCriticalSection(&dxcursorlock);
     return;

@@ -427,16 +427,27 @@ void dxpresent() {
     shown = dxprimary->Blt(nullptr, dxbackbuffer, &dxpaintrect, DDBLT_WAIT | DDBLT_ASYNC, nullptr) == DD_OK;
   } else if (dxscreendepth == dxdesktopdepth && (dxdesktopdepth != 8 || dxownwindow)) {
     RECT dst = ClientOnScreen();
+    dst.top -= dxmenuoverlap();
     if (dst.right > dst.left && dst.bottom > dst.top)
       shown = dxprimary->Blt(&dst, dxbackbuffer, &dxpaintrect, DDBLT_WAIT | DDBLT_ASYNC, nullptr) == DD_OK;
   }
   if (!shown && dxmainwindow) {
     // The copy through the window's device context, converting the depth.
-    win32::ShowInClient(dxmainwindow, dxbackbuffer->pixels(), dxpaintrect);
+    RECT c{0, 0, 0, 0};
+    GetClientRect(dxmainwindow, &c);
+    c.top -= dxmenuoverlap();
+    win32::ShowInClient(dxmainwindow, dxbackbuffer->pixels(), dxpaintrect, &c);
   }
   dxswcursorafterpresent(cursor_in_frame);
   dxlastpresent = timeGetTime();
   ++dxpresentcount;
+}
+
+int dxmenuoverlap() {
+  if (dxfullscreen || !dxmainwindow || !GetMenu(dxmainwindow)) return 0;
+  RECT c{0, 0, 0, 0};
+  GetClientRect(dxmainwindow, &c);
+  return c.bottom < dxscreenheight ? GetSystemMetrics(SM_CYMENU) : 0;
 }
 
 void dxrealizepalette() {

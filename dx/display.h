@@ -61,6 +61,11 @@ void dxdropbitmapsurfaces();
 void dxddreinit(bool fullscreen);
 void dxusevram(bool on);
 void dxpresent();
+// The rows of the picture that lie under the window's menu bar: the bar's height
+// when it took them from a client area that the window did not grow for (an
+// auto-hidden bar, or no room on the desktop), else 0. The picture keeps its
+// place and size; the bar covers its top.
+int dxmenuoverlap();
 HRESULT dxenummodecallback(DDSURFACEDESC* mode, void* format);
 // Ends a Direct3D scene left open (2-D drawing may follow a scene until the present).
 void dxendopenscene();

@@ -43,6 +43,9 @@ bool dxquitblocked = false;
 bool dxexiting = false;
 int dxexitcode = 0;
 HCURSOR dxcursor = nullptr;
+HMENU dxmenu = nullptr;
+bool dxmenuautohide = false;
+bool dxmenushown = false;
 bool dxcursorshown = true;
 LRESULT dxlasthittest = 0;
 int dxwheelaccum = 0;
@@ -229,6 +232,9 @@ void dxcreatewindow() {
     g_class_registered = true;
   }
 
+  // A menu destroyed since it was set is forgotten.
+  if (dxmenu && !IsMenu(dxmenu)) dxmenu = nullptr, dxmenuautohide = false;
+  dxmenushown = dxmenu && !dxmenuautohide && !dxparentwindow;
   DWORD style, ex_style;
   RECT r;
   if (dxparentwindow) {
@@ -247,10 +253,10 @@ void dxcreatewindow() {
     r.top = (sy - dxscreenheight) / 2;
     r.right = r.left + dxscreenwidth;
     r.bottom = r.top + dxscreenheight;
-    AdjustWindowRectEx(&r, style, FALSE, ex_style);
+    AdjustWindowRectEx(&r, style, dxmenushown && dxscreenheight < sy, ex_style);
   }
   HWND w = CreateWindowExA(ex_style, "dx", g_title.c_str(), style, r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, dxparentwindow, nullptr, dxinstance, nullptr);
+                           r.bottom - r.top, dxparentwindow, dxmenushown ? dxmenu : nullptr, dxinstance, nullptr);
   if (!w) dxerror("ウィンドウを開けません。");
   if (!dxmainwindow) dxmainwindow = w;
   UpdateWindow(w);
@@ -315,6 +321,9 @@ void dxrelease() {
     DestroyWindow(w);
     dxmainwindow = nullptr;
   }
+  // An attached menu went with the window; a hidden one stays for the next.
+  if (dxmenu && !IsMenu(dxmenu)) dxmenu = nullptr, dxmenuautohide = false;
+  dxmenushown = false;
   dxreleasefont();
 }
 
@@ -352,6 +361,28 @@ void dxsetmenucommand(int id, void (*command)()) {
   } else {
     g_command_map.erase(id);
   }
+}
+
+void dxsetmenu(HMENU menu, bool autohide) {
+  dxmenu = menu;
+  dxmenuautohide = menu && autohide;
+  HWND w = dxmainwindow;
+  if (!w || dxparentwindow) return;
+  // The client rectangle as it is before the bar takes its rows.
+  RECT c{0, 0, 0, 0};
+  POINT o{0, 0};
+  GetClientRect(w, &c);
+  ClientToScreen(w, &o);
+  dxmenushown = menu && !autohide;
+  SetMenu(w, dxmenushown ? menu : nullptr);
+  // A full-screen window has no room to grow: its bar covers the picture's top.
+  if (!dxfullscreen) {
+    RECT r{o.x, o.y, o.x + c.right, o.y + c.bottom};
+    AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(w, GWL_STYLE)), GetMenu(w) != nullptr,
+                       static_cast<DWORD>(GetWindowLongA(w, GWL_EXSTYLE)));
+    MoveWindow(w, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  }
+  DrawMenuBar(w);
 }
 
 LRESULT dxwndprocdispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -399,6 +430,33 @@ LRESULT dxwndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       if (!dxcursorshown) {
         dxcursorshown = true;
         SetCursor(dxcursor);
+      }
+      return fallback(lp);
+    case WM_MOUSEMOVE:
+      if (dxmenu && dxmenuautohide) {
+        const int y = static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lp)));
+        if (!dxmenushown && y >= 0 && y < GetSystemMetrics(SM_CYMENU)) {
+          dxmenushown = true;
+          SetMenu(w, dxmenu);
+          DrawMenuBar(w);
+        } else if (dxmenushown) {
+          // The pointer is in the client area again: it left the bar.
+          dxmenushown = false;
+          SetMenu(w, nullptr);
+        }
+      }
+      return fallback(lp);
+    case WM_ENTERMENULOOP:
+      if (dxmenu && dxmenuautohide && !dxmenushown) {
+        dxmenushown = true;
+        SetMenu(w, dxmenu);
+      }
+      return fallback(lp);
+    case WM_EXITMENULOOP:
+      if (dxmenu && dxmenuautohide && dxmenushown) {
+        dxmenushown = false;
+        SetMenu(w, nullptr);
+        dxpresent();
       }
       return fallback(lp);
     case WM_NCHITTEST: dxlasthittest = fallback(lp); return dxlasthittest;

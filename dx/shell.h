@@ -5,6 +5,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/win32/menu.h"
 #include "platform/win32/types.h"
 #include "platform/win32/window.h"
 
@@ -36,7 +37,12 @@ void dxaddreleasehook(void (*hook)());
 
 WNDPROC dxsetwndproc(WNDPROC proc);
 void dxsetmessageproc(UINT message, WNDPROC proc);
+// The function a menu command runs (null removes it).
 void dxsetmenucommand(int id, void (*command)());
+// The window's menu (null: none). An auto-hidden menu shows only while the
+// pointer is within the bar's height of the top, and while it is open; a menu
+// that always shows makes the window taller so the client area keeps its size.
+void dxsetmenu(HMENU menu, bool autohide);
 LRESULT dxwndproc(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 LRESULT dxwndprocdispatch(HWND w, UINT msg, WPARAM wp, LPARAM lp);
 void dxsetcursor(HCURSOR cursor);
@@ -62,6 +68,9 @@ extern bool dxquitblocked;
 extern bool dxexiting;
 extern int dxexitcode;
 extern HCURSOR dxcursor;      // the client area's cursor (null: none)
+extern HMENU dxmenu;          // the menu set by dxsetmenu (null: none)
+extern bool dxmenuautohide;
+extern bool dxmenushown;      // attached to the window now
 extern bool dxcursorshown;    // the mouse moved or clicked since the last key
 extern LRESULT dxlasthittest;
 extern int dxwheelaccum;

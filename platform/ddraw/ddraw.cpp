@@ -184,32 +184,27 @@ bool SourceRop(DWORD rop, Combine* op) {
 }
 
 // Shows what the screen holds where the window is: the whole primary surface
-// in full screen, else the window's client area.
+// in full screen, else the window's client area and menu bar (which the window
+// draws over it).
 void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
   host::Host& h = host::get();
   if (!h.window_open()) return;
   platform::PixelBuffer pb = primary->pixels();
   RECT area{0, 0, pb.width, pb.height};
-  if (!full_screen) {
-    HWND w = win32::HostWindow();
-    if (!w) return;
-    RECT client;
-    POINT origin{0, 0};
-    if (!GetClientRect(w, &client) || !ClientToScreen(w, &origin)) return;
-    area = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-  }
-  const int w = area.right - area.left, hgt = area.bottom - area.top;
-  if (w <= 0 || hgt <= 0) return;
-  g_present_buffer.assign(static_cast<size_t>(w) * hgt, 0);
+  HWND w = win32::HostWindow();
+  if (!full_screen && !win32::WindowArea(w, &area)) return;
+  const int aw = area.right - area.left, hgt = area.bottom - area.top;
+  if (aw <= 0 || hgt <= 0) return;
+  g_present_buffer.assign(static_cast<size_t>(aw) * hgt, 0);
   const int bytes = pb.format.bpp / 8;
   const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
   // The columns of the area that lie on the screen.
-  const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(w, pb.width - area.left);
+  const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(aw, pb.width - area.left);
   for (int y = 0; y < hgt; ++y) {
     int sy = area.top + y;
     if (sy < 0 || sy >= pb.height || x0 >= x1) continue;
     const uint8_t* p = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch + static_cast<ptrdiff_t>(area.left + x0) * bytes;
-    uint32_t* out = g_present_buffer.data() + static_cast<size_t>(y) * w;
+    uint32_t* out = g_present_buffer.data() + static_cast<size_t>(y) * aw;
     for (int x = x0; x < x1; ++x, p += bytes) {
       uint32_t v;
       switch (bytes) {
@@ -223,7 +218,7 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
                              platform::ChannelTo8(v, pb.format.bmask);
     }
   }
-  h.present(g_present_buffer.data(), w, hgt, w * 4);
+  win32::ShowArea(w, g_present_buffer.data(), aw, hgt);
 }
 
 }  // namespace

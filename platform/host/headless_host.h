@@ -46,6 +46,7 @@ class HeadlessHost : public Host {
   void desktop_size(int& w, int& h) override;
   bool open_window(const std::string& title_utf8, int w, int h, bool fullscreen) override;
   void close_window() override;
+  void resize_window(int w, int h) override { win_w_ = w, win_h_ = h; }
   bool window_open() const override { return window_open_; }
   void set_title(const std::string& title_utf8) override { title_ = title_utf8; }
   void set_icon(const uint32_t* argb, int w, int h) override;
@@ -121,6 +122,9 @@ class HeadlessHost : public Host {
   int icon_width() const { return icon_w_; }
   int icon_height() const { return icon_h_; }
   bool fullscreen() const { return fullscreen_; }
+  // The window's logical size as last opened or resized.
+  int window_width() const { return win_w_; }
+  int window_height() const { return win_h_; }
   bool text_input_active() const { return text_input_; }
   struct Rect {
     int x = 0, y = 0, w = 0, h = 0;

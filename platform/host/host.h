@@ -127,6 +127,9 @@ class Host {
   virtual void desktop_size(int& w, int& h) = 0;
   virtual bool open_window(const std::string& title_utf8, int w, int h, bool fullscreen) = 0;
   virtual void close_window() = 0;
+  // The window's logical size changes (a menu bar came or went); it keeps its
+  // place, and a full-screen window stays full screen.
+  virtual void resize_window(int w, int h) = 0;
   virtual bool window_open() const = 0;
   virtual void set_title(const std::string& title_utf8) = 0;
   // The window's icon: w x h pixels of 0xAARRGGBB, rows top to bottom. It is

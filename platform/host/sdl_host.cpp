@@ -153,6 +153,16 @@ class SdlHost : public Host {
     window_.reset();
   }
 
+  void resize_window(int w, int h) override {
+    if (!window_ || w <= 0 || h <= 0 || (w == logical_w_ && h == logical_h_)) return;
+    if (!(SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN_DESKTOP)) SDL_SetWindowSize(window_.get(), w, h);
+    // The picture and the mouse take the new size at once.
+    texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w, h));
+    SDL_RenderSetLogicalSize(renderer_.get(), w, h);
+    logical_w_ = w;
+    logical_h_ = h;
+  }
+
   bool window_open() const override { return window_ != nullptr; }
 
   void set_title(const std::string& title_utf8) override {

@@ -218,11 +218,16 @@ BOOL ImmSetCandidateWindow(HIMC himc, const CANDIDATEFORM* form) {
   if (himc == HostContext() && form->dwIndex == 0 && (form->dwStyle & (CFS_CANDIDATEPOS | CFS_EXCLUDE)))
   {
     // The host places its list under a rectangle: the area when one is given.
+    // Client coordinates lie below a menu bar in the host's picture.
     const RECT& r = form->rcArea;
+    RECT area{0, 0, 0, 0};
+    POINT o{0, 0};
+    const HWND w = win32::HostWindow();
+    const int top = win32::WindowArea(w, &area) && ClientToScreen(w, &o) ? o.y - area.top : 0;
     if (r.right > r.left && r.bottom > r.top)
-      host::get().set_text_input_rect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+      host::get().set_text_input_rect(r.left, r.top + top, r.right - r.left, r.bottom - r.top);
     else
-      host::get().set_text_input_rect(form->ptCurrentPos.x, form->ptCurrentPos.y, 1, 1);
+      host::get().set_text_input_rect(form->ptCurrentPos.x, form->ptCurrentPos.y + top, 1, 1);
   }
   return TRUE;
 }

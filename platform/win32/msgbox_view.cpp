@@ -2,21 +2,27 @@
 
 #include <algorithm>
 
-#include "platform/gdi/gdi.h"
+#include "platform/win32/paint.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
 
 namespace {
 
-// The game's face; the text stand-in draws it with the Japanese gothic.
-constexpr char kFace[] = "ＭＳ ゴシック";
-constexpr int kFontHeight = 16, kFontWidth = 8;
+using paint::Canvas;
+using paint::Edge;
+using paint::Fill;
+using paint::kDark;
+using paint::kFaceColour;
+using paint::kFontHeight;
+using paint::kFontWidth;
+using paint::kText;
+using paint::WithoutAmpersand;
+
 constexpr int kBorder = 2, kCaptionHeight = 20, kPad = 14, kIcon = 32;
 constexpr int kButtonHeight = 24, kButtonMinWidth = 80, kButtonGap = 8;
 
-constexpr uint32_t kFaceColour = 0xD4D0C8, kLight = 0xFFFFFF, kShadow = 0x808080, kDark = 0x404040,
-                   kCaptionColour = 0x0A246A, kText = 0x000000;
+constexpr uint32_t kCaptionColour = paint::kHighlight;
 
 std::u16string Label(host::MessageResult r) {
   switch (r) {
@@ -39,55 +45,6 @@ int Mnemonic(const std::u16string& label) {
   if (c >= u'A' && c <= u'Z') return host::key::A + (c - u'A');
   return 0;
 }
-
-std::u16string WithoutAmpersand(const std::u16string& s) {
-  std::u16string out;
-  for (char16_t c : s)
-    if (c != u'&') out += c;
-  return out;
-}
-
-// A 32-bit buffer with a device context and the game's font selected, for
-// measuring and drawing text.
-class Canvas {
- public:
-  Canvas(uint32_t* pixels, int w, int h, int font_height, int font_width, bool bold) {
-    buffer_.bits = reinterpret_cast<uint8_t*>(pixels);
-    buffer_.width = w;
-    buffer_.height = h;
-    buffer_.pitch = w * 4;
-    dc_ = gdi::CreateBufferDC(buffer_);
-    font_ = CreateFontA(font_height, font_width, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, kFace);
-    if (dc_ && font_) old_ = SelectObject(dc_, font_);
-    if (dc_) SetBkMode(dc_, TRANSPARENT);
-  }
-  ~Canvas() {
-    if (dc_ && old_) SelectObject(dc_, old_);
-    if (font_) DeleteObject(font_);
-    if (dc_) gdi::DeleteBufferDC(dc_);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-
-  int Width(const std::u16string& s) const {
-    SIZE size{0, 0};
-    if (dc_ && !s.empty()) GetTextExtentPoint32W(dc_, s.data(), static_cast<int>(s.size()), &size);
-    return size.cx;
-  }
-  void Text(int x, int y, const std::u16string& s, uint32_t rgb) {
-    if (!dc_ || s.empty()) return;
-    SetTextColor(dc_, RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF));
-    TextOutW(dc_, x, y, s.data(), static_cast<int>(s.size()));
-  }
-
- private:
-  platform::PixelBuffer buffer_;
-  HDC dc_ = nullptr;
-  HFONT font_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
 
 }  // namespace
 
@@ -171,26 +128,6 @@ void MessageBoxView::Layout() {
 }
 
 namespace {
-
-void Fill(std::vector<uint32_t>& p, int pw, int x, int y, int w, int h, uint32_t c) {
-  int ph = static_cast<int>(p.size()) / pw;
-  for (int yy = std::max(y, 0); yy < std::min(y + h, ph); ++yy)
-    for (int xx = std::max(x, 0); xx < std::min(x + w, pw); ++xx) p[static_cast<size_t>(yy) * pw + xx] = c;
-}
-
-// A raised (or, pressed, sunken) edge two pixels wide around a rectangle.
-void Edge(std::vector<uint32_t>& p, int pw, int x, int y, int w, int h, bool sunken) {
-  uint32_t tl1 = sunken ? kDark : kLight, br1 = sunken ? kLight : kDark;
-  uint32_t tl2 = sunken ? kShadow : kFaceColour, br2 = sunken ? kFaceColour : kShadow;
-  Fill(p, pw, x, y, w, 1, tl1);
-  Fill(p, pw, x, y, 1, h, tl1);
-  Fill(p, pw, x, y + h - 1, w, 1, br1);
-  Fill(p, pw, x + w - 1, y, 1, h, br1);
-  Fill(p, pw, x + 1, y + 1, w - 2, 1, tl2);
-  Fill(p, pw, x + 1, y + 1, 1, h - 2, tl2);
-  Fill(p, pw, x + 1, y + h - 2, w - 2, 1, br2);
-  Fill(p, pw, x + w - 2, y + 1, 1, h - 2, br2);
-}
 
 void DottedFrame(std::vector<uint32_t>& p, int pw, int x, int y, int w, int h) {
   for (int i = 0; i < w; i += 2) {

@@ -6,6 +6,7 @@
 #include "platform/win32/debug.h"
 #include "platform/win32/file.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/menu.h"
 #include "platform/win32/msgbox.h"
 #include "platform/win32/mutex.h"
 #include "platform/win32/process.h"

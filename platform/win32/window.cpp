@@ -15,6 +15,7 @@
 #include "platform/win32/file.h"
 #include "platform/pixels.h"
 #include "platform/win32/icon.h"
+#include "platform/win32/menu.h"
 #include "platform/win32/process.h"
 #include "platform/win32/text.h"
 #include "platform/winmm/time.h"
@@ -44,7 +45,7 @@ struct Window {
 };
 
 // Frame metrics of the emulated desktop.
-constexpr int kCaption = 22, kDlgFrame = 3, kEdge = 2, kBorder = 1, kMenu = 20;
+constexpr int kCaption = 22, kDlgFrame = 3, kEdge = 2, kBorder = 1, kMenu = win32::kMenuBarHeight;
 
 std::map<std::string, WindowClass> g_classes;
 std::vector<std::unique_ptr<Window>> g_windows;
@@ -59,6 +60,15 @@ bool g_sys_colors_made = false;
 HCURSOR g_cursor = nullptr;
 int g_cursor_count = 0;
 HWND g_focus = nullptr;
+// The host window's size as last given to the host.
+int g_host_w = 0, g_host_h = 0;
+// The last picture of the host window's area, without its menu bar drawn.
+std::vector<uint32_t> g_area;
+int g_area_w = 0, g_area_h = 0;
+// The window's area when it was shown (in full screen the picture is the screen's).
+int g_area_was_w = 0, g_area_was_h = 0;
+// Alt went down and nothing else since: letting it go opens the menu.
+bool g_alt_alone = false, g_alt_menu = false;
 
 HCURSOR ArrowCursor() {
   static char arrow;
@@ -83,9 +93,12 @@ void FrameSize(DWORD style, DWORD ex_style, bool menu, RECT& f) {
   if (menu) f.top += kMenu;
 }
 
+// A menu bar shows on a window of its own that holds a live menu.
+bool HasBar(const Window& w) { return !(w.style & WS_CHILD) && IsMenu(w.menu); }
+
 RECT ClientOnScreen(const Window& w) {
   RECT f;
-  FrameSize(w.style, w.ex_style, w.menu != nullptr, f);
+  FrameSize(w.style, w.ex_style, HasBar(w), f);
   RECT r{w.rect.left + f.left, w.rect.top + f.top, w.rect.right - f.right, w.rect.bottom - f.bottom};
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
@@ -98,13 +111,32 @@ RECT ClientOnScreen(const Window& w) {
   return r;
 }
 
+// What the host shows of a window: its client area and the bar above it.
+RECT AreaOnScreen(const Window& w) {
+  RECT r = ClientOnScreen(w);
+  if (HasBar(w)) r.top -= kMenu;
+  return r;
+}
+
+// The host window follows the size of the area: a bar attached to a window that
+// grew for it makes the host window taller.
+void SyncHostSize() {
+  Window* win = Find(g_host_window);
+  if (!win || !host::get().window_open()) return;
+  RECT a = AreaOnScreen(*win);
+  const int w = std::max<LONG>(1, a.right - a.left), h = std::max<LONG>(1, a.bottom - a.top);
+  if (w == g_host_w && h == g_host_h) return;
+  g_host_w = w, g_host_h = h;
+  host::get().resize_window(w, h);
+}
+
 LRESULT Call(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   Window* win = Find(w);
   if (!win || !win->cls.proc) return 0;
   return win->cls.proc(w, msg, wp, lp);
 }
 
-void Post(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+void Post(HWND w, UINT msg, WPARAM wp, LPARAM lp, bool next = false) {
   MSG m{};
   m.hwnd = w;
   m.message = msg;
@@ -114,7 +146,10 @@ void Post(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   POINT p{0, 0};
   GetCursorPos(&p);
   m.pt = p;
-  g_queue.push_back(m);
+  if (next)
+    g_queue.push_front(m);
+  else
+    g_queue.push_back(m);
 }
 
 LPARAM MouseLParam(int x, int y) {
@@ -206,7 +241,11 @@ void Translate(const host::Event& e) {
       int vk = win32::ScancodeToVk(e.scancode);
       if (!vk) break;
       SetKey(vk, down);
-      const bool alt = (g_keys[VK_MENU] & 0x80) != 0 && vk != VK_MENU && vk != VK_LMENU && vk != VK_RMENU;
+      const bool is_alt = vk == VK_LMENU || vk == VK_RMENU;
+      // Alt pressed and let go alone, and F10, open the window's menu.
+      if (down && !e.repeat) g_alt_alone = is_alt;
+      if (!down && is_alt) g_alt_menu = g_alt_alone, g_alt_alone = false;
+      const bool alt = ((g_keys[VK_MENU] & 0x80) != 0 && !is_alt) || vk == VK_F10;
       UINT msg = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
       if (vk == VK_LMENU || vk == VK_RMENU) msg = down ? WM_SYSKEYDOWN : WM_SYSKEYUP;
       // Messages name the generic Shift, Control and Alt, as Windows does.
@@ -220,26 +259,49 @@ void Translate(const host::Event& e) {
     case host::EventType::Text:
       if (!g_text_filter || !g_text_filter(w, e)) PostText(w, e.text);
       break;
-    case host::EventType::MouseMove: Post(w, WM_MOUSEMOVE, MouseKeys(), MouseLParam(e.x, e.y)); break;
+    case host::EventType::MouseMove:
     case host::EventType::MouseDown:
     case host::EventType::MouseUp: {
+      // Host coordinates are the area's: the bar's rows are the menu's, the
+      // rest the client area's.
+      const bool bar = HasBar(*win) && e.y < kMenu;
+      const int bar_h = HasBar(*win) ? kMenu : 0;
+      RECT a = AreaOnScreen(*win);
+      if (e.type != host::EventType::MouseMove) g_alt_alone = false;
+      if (e.type == host::EventType::MouseMove) {
+        if (bar)
+          Post(w, WM_NCMOUSEMOVE, static_cast<WPARAM>(HTMENU), MouseLParam(a.left + e.x, a.top + e.y));
+        else
+          Post(w, WM_MOUSEMOVE, MouseKeys(), MouseLParam(e.x, e.y - bar_h));
+        break;
+      }
       const bool down = e.type == host::EventType::MouseDown;
       UINT msg = 0;
       WPARAM extra = 0;
       switch (e.button) {
-        case host::kButtonLeft: msg = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-        case host::kButtonRight: msg = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-        case host::kButtonMiddle: msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
+        case host::kButtonLeft:
+          msg = bar ? (down ? WM_NCLBUTTONDOWN : WM_NCLBUTTONUP) : (down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+          break;
+        case host::kButtonRight:
+          msg = bar ? (down ? WM_NCRBUTTONDOWN : WM_NCRBUTTONUP) : (down ? WM_RBUTTONDOWN : WM_RBUTTONUP);
+          break;
+        case host::kButtonMiddle:
+          msg = bar ? (down ? WM_NCMBUTTONDOWN : WM_NCMBUTTONUP) : (down ? WM_MBUTTONDOWN : WM_MBUTTONUP);
+          break;
         case host::kButtonX1: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, extra = XBUTTON1 << 16; break;
         case host::kButtonX2: msg = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, extra = XBUTTON2 << 16; break;
         default: break;
       }
-      if (msg) Post(w, msg, MouseKeys() | extra, MouseLParam(e.x, e.y));
+      if (!msg) break;
+      if (msg >= WM_NCMOUSEMOVE && msg <= WM_NCMBUTTONUP)
+        Post(w, msg, static_cast<WPARAM>(HTMENU), MouseLParam(a.left + e.x, a.top + e.y));
+      else if (!bar)
+        Post(w, msg, MouseKeys() | extra, MouseLParam(e.x, e.y - bar_h));
       break;
     }
     case host::EventType::MouseWheel: {
       host::MouseState m = host::get().mouse();
-      RECT c = ClientOnScreen(*win);
+      RECT c = AreaOnScreen(*win);
       int delta = e.wheel * WHEEL_DELTA;
       Post(w, WM_MOUSEWHEEL, MouseKeys() | (static_cast<WPARAM>(static_cast<uint16_t>(delta)) << 16),
            MouseLParam(c.left + m.x, c.top + m.y));
@@ -270,10 +332,13 @@ void ShowClassIcon(const WindowClass& cls) {
 
 void OpenHostWindow(HWND hw, Window& w) {
   if (g_host_window || (w.style & WS_CHILD)) return;
-  RECT c = ClientOnScreen(w);
-  if (host::get().open_window(win32::Cp932ToUtf8(w.title), std::max<LONG>(1, c.right - c.left),
-                              std::max<LONG>(1, c.bottom - c.top), false)) {
+  RECT c = AreaOnScreen(w);
+  const int width = std::max<LONG>(1, c.right - c.left), height = std::max<LONG>(1, c.bottom - c.top);
+  if (host::get().open_window(win32::Cp932ToUtf8(w.title), width, height, false)) {
     g_host_window = hw;
+    g_host_w = width, g_host_h = height;
+    g_area.clear();
+    g_area_w = g_area_h = 0;
     ShowClassIcon(w.cls);
     if (host::get().focused()) g_focus = hw;
     // Typed characters reach the window as WM_CHAR only while the host reports text.
@@ -314,6 +379,7 @@ HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, 
   auto it = g_classes.find(Key(class_name));
   if (it == g_classes.end()) return nullptr;
   if ((style & WS_CHILD) && !Find(parent)) return nullptr;
+  if (menu && !(style & WS_CHILD) && !IsMenu(menu)) return nullptr;
   auto win = std::make_unique<Window>();
   win->class_name = class_name;
   win->cls = it->second;
@@ -362,6 +428,7 @@ BOOL DestroyWindow(HWND w) {
   for (HWND c : children) DestroyWindow(c);
   Call(w, WM_DESTROY, 0, 0);
   Call(w, WM_NCDESTROY, 0, 0);
+  if (!(win->style & WS_CHILD) && win->menu) DestroyMenu(win->menu);
   if (w == g_host_window) {
     host::get().close_window();
     g_host_window = nullptr;
@@ -394,6 +461,7 @@ LRESULT DefWindowProcA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
               static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lp)))};
       RECT c = ClientOnScreen(*win);
       if (p.x >= c.left && p.x < c.right && p.y >= c.top && p.y < c.bottom) return HTCLIENT;
+      if (HasBar(*win) && p.x >= c.left && p.x < c.right && p.y >= c.top - kMenu && p.y < c.top) return HTMENU;
       if (p.x >= win->rect.left && p.x < win->rect.right && p.y >= win->rect.top && p.y < win->rect.bottom)
         return HTCAPTION;
       return HTNOWHERE;
@@ -406,11 +474,30 @@ LRESULT DefWindowProcA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         case SC_CLOSE: PostMessageA(w, WM_CLOSE, 0, 0); break;
         case SC_MINIMIZE: ShowWindow(w, SW_MINIMIZE); break;
         case SC_RESTORE: ShowWindow(w, SW_RESTORE); break;
+        case SC_MOUSEMENU: {
+          POINT p{static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(lp))),
+                  static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(lp)))};
+          win32::MenuLoop(w, true, p, 0);
+          break;
+        }
+        case SC_KEYMENU: win32::MenuLoop(w, false, POINT{0, 0}, static_cast<int>(lp)); break;
         default: break;
       }
       return 0;
+    case WM_NCLBUTTONDOWN:
+      if (wp == static_cast<WPARAM>(HTMENU)) SendMessageA(w, WM_SYSCOMMAND, SC_MOUSEMENU | HTMENU, lp);
+      return 0;
     case WM_SYSKEYDOWN:
       if (wp == static_cast<WPARAM>(VK_F4)) PostMessageA(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    case WM_SYSKEYUP: {
+      const bool alone = wp == static_cast<WPARAM>(VK_MENU) && g_alt_menu;
+      if (wp == static_cast<WPARAM>(VK_MENU)) g_alt_menu = false;
+      if ((alone || wp == static_cast<WPARAM>(VK_F10)) && GetMenu(w)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, 0);
+      return 0;
+    }
+    case WM_SYSCHAR:
+      if (GetMenu(w)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wp));
       return 0;
     case WM_SETTEXT:
       SetWindowTextA(w, reinterpret_cast<const char*>(lp));
@@ -548,6 +635,7 @@ LONG SetWindowLongA(HWND w, int index, LONG value) {
   } else if (index == GWL_EXSTYLE) {
     win->ex_style = static_cast<DWORD>(value);
   }
+  if (w == g_host_window) SyncHostSize();
   return old;
 }
 
@@ -606,6 +694,7 @@ BOOL MoveWindow(HWND w, int x, int y, int width, int height, BOOL repaint) {
   if (!win) return FALSE;
   win->rect = {x, y, x + width, y + height};
   if (repaint) win->needs_paint = true;
+  if (w == g_host_window) SyncHostSize();
   return TRUE;
 }
 
@@ -619,6 +708,7 @@ BOOL SetWindowPos(HWND w, HWND, int x, int y, int width, int height, UINT flags)
   }
   if (!(flags & SWP_NOSIZE)) r.right = r.left + width, r.bottom = r.top + height;
   win->rect = r;
+  if (w == g_host_window) SyncHostSize();
   if (flags & SWP_SHOWWINDOW) ShowWindow(w, SW_SHOW);
   return TRUE;
 }
@@ -680,9 +770,13 @@ DWORD GetCurrentThreadId() { return static_cast<DWORD>(syscall(SYS_gettid)); }
 
 BOOL SetMenu(HWND w, HMENU menu) {
   Window* win = Find(w);
-  if (!win || (win->style & WS_CHILD)) return FALSE;
-  // The client area keeps its place on the screen only if the frame grows.
+  if (!win || (win->style & WS_CHILD) || (menu && !IsMenu(menu))) return FALSE;
+  // The window keeps its rectangle: the client area gives the bar its rows.
   win->menu = menu;
+  if (w == g_host_window) {
+    SyncHostSize();
+    win32::RepaintWindow(w);
+  }
   return TRUE;
 }
 
@@ -691,7 +785,11 @@ HMENU GetMenu(HWND w) {
   return win ? win->menu : nullptr;
 }
 
-BOOL DrawMenuBar(HWND w) { return Find(w) != nullptr; }
+BOOL DrawMenuBar(HWND w) {
+  if (!Find(w)) return FALSE;
+  if (w == g_host_window) win32::RepaintWindow(w);
+  return TRUE;
+}
 
 // --- Messages ---
 
@@ -740,6 +838,10 @@ BOOL TranslateMessage(const MSG* msg) {
   const WPARAM vk = msg->wParam;
   if (msg->message == WM_KEYDOWN && (vk == VK_BACK || vk == VK_TAB || vk == VK_RETURN || vk == VK_ESCAPE))
     Post(msg->hwnd, WM_CHAR, vk, msg->lParam);
+  // Alt with a letter or digit: the character that picks a menu item, next in
+  // the queue so that it acts before the keys that follow.
+  if (msg->message == WM_SYSKEYDOWN && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')))
+    Post(msg->hwnd, WM_SYSCHAR, vk >= 'A' && vk <= 'Z' ? vk - 'A' + 'a' : vk, msg->lParam, true);
   return TRUE;
 }
 
@@ -749,10 +851,11 @@ LRESULT DispatchMessageA(const MSG* msg) {
   if (!win) return 0;
   // Before a mouse message the window is asked where the pointer is and which
   // cursor to show, as Windows does.
-  if (msg->message >= WM_MOUSEMOVE && msg->message <= WM_XBUTTONUP && msg->message != WM_MOUSEWHEEL) {
+  const bool nc = msg->message >= WM_NCMOUSEMOVE && msg->message <= WM_NCMBUTTONUP;
+  if ((msg->message >= WM_MOUSEMOVE && msg->message <= WM_XBUTTONUP && msg->message != WM_MOUSEWHEEL) || nc) {
     POINT p{static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(msg->lParam))),
             static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(msg->lParam)))};
-    ClientToScreen(msg->hwnd, &p);
+    if (!nc) ClientToScreen(msg->hwnd, &p);
     LRESULT hit = Call(msg->hwnd, WM_NCHITTEST, 0, MouseLParam(p.x, p.y));
     if (!Find(msg->hwnd)) return 0;
     Call(msg->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(msg->hwnd),
@@ -816,7 +919,7 @@ BOOL GetCursorPos(POINT* p) {
   host::MouseState m = host::get().mouse();
   p->x = m.x, p->y = m.y;
   if (Window* win = Find(g_host_window)) {
-    RECT c = ClientOnScreen(*win);
+    RECT c = AreaOnScreen(*win);
     p->x += c.left, p->y += c.top;
   }
   return TRUE;
@@ -952,19 +1055,24 @@ int ScancodeToVk(int sc) {
   }
 }
 
-bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
+bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src, const RECT* dst) {
   Window* win = Find(w);
   if (!win || w != g_host_window || !host::get().window_open() || !pb.bits) return false;
   RECT s = src;
   s.left = std::max<LONG>(s.left, 0), s.top = std::max<LONG>(s.top, 0);
   s.right = std::min<LONG>(s.right, pb.width), s.bottom = std::min<LONG>(s.bottom, pb.height);
-  RECT c = ClientOnScreen(*win);
-  const int cw = c.right - c.left, ch = c.bottom - c.top;
+  const RECT a = AreaOnScreen(*win), c = ClientOnScreen(*win);
+  const int aw = a.right - a.left, ah = a.bottom - a.top;
+  // The destination in the area's coordinates: the client area below the bar.
+  RECT d = dst ? *dst : RECT{0, 0, c.right - c.left, c.bottom - c.top};
+  const int top = c.top - a.top;
+  d.top += top, d.bottom += top;
+  const int dw = d.right - d.left, dh = d.bottom - d.top;
   const int sw = s.right - s.left, sh = s.bottom - s.top;
-  if (cw <= 0 || ch <= 0 || sw <= 0 || sh <= 0) return false;
+  if (aw <= 0 || ah <= 0 || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return false;
   // Never destroyed: a present may come from an exit handler.
   static auto& out = *new std::vector<uint32_t>;
-  out.resize(static_cast<size_t>(cw) * ch);
+  out.assign(static_cast<size_t>(aw) * ah, 0);
   const int bytes = pb.format.bpp / 8;
   // 16-bit pixels go through a table made once per format; others by shifts.
   static auto& table16 = *new std::vector<uint32_t>;
@@ -978,21 +1086,27 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
     table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
   }
   const bool plain32 = pb.format.rmask == 0xFF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
-  std::vector<int> xs(static_cast<size_t>(cw));
-  for (int x = 0; x < cw; ++x) xs[static_cast<size_t>(x)] = (s.left + static_cast<int>(static_cast<int64_t>(x) * sw / cw)) * bytes;
-  for (int y = 0; y < ch; ++y) {
-    int sy = s.top + static_cast<int>(static_cast<int64_t>(y) * sh / ch);
+  // Only the columns and rows of the destination that lie in the area.
+  const int x0 = std::max<int>(0, d.left), x1 = std::min<int>(aw, d.right);
+  const int y0 = std::max<int>(0, d.top), y1 = std::min<int>(ah, d.bottom);
+  if (x0 >= x1 || y0 >= y1) return false;
+  std::vector<int> xs(static_cast<size_t>(x1 - x0));
+  for (int x = x0; x < x1; ++x)
+    xs[static_cast<size_t>(x - x0)] = (s.left + static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw)) * bytes;
+  for (int y = y0; y < y1; ++y) {
+    int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
     const uint8_t* row = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch;
-    uint32_t* o = out.data() + static_cast<size_t>(y) * cw;
+    uint32_t* o = out.data() + static_cast<size_t>(y) * aw + x0;
+    const int n = x1 - x0;
     switch (bytes) {
       case 1:
-        for (int x = 0; x < cw; ++x) o[x] = pb.palette ? pb.palette[row[xs[x]]] & 0xFFFFFF : 0;
+        for (int x = 0; x < n; ++x) o[x] = pb.palette ? pb.palette[row[xs[x]]] & 0xFFFFFF : 0;
         break;
       case 2:
-        for (int x = 0; x < cw; ++x) o[x] = table16[static_cast<uint32_t>(row[xs[x]] | row[xs[x] + 1] << 8)];
+        for (int x = 0; x < n; ++x) o[x] = table16[static_cast<uint32_t>(row[xs[x]] | row[xs[x] + 1] << 8)];
         break;
       default:
-        for (int x = 0; x < cw; ++x) {
+        for (int x = 0; x < n; ++x) {
           const uint8_t* p = row + xs[x];
           const uint32_t v = platform::LoadPixel(p, bytes);
           o[x] = plain32 ? v & 0xFFFFFF
@@ -1002,18 +1116,66 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src) {
         break;
     }
   }
-  host::get().present(out.data(), cw, ch, cw * 4);
+  ShowArea(w, out.data(), aw, ah);
   return true;
 }
 
 void ClearClient(HWND w) {
   Window* win = Find(w);
   if (!win || w != g_host_window || !host::get().window_open()) return;
-  RECT c = ClientOnScreen(*win);
-  int cw = c.right - c.left, ch = c.bottom - c.top;
-  if (cw <= 0 || ch <= 0) return;
-  std::vector<uint32_t> black(static_cast<size_t>(cw) * ch, 0);
-  host::get().present(black.data(), cw, ch, cw * 4);
+  RECT a = AreaOnScreen(*win);
+  int aw = a.right - a.left, ah = a.bottom - a.top;
+  if (aw <= 0 || ah <= 0) return;
+  std::vector<uint32_t> black(static_cast<size_t>(aw) * ah, 0);
+  ShowArea(w, black.data(), aw, ah);
+}
+
+bool WindowArea(HWND w, RECT* r) {
+  Window* win = Find(w);
+  if (!win || w != g_host_window || !r) return false;
+  *r = AreaOnScreen(*win);
+  return true;
+}
+
+void ShowArea(HWND w, const uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return;
+  Window* win = Find(w);
+  if (!win || w != g_host_window) {
+    host::get().present(pixels, width, height, width * 4);
+    return;
+  }
+  g_area.assign(pixels, pixels + static_cast<size_t>(width) * height);
+  g_area_w = width, g_area_h = height;
+  RECT a = AreaOnScreen(*win);
+  g_area_was_w = a.right - a.left, g_area_was_h = a.bottom - a.top;
+  RepaintWindow(w);
+}
+
+void RepaintWindow(HWND w) {
+  Window* win = Find(w);
+  if (!win || w != g_host_window || !host::get().window_open()) return;
+  RECT a = AreaOnScreen(*win);
+  int aw = a.right - a.left, ah = a.bottom - a.top;
+  if (g_area_h > 0 && aw == g_area_was_w && ah == g_area_was_h) aw = g_area_w, ah = g_area_h;
+  if (aw <= 0 || ah <= 0) return;
+  // Never destroyed, as above.
+  static auto& out = *new std::vector<uint32_t>;
+  if (g_area_w == aw && g_area_h == ah) {
+    out = g_area;
+  } else {
+    // The area changed since the last picture (a bar came or went): the client
+    // part of that picture keeps its place under the bar.
+    out.assign(static_cast<size_t>(aw) * ah, 0);
+    const int shift = (g_area_h > 0 ? ah - g_area_h : 0);
+    for (int y = 0; y < ah; ++y) {
+      const int sy = y - shift;
+      if (sy < 0 || sy >= g_area_h) continue;
+      const int n = std::min(aw, g_area_w);
+      std::copy_n(g_area.begin() + static_cast<ptrdiff_t>(sy) * g_area_w, n, out.begin() + static_cast<ptrdiff_t>(y) * aw);
+    }
+  }
+  if (HasBar(*win)) win32::PaintMenu(win->menu, out.data(), aw, ah);
+  host::get().present(out.data(), aw, ah, aw * 4);
 }
 
 }  // namespace win32

@@ -55,7 +55,9 @@ constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOV
                WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008, WM_ENABLE = 0x000A,
                WM_SETTEXT = 0x000C, WM_PAINT = 0x000F, WM_CLOSE = 0x0010, WM_QUIT = 0x0012,
                WM_ERASEBKGND = 0x0014, WM_SHOWWINDOW = 0x0018, WM_ACTIVATEAPP = 0x001C, WM_SETCURSOR = 0x0020,
-               WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082, WM_NCHITTEST = 0x0084, WM_KEYDOWN = 0x0100,
+               WM_NCCREATE = 0x0081, WM_NCDESTROY = 0x0082, WM_NCHITTEST = 0x0084, WM_NCMOUSEMOVE = 0x00A0,
+               WM_NCLBUTTONDOWN = 0x00A1, WM_NCLBUTTONUP = 0x00A2, WM_NCRBUTTONDOWN = 0x00A4,
+               WM_NCRBUTTONUP = 0x00A5, WM_NCMBUTTONDOWN = 0x00A7, WM_NCMBUTTONUP = 0x00A8, WM_KEYDOWN = 0x0100,
                WM_KEYUP = 0x0101, WM_CHAR = 0x0102, WM_SYSKEYDOWN = 0x0104, WM_SYSKEYUP = 0x0105,
                WM_SYSCHAR = 0x0106, WM_IME_STARTCOMPOSITION = 0x010D, WM_IME_ENDCOMPOSITION = 0x010E,
                WM_IME_COMPOSITION = 0x010F, WM_COMMAND = 0x0111, WM_SYSCOMMAND = 0x0112, WM_MOUSEMOVE = 0x0200,
@@ -66,10 +68,11 @@ constexpr UINT WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOV
                WM_IME_NOTIFY = 0x0282, WM_IME_CHAR = 0x0286, WM_QUERYNEWPALETTE = 0x030F,
                WM_PALETTECHANGED = 0x0311, WM_USER = 0x0400;
 constexpr WPARAM SC_SIZE = 0xF000, SC_MOVE = 0xF010, SC_MINIMIZE = 0xF020, SC_MAXIMIZE = 0xF030,
-                 SC_CLOSE = 0xF060, SC_RESTORE = 0xF120, SC_SCREENSAVE = 0xF140;
+                 SC_MOUSEMENU = 0xF090, SC_KEYMENU = 0xF100, SC_CLOSE = 0xF060, SC_RESTORE = 0xF120,
+                 SC_SCREENSAVE = 0xF140;
 constexpr WPARAM WA_INACTIVE = 0, WA_ACTIVE = 1, WA_CLICKACTIVE = 2;
 constexpr WPARAM SIZE_RESTORED = 0, SIZE_MINIMIZED = 1;
-constexpr LRESULT HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2;
+constexpr LRESULT HTNOWHERE = 0, HTCLIENT = 1, HTCAPTION = 2, HTMENU = 5;
 constexpr WPARAM MK_LBUTTON = 0x1, MK_RBUTTON = 0x2, MK_SHIFT = 0x4, MK_CONTROL = 0x8, MK_MBUTTON = 0x10,
                  MK_XBUTTON1 = 0x20, MK_XBUTTON2 = 0x40;
 constexpr WORD XBUTTON1 = 1, XBUTTON2 = 2;
@@ -106,7 +109,7 @@ inline const char* const IDI_APPLICATION = reinterpret_cast<const char*>(static_
 constexpr int VK_LBUTTON = 0x01, VK_RBUTTON = 0x02, VK_MBUTTON = 0x04, VK_XBUTTON1 = 0x05, VK_XBUTTON2 = 0x06,
               VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11,
               VK_MENU = 0x12, VK_ESCAPE = 0x1B, VK_SPACE = 0x20, VK_LEFT = 0x25, VK_UP = 0x26, VK_RIGHT = 0x27,
-              VK_DOWN = 0x28, VK_F1 = 0x70, VK_F4 = 0x73, VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1,
+              VK_DOWN = 0x28, VK_F1 = 0x70, VK_F4 = 0x73, VK_F10 = 0x79, VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1,
               VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3, VK_LMENU = 0xA4, VK_RMENU = 0xA5;
 // Entries of the system colour table (indices 0 to 255 are kept).
 constexpr int COLOR_WINDOW = 5, COLOR_WINDOWTEXT = 8, COLOR_BTNFACE = 15;
@@ -152,8 +155,13 @@ BOOL InvalidateRect(HWND w, const RECT* r, BOOL erase);
 BOOL ValidateRect(HWND w, const RECT* r);
 BOOL EnumThreadWindows(DWORD thread, WNDENUMPROC proc, LPARAM param);
 DWORD GetCurrentThreadId();
+// A window of its own (not a child) shows its menu as a bar above the client
+// area: the window keeps its rectangle and the client area gives up the bar's
+// height (SM_CYMENU), as AdjustWindowRectEx counts it. The menu goes with the
+// window when it is destroyed. Menus themselves: platform/win32/menu.h.
 BOOL SetMenu(HWND w, HMENU menu);
 HMENU GetMenu(HWND w);
+// Shows the bar again as the menu now stands.
 BOOL DrawMenuBar(HWND w);
 
 // Messages.
@@ -200,7 +208,17 @@ int ScancodeToVk(int scancode);
 void ClearClient(HWND w);
 // Shows the `src` part of the pixels (any depth; 8 bits through their palette)
 // stretched over the whole client area, as a copy to the window's device context
-// would; false when the window is not the host's or the rectangle is empty.
-bool ShowInClient(HWND w, const platform::PixelBuffer& pixels, const RECT& src);
+// would, or over `dst` in client coordinates (its top may lie under the menu
+// bar); false when the window is not the host's or a rectangle is empty.
+bool ShowInClient(HWND w, const platform::PixelBuffer& pixels, const RECT& src, const RECT* dst = nullptr);
+// The part of a window that the host shows, in screen coordinates: the client
+// area and the menu bar above it. False for a window that is not the host's.
+bool WindowArea(HWND w, RECT* r);
+// Shows a picture of the window's area (w x h pixels of 0x00RRGGBB, the rows of
+// the menu bar included): the window draws its bar and open menu over it. The
+// picture is kept, so the bar can be drawn again without a new one.
+void ShowArea(HWND w, const uint32_t* pixels, int width, int height);
+// Shows the kept picture again with the bar and menu as they are now.
+void RepaintWindow(HWND w);
 
 }  // namespace win32
