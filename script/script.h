@@ -76,22 +76,29 @@ constexpr int32_t NODE_OWNS_TEXT = 2;  // text is a block of its own (literals, 
 // its parent's stack, with the same outcome as a level of its own.
 constexpr int32_t NODE_ONE_VALUE = 4;
 
-// What runs learnt about a node, kept for its next runs: the variable or
-// registry entry that a name resolved to (good while its stamps are current),
-// and a constant's length and number. It is no part of the tree's meaning.
+// What runs learnt about a node, kept for its next runs; which part is in
+// use depends on the node's kind. It is no part of the tree's meaning.
 struct ScriptNodeCache {
-  void* target;
-  uint64_t stamp;
-  uint64_t globals;
-  double number;
-  int32_t integer;
-  int32_t numberKind;  // 0: not read yet
-  int32_t length;
-  int32_t op;  // what running the node does, by kind (0: not yet known)
-  // Operator groups that only compute a number: the nodes they count as
-  // steps and how many levels they nest (0: not yet known, -1: not such a group).
-  int32_t weight;
-  int32_t height;
+  union {
+    // Names and calls: the variable or registry entry found, good while the
+    // stamp is current (0: none yet).
+    struct {
+      void* target;
+      uint64_t stamp;
+    } found;
+    // Constants: their number and length (numberKind 0: not read yet).
+    struct {
+      double number;
+      int32_t numberKind;
+      int32_t length;
+    } constant;
+    // Operator groups that only compute a number: the nodes they count as
+    // steps and the levels they nest (weight 0: not yet known, -1: not such a group).
+    struct {
+      int32_t weight;
+      int32_t height;
+    } group;
+  };
 };
 
 struct ScriptNode {
@@ -105,6 +112,7 @@ struct ScriptNode {
   int32_t column;
   int32_t kind;
   int32_t flags;
+  int32_t op;  // what running the node does, by kind (0: not yet known)
   ScriptNodeCache cache;
 };
 

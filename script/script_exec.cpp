@@ -25,10 +25,6 @@ uint64_t stepLimit = UINT64_MAX;  // limits.maxSteps, or no limit for 0
 int levels = 0;                   // levels running now
 StrList* returnValue = nullptr;   // the value of the "return" being carried out
 
-// A name node remembers the variable it found while the running call's locals
-// keep this stamp and the globals keep theirs. Each call, and each change to
-// its locals, takes a new stamp, so no call sees another's resolution.
-uint64_t frameStamp = 0;
 // A call node remembers its registry entry while the registry keeps this stamp.
 uint64_t registryStamp = 1;
 
@@ -176,7 +172,7 @@ int PushDouble(StrList** stack, StrList* left, StrList* right, double v) {
 
 // A constant's length and number, read once per node.
 void ReadConstant(ScriptNode* node) {
-  ScriptNodeCache& c = node->cache;
+  auto& c = node->cache.constant;
   if (!c.numberKind) {
     c.length = static_cast<int32_t>(std::strlen(node->text));
     int32_t i = 0;
@@ -186,7 +182,6 @@ void ReadConstant(ScriptNode* node) {
       i = 0;
       d = 0.0;
     }
-    c.integer = i;
     c.number = d;
     c.numberKind = kind;
   }
@@ -195,11 +190,11 @@ void ReadConstant(ScriptNode* node) {
 // A constant's value: its text, with its number.
 int PushConstant(StrList** stack, ScriptNode* node, char tag) {
   ReadConstant(node);
-  const ScriptNodeCache& c = node->cache;
+  const auto& c = node->cache.constant;
   StrList* value = NewValue(stack, tag, node->text, static_cast<size_t>(c.length));
   if (!value) return SCRIPT_NOMEM;
   value->numberKind = c.numberKind;
-  value->integer = c.integer;
+  value->integer = ScriptDoubleToInt(c.number);  // what the text reads as, either kind
   value->number = c.number;
   return 0;
 }
@@ -347,7 +342,7 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
     frameStamp = NewStamp();
     rc = Exec(entry->body, &locals, &args, stack, error, 0, depth + 1, false);
     Recycle(locals);
-    frameStamp = caller;
+    ResumeFrame(caller);
     if (rc == SCRIPT_RETURN) {
       // "return expr" ends the sub; expr is the call's value.
       StrList* value = returnValue;
@@ -384,15 +379,14 @@ int Call(ScriptNode* node, StrList** locals, StrList** stack, ScriptError* error
     Recycle(args);
     return rc;
   }
-  ScriptNodeCache& c = node->cache;
+  auto& c = node->cache.found;
   MacroEntry* entry;
-  if (c.target && c.stamp == registryStamp && c.globals == reinterpret_cast<uintptr_t>(MacroList)) {
+  if (c.target && c.stamp == registryStamp) {
     entry = static_cast<MacroEntry*>(c.target);
   } else {
     entry = FindEntry(MacroList, node->text);
     c.target = entry;
     c.stamp = registryStamp;
-    c.globals = reinterpret_cast<uintptr_t>(MacroList);
   }
   if (!entry) {
     Recycle(args);
@@ -547,13 +541,12 @@ int Declare(StrList** locals, const char* name, StrList* arg, int depth) {
 // The variable a name stands for: the local of the running call, else the
 // global, else a new empty global. Kept at the node while it holds.
 StrList* Resolve(ScriptNode* node, StrList** locals) {
-  ScriptNodeCache& c = node->cache;
-  if (c.stamp == frameStamp && c.globals == globalsStamp) return static_cast<StrList*>(c.target);
-  StrList* var = ScriptLookupVar(*locals, node->text);
+  auto& c = node->cache.found;
+  if (c.stamp == frameStamp) return static_cast<StrList*>(c.target);
+  StrList* var = ScriptLookupVar(*locals, node->text);  // may add a global: a new stamp
   if (!var) return nullptr;
   c.target = var;
   c.stamp = frameStamp;
-  c.globals = globalsStamp;
   return var;
 }
 
@@ -593,7 +586,7 @@ void OperandShape(ScriptNode* node, int32_t* weight, int32_t* height, int budget
     case NODE_STRING + 2:
       // A long text costs steps when read under a budget: the general way counts them.
       ReadConstant(node);
-      if (node->cache.length >= kSpareRoom) *weight = -1;
+      if (node->cache.constant.length >= kSpareRoom) *weight = -1;
       return;
     case NODE_PAREN:
       // A level of its own around one operand.
@@ -609,9 +602,9 @@ void OperandShape(ScriptNode* node, int32_t* weight, int32_t* height, int budget
       return;
     case NODE_FRAGMENT:
       if (node->flags & NODE_ONE_VALUE) {
-        if (!node->cache.weight) Classify(node, budget - 1);
-        *weight = node->cache.weight;
-        *height = node->cache.height;
+        if (!node->cache.group.weight) Classify(node, budget - 1);
+        *weight = node->cache.group.weight;
+        *height = node->cache.group.height;
         return;
       }
       [[fallthrough]];
@@ -623,7 +616,7 @@ void OperandShape(ScriptNode* node, int32_t* weight, int32_t* height, int budget
 // Sets weight (the steps its children count) and height (the levels it
 // nests, itself included), or weight -1.
 void Classify(ScriptNode* group, int budget) {
-  ScriptNodeCache& c = group->cache;
+  auto& c = group->cache.group;
   c.weight = -1;
   ScriptNode* a = group->children;
   if (group->kind != NODE_FRAGMENT || !(group->flags & NODE_ONE_VALUE) || !a || !a->next) return;
@@ -691,8 +684,8 @@ bool OperandNumber(ScriptNode* node, StrList** locals, double* d, int32_t* i) {
       return true;
     }
     default:
-      *d = node->cache.number;
-      *i = node->cache.integer;
+      *d = node->cache.constant.number;
+      *i = ScriptDoubleToInt(*d);
       return true;
   }
 }
@@ -735,7 +728,7 @@ bool GroupNumber(ScriptNode* group, StrList** locals, double* raw, bool* isDoubl
 // the general way would without stopping. false: nothing was pushed, and
 // the general way is to run it (names it created are found again).
 bool TryNumberGroup(ScriptNode* group, StrList** locals, StrList** stack, int* rc) {
-  ScriptNodeCache& c = group->cache;
+  auto& c = group->cache.group;
   if (!c.weight) Classify(group, kClassifyDepth);
   if (c.weight < 0 || levels + c.height > limits.maxDepth || steps + static_cast<uint64_t>(c.weight) > stepLimit)
     return false;
@@ -757,7 +750,7 @@ bool TryNumberGroup(ScriptNode* group, StrList** locals, StrList** stack, int* r
 // happened but names created, and the general way is to run the level.
 bool TryNumberLevel(ScriptNode* first, StrList** locals, StrList** result, int depth, bool external, int* rc) {
   if (first->next || first->kind != NODE_FRAGMENT || !(first->flags & NODE_ONE_VALUE)) return false;
-  ScriptNodeCache& c = first->cache;
+  auto& c = first->cache.group;
   if (!c.weight) Classify(first, kClassifyDepth);
   // The level, its group and the group's own levels; the group's step and its children's.
   if (c.weight < 0 || levels + 1 + c.height > limits.maxDepth ||
@@ -874,8 +867,8 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
   for (ScriptNode* node = first; node != stop; node = node->next) {
     if (!CountStep(node, error)) return SCRIPT_ERR_STEPS;
     int rc = 0;
-    int32_t op = node->cache.op;
-    if (op == OP_UNKNOWN) op = node->cache.op = OpOf(node);
+    int32_t op = node->op;
+    if (op == OP_UNKNOWN) op = node->op = OpOf(node);
     switch (op) {
       case OP_DECLARED:
         rc = Declare(locals, node->text, args && *args ? Pop(args) : nullptr, depth);
@@ -1129,7 +1122,7 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
   int rc = Exec(first, locals, args, result, error, mode, depth, true);
   // The caller is outside code.
   if (unwrittenCount) WriteVariables();
-  frameStamp = caller;
+  ResumeFrame(caller);
   if (levels == 0) {
     Recycle(returnValue);
     returnValue = nullptr;

@@ -29,8 +29,14 @@ void SetErrorAt(ScriptError* error, int32_t line, int32_t column, int32_t kind, 
 // lost or reordered a node.
 extern uint64_t stampCounter;
 inline uint64_t NewStamp() { return ++stampCounter; }
-extern uint64_t globalsStamp;
-void GlobalsChanged();
+// A name node remembers the variable it found while the running call keeps
+// this stamp. Each call, each change to its locals and each change to the
+// globals gives it a new one, so no call sees another's resolution.
+extern uint64_t frameStamp;
+extern uint64_t globalsStamp;  // when the globals last changed
+inline void GlobalsChanged() { frameStamp = globalsStamp = NewStamp(); }
+// Back in a suspended call: its stamp holds unless the globals changed since.
+inline void ResumeFrame(uint64_t stamp) { frameStamp = globalsStamp > stamp ? NewStamp() : stamp; }
 
 // A "V" value stands for its variable.
 inline StrList* ValueTarget(StrList* node) {

@@ -17,9 +17,8 @@ StrList* ScriptVars = nullptr;
 namespace script_internal {
 
 uint64_t stampCounter = 1;
+uint64_t frameStamp = 1;
 uint64_t globalsStamp = 1;
-
-void GlobalsChanged() { globalsStamp = NewStamp(); }
 
 }  // namespace script_internal
 
