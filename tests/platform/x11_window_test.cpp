@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "platform/host/sdl_host.h"
+#include "platform/win32/menu.h"
 #include "platform/win32/msgbox_view.h"
+#include "platform/win32/window.h"
 
 // After our headers: Xlib defines None and other short names as macros.
 #include <SDL.h>
@@ -203,6 +205,91 @@ TEST_F(X11WindowTest, AMessageBoxOnScreenIsExactlyTheGameFontsPicture) {
   std::ofstream ppm("x11_message_box.ppm", std::ios::binary);
   ppm << "P6\n" << shot.w << " " << shot.h << "\n255\n";
   for (uint32_t p : shot.px) ppm.put(static_cast<char>(p >> 16)).put(static_cast<char>(p >> 8)).put(static_cast<char>(p));
+}
+
+LRESULT PlainWindow(HWND w, UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, msg, wp, lp); }
+
+void SavePpm(const Screen& shot, const char* name) {
+  std::ofstream ppm(name, std::ios::binary);
+  ppm << "P6\n" << shot.w << " " << shot.h << "\n255\n";
+  for (uint32_t p : shot.px) ppm.put(static_cast<char>(p >> 16)).put(static_cast<char>(p >> 8)).put(static_cast<char>(p));
+}
+
+TEST_F(X11WindowTest, AWindowMenuBarShowsItsJapaneseItemsAboveThePicture) {
+  host::set(host_.get());
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = PlainWindow;
+    wc.lpszClassName = "menu test";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    registered = true;
+  }
+  HMENU bar = CreateMenu(), file = CreatePopupMenu(), view = CreatePopupMenu();
+  AppendMenuA(file, MF_STRING, 1, "開く(&O)");
+  AppendMenuA(view, MF_STRING, 2, "全画面(&F)");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "ファイル(&F)");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), "表示(&V)");
+  const DWORD style = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU;
+  RECT r{100, 100, 740, 580};
+  AdjustWindowRectEx(&r, style, TRUE, 0);
+  HWND w = CreateWindowExA(0, "menu test", "menu", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                           nullptr, bar, nullptr, nullptr);
+  ASSERT_NE(w, nullptr);
+  RECT c{};
+  GetClientRect(w, &c);
+  EXPECT_EQ(c.right, 640);
+  EXPECT_EQ(c.bottom, 480);
+
+  // The window's area: the bar's rows, then the red-edged picture as its client area.
+  const int bar_h = win32::kMenuBarHeight;
+  std::vector<uint32_t> area(static_cast<size_t>(640) * (480 + bar_h), 0);
+  std::copy(frame_.begin(), frame_.end(), area.begin() + 640 * bar_h);
+  std::vector<uint32_t> expected(static_cast<size_t>(640) * bar_h, 0);
+  win32::PaintMenu(bar, expected.data(), 640, bar_h);
+
+  Frame f;
+  Screen shot;
+  Uint64 end = SDL_GetTicks64() + 5000;
+  bool whole = false;
+  do {
+    host::Event e;
+    while (host_->poll_event(e)) {
+    }
+    win32::ShowArea(w, area.data(), 640, 480 + bar_h);
+    shot = Grab();
+    f = FindFrame(shot);
+    whole = f.whole && f.x1 - f.x0 == 639 && f.y1 - f.y0 == 479 && f.y0 >= bar_h;
+    if (whole) {
+      int differ = 0;
+      for (int y = 0; y < bar_h; ++y)
+        for (int x = 0; x < 640; ++x) differ += shot.at(f.x0 + x, f.y0 - bar_h + y) != expected[y * 640 + x];
+      if (differ == 0) break;
+    }
+    SDL_Delay(20);
+  } while (SDL_GetTicks64() < end);
+  ASSERT_TRUE(whole) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+
+  // The bar above the picture is the window's own, pixel for pixel, and each
+  // item's Japanese text is there in dark strokes on the face colour.
+  int differ = 0;
+  for (int y = 0; y < bar_h; ++y)
+    for (int x = 0; x < 640; ++x) differ += shot.at(f.x0 + x, f.y0 - bar_h + y) != expected[y * 640 + x];
+  EXPECT_EQ(differ, 0);
+  for (int i = 0; i < 2; ++i) {
+    RECT item{};
+    ASSERT_TRUE(win32::MenuBarItemRect(bar, i, 640, &item));
+    EXPECT_GT(item.right - item.left, 40);  // four and two full-width characters and the mark
+    int dark = 0;
+    for (int y = 0; y < bar_h; ++y)
+      for (int x = item.left; x < item.right; ++x) dark += shot.at(f.x0 + x, f.y0 - bar_h + y) == 0;
+    EXPECT_GT(dark, 40) << "item " << i;
+  }
+  EXPECT_EQ(shot.at(f.x0 + 630, f.y0 - bar_h + 10), 0xD4D0C8u);
+  SavePpm(shot, "x11_menu_bar.ppm");
+  DestroyWindow(w);
+  host::set(nullptr);
 }
 
 }  // namespace
