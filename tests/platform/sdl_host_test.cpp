@@ -186,6 +186,19 @@ TEST_F(SdlHostTest, CandidateListGoesWhereTheScaledPictureShowsIt) {
   EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{160, 64 + 320, 16, 32}));
 }
 
+TEST_F(SdlHostTest, AWindowThatGrowsForAMenuBarShowsItsPictureUnscaled) {
+  auto h = host::MakeSdlHost();
+  ASSERT_TRUE(h->open_window("menu", 640, 480, false));
+  h->resize_window(640, 500);
+  std::vector<uint32_t> frame(640 * 500, 0x00336699);
+  h->present(frame.data(), 640, 500, 640 * 4);
+  // Logical and window coordinates still agree: the window grew, not the scale.
+  int x = 0, y = 0, w = 0, hh = 0;
+  h->set_text_input_rect(100, 490, 10, 10);
+  host::SdlTextInputRect(x, y, w, hh);
+  EXPECT_EQ((std::vector<int>{x, y, w, hh}), (std::vector<int>{100, 490, 10, 10}));
+}
+
 TEST_F(SdlHostTest, ClockIsMonotonicAndVblankAdvancesIt) {
   auto h = host::MakeSdlHost();
   uint64_t a = h->now_us();
