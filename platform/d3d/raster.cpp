@@ -41,15 +41,36 @@ struct Format {
   const uint32_t* palette = nullptr;
 };
 
+// A frame draws hundreds of triangles in a handful of layouts: each layout's
+// tables are made once and copied.
 void MakeFormat(Format& f, const platform::PixelBuffer& p, uint32_t amask) {
   if (p.format.bpp == 8) {
     f.palette = p.palette;
     return;
   }
-  MakeChannel(f.r, p.format.rmask);
-  MakeChannel(f.g, p.format.gmask);
-  MakeChannel(f.b, p.format.bmask);
-  MakeChannel(f.a, amask);
+  struct Made {
+    uint32_t r = 0, g = 0, b = 0, a = 0;
+    Format format;
+  };
+  thread_local Made made[4];
+  thread_local int count = 0, next = 0;
+  for (int i = 0; i < count; ++i) {
+    const Made& m = made[i];
+    if (m.r == p.format.rmask && m.g == p.format.gmask && m.b == p.format.bmask && m.a == amask) {
+      f = m.format;
+      return;
+    }
+  }
+  Made& m = made[next];
+  next = (next + 1) % 4;
+  count = std::max(count, next == 0 ? 4 : next);
+  m.r = p.format.rmask, m.g = p.format.gmask, m.b = p.format.bmask, m.a = amask;
+  m.format = Format{};
+  MakeChannel(m.format.r, p.format.rmask);
+  MakeChannel(m.format.g, p.format.gmask);
+  MakeChannel(m.format.b, p.format.bmask);
+  MakeChannel(m.format.a, amask);
+  f = m.format;
 }
 
 // The 8-bit write rule: a colour that some entry holds exactly takes the first
@@ -394,7 +415,7 @@ SpanFn PickSpan(int db, int tb) {
 }
 
 // The fast spans of the common textured case: the texture at the target's
-// depth with power-of-two wrapping, modulate-alpha, no alpha test, and a depth
+// depth with any addressing but the border colour, modulate-alpha, no alpha test, and a depth
 // test (if any) of "less or equal". The walker copies every state it reads out
 // before the loop (row stores could alias them), takes the depth width and fog
 // as template arguments, and computes each pixel as Span does, operation for
@@ -407,7 +428,9 @@ struct Walker {
   int32_t cr, cg, cb, ca, dcr = 0, dcg = 0, dcb = 0, dca = 0;
   bool perspective, colorkey, zwrite, blend;
   float ftw, fth;
-  int umask, vmask;
+  int umask, vmask;  // -1: the index goes through Wrap
+  int tw, th;
+  DWORD address_u, address_v;
   const uint8_t* texels;
   ptrdiff_t tpitch;
   uint32_t trm, tgm, tbm, tam;
@@ -447,7 +470,10 @@ struct Walker {
     du = static_cast<float>(st.u.dx), dv = static_cast<float>(st.v.dx);
     perspective = s.perspective, colorkey = s.colorkey, zwrite = s.zwrite, blend = s.blend;
     ftw = st.ftw, fth = st.fth;
-    umask = st.wrapmask_u, vmask = st.wrapmask_v;
+    umask = st.wrapmask_u && s.address_u == D3DTADDRESS_WRAP ? st.wrapmask_u : -1;
+    vmask = st.wrapmask_v && s.address_v == D3DTADDRESS_WRAP ? st.wrapmask_v : -1;
+    tw = st.tex->pixels.width, th = st.tex->pixels.height;
+    address_u = s.address_u, address_v = s.address_v;
     texels = st.tex->pixels.bits;
     tpitch = st.tex->pixels.pitch;
     const Format& tf = st.texf;
@@ -468,7 +494,13 @@ struct Walker {
     z += dz, rhw += drhw, cr += dcr, cg += dcg, cb += dcb, ca += dca, u += du, v += dv;
   }
 
-  uint32_t Texel(int iu, int iv) const { return LoadPixel<DB>(texels + iv * tpitch + iu * DB); }
+  // The texel of two indices, wrapped as Span wraps them (never to the border).
+  uint32_t Texel(int iu, int iv) const {
+    bool border = false;
+    iu = umask >= 0 ? iu & umask : Wrap(iu, tw, address_u, border);
+    iv = vmask >= 0 ? iv & vmask : Wrap(iv, th, address_v, border);
+    return LoadPixel<DB>(texels + iv * tpitch + iu * DB);
+  }
 
   // Pixel x from the walker's present values.
   void Pixel(int x) const {
@@ -483,8 +515,7 @@ struct Walker {
     int r = std::clamp(cr >> 16, 0, 255), g = std::clamp(cg >> 16, 0, 255);
     int b = std::clamp(cb >> 16, 0, 255);
     const float w = perspective ? 1.0f / rhw : 1.0f;
-    const uint32_t raw = Texel(TexelIndex(u * w * ftw + (1.0f / 1024)) & umask,
-                               TexelIndex(v * w * fth + (1.0f / 1024)) & vmask);
+    const uint32_t raw = Texel(TexelIndex(u * w * ftw + (1.0f / 1024)), TexelIndex(v * w * fth + (1.0f / 1024)));
     if (raw == 0 && colorkey) return;
     r = Div255(wr[(raw & trm) >> trs & 0xFF] * r);
     g = Div255(wg[(raw & tgm) >> tgs & 0xFF] * g);
@@ -596,7 +627,6 @@ void QuadSpan(const Setup& st, int y, int xl, int xr) {
   const __m128i trs = _mm_cvtsi32_si128(w.trs), tgs = _mm_cvtsi32_si128(w.tgs), tbs = _mm_cvtsi32_si128(w.tbs);
   const __m128 one = _mm_set1_ps(1.0f);
   const __m128 ftw = _mm_set1_ps(w.ftw), fth = _mm_set1_ps(w.fth), bias = _mm_set1_ps(1.0f / 1024);
-  const __m128i umask = _mm_set1_epi32(w.umask), vmask = _mm_set1_epi32(w.vmask);
   const __m128 fogA = _mm_set1_ps(w.fogA), fogB = _mm_set1_ps(w.fogB);
   const __m128i fogrg = _mm_setr_epi16(s16(w.fr), s16(w.fr), s16(w.fr), s16(w.fr), s16(w.fg), s16(w.fg), s16(w.fg),
                                        s16(w.fg));
@@ -605,8 +635,6 @@ void QuadSpan(const Setup& st, int y, int xl, int xr) {
   const __m128i nrs = _mm_cvtsi32_si128(w.nrs), ngs = _mm_cvtsi32_si128(w.ngs), nbs = _mm_cvtsi32_si128(w.nbs);
   const __m128i zero = _mm_setzero_si128();
   const bool perspective = w.perspective, colorkey = w.colorkey, zwrite = w.zwrite, fog_eye = w.fog_eye;
-  const uint8_t* const texels = w.texels;
-  const ptrdiff_t tpitch = w.tpitch;
   uint8_t* const row = w.row;
   uint8_t* const zrow = w.zrow;
   // Colours step by whole integers: lane k holds c + k * dc, wrapping as the
@@ -656,14 +684,12 @@ void QuadSpan(const Setup& st, int y, int xl, int xr) {
       if (_mm_movemask_epi8(keep) == 0) continue;
     }
     const __m128 wv = perspective ? _mm_div_ps(one, rhw) : one;
-    const __m128i iu = _mm_and_si128(TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(u, wv), ftw), bias)), umask);
-    const __m128i iv = _mm_and_si128(TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(v, wv), fth), bias)), vmask);
+    const __m128i iu = TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(u, wv), ftw), bias));
+    const __m128i iv = TexelIndex4(_mm_add_ps(_mm_mul_ps(_mm_mul_ps(v, wv), fth), bias));
     alignas(16) int32_t ius[4], ivs[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(ius), iu);
     _mm_store_si128(reinterpret_cast<__m128i*>(ivs), iv);
-    auto texel = [&](int k) {
-      return static_cast<int>(LoadPixel<DB>(texels + ivs[k] * tpitch + ius[k] * DB));
-    };
+    auto texel = [&](int k) { return static_cast<int>(w.Texel(ius[k], ivs[k])); };
     const __m128i raw = _mm_setr_epi32(texel(0), texel(1), texel(2), texel(3));
     if (colorkey) keep = _mm_andnot_si128(_mm_cmpeq_epi32(raw, zero), keep);
     if (_mm_movemask_epi8(keep) == 0) continue;
@@ -748,8 +774,7 @@ SpanFn PickFastSpan(const Setup& st) {
   const int db = t.color.format.bpp / 8;
   if (!st.tex || st.tex->pixels.format.bpp / 8 != db || (db != 2 && db != 4)) return nullptr;
   if (s.texblend != D3DTBLEND_MODULATEALPHA || s.alphatest) return nullptr;
-  if (!st.wrapmask_u || !st.wrapmask_v || s.address_u != D3DTADDRESS_WRAP || s.address_v != D3DTADDRESS_WRAP)
-    return nullptr;
+  if (s.address_u == D3DTADDRESS_BORDER || s.address_v == D3DTADDRESS_BORDER) return nullptr;
   const bool zt = s.zenable && st.zbits;
   if (zt && s.zfunc != D3DCMP_LESSEQUAL) return nullptr;
   const int zb = zt ? st.zbits : 0;

@@ -494,7 +494,8 @@ TEST(Raster, ClipRectangleAndBufferEdgesBoundEveryWrite) {
 // triangles (slivers, huge and off-screen ones, odd spans) over random targets
 // and depth buffers, with every state the fast spans take (depth widths and
 // writes, fog by depth and by eye distance, fog ranges of zero, perspective,
-// blending, the colour key, textures with alpha) and some they leave alone.
+// blending, the colour key, textures with alpha, sizes that are not powers of
+// two, every addressing mode) and some they leave alone.
 TEST(Raster, FastSpansMatchTheReferenceBitForBit) {
   std::mt19937 rng(1313);
   auto uni = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); };
@@ -511,7 +512,8 @@ TEST(Raster, FastSpansMatchTheReferenceBitForBit) {
     color.pb.format.rmask = l.r, color.pb.format.gmask = l.g, color.pb.format.bmask = l.b;
     for (auto& b : color.mem) b = static_cast<uint8_t>(rng());
     for (auto& b : depth.mem) b = static_cast<uint8_t>(rng() | 0x80);
-    const int tw = 1 << (1 + round % 5), th = 1 << (round % 4);
+    const int tw = round % 6 == 5 ? 3 + round % 7 : 1 << (1 + round % 5);
+    const int th = round % 10 == 7 ? 5 + round % 3 : 1 << (round % 4);
     Buffer tex(tw, th, l.bpp);
     tex.pb.format = color.pb.format;
     for (int y = 0; y < th; ++y)
@@ -536,6 +538,9 @@ TEST(Raster, FastSpansMatchTheReferenceBitForBit) {
     s.srcblend = D3DBLEND_SRCALPHA, s.destblend = D3DBLEND_INVSRCALPHA;
     if (round % 19 == 0) s.zfunc = D3DCMP_LESS;
     if (round % 23 == 0) s.texblend = D3DTBLEND_MODULATE;
+    const DWORD modes[] = {D3DTADDRESS_WRAP, D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR,
+                           D3DTADDRESS_BORDER};
+    s.address_u = modes[round % 5], s.address_v = modes[(round / 5) % 5];
 
     auto vertex = [&] {
       const bool far = rng() % 10 == 0;
