@@ -154,7 +154,18 @@ class Soak : public gametest::GameTest {
         {key::Escape, 10},  {key::PageUp, 1},  {key::PageDown, 1}, {key::Tab, 1},    {key::A + 2, 1},  // C
         {key::A + 21, 1},   {key::A + 1, 1},   {key::Home, 1},     {key::End, 1},    {key::Insert, 1},  // V, B
         {key::Space, 1},    {key::Backspace, 1}, {0, 2},  // 0: typed text
+        {-1, 2},  // -1: one of the phrases below
     };
+    // Paths a player takes on purpose, which single random keys seldom find:
+    // while walking, the camp menu's record into the first record; back to the
+    // title through the pause menu; at the title, "continue" from record one.
+    static const std::vector<std::vector<int>> kPhrases = {
+        {key::Return, key::Down, key::Down, key::Down, key::Down, key::Down, key::Down, key::Return, key::Return,
+         key::Return, key::Escape},
+        {key::Escape, key::Down, key::Return, key::Left, key::Return},
+        {key::Down, key::Return, key::Return},
+    };
+    std::uniform_int_distribution<size_t> phrase(0, kPhrases.size() - 1);
     std::vector<int> weights;
     for (const Choice& c : kKeys) weights.push_back(c.weight);
     std::mt19937 rng(seed);
@@ -163,6 +174,13 @@ class Soak : public gametest::GameTest {
     uint64_t frame = 1;
     while (frame < frames) {
       const Choice& c = kKeys[pick(rng)];
+      if (c.key == -1) {
+        for (int k : kPhrases[phrase(rng)]) {
+          host_.key_press(frame, k);
+          frame += 20;
+        }
+        continue;
+      }
       if (c.key == 0) {
         host_.text(frame, std::string(1, static_cast<char>('a' + letter(rng))));
         frame += static_cast<uint64_t>(gap(rng));
