@@ -173,8 +173,7 @@ void EditBits(int x, int y, int32_t* value) {
 void MapEditor(int x, int y, int cx, int cy, int floor, int heading) {
   // Only a cell of the dungeon can be edited.
   if (cx < 0 || cx >= kMapSize || cy < 0 || cy >= kMapSize || floor < 0 || floor >= kFloors) return;
-  while (heading >= 360) heading -= 360;
-  while (heading < 0) heading += 360;
+  heading = (heading % 360 + 360) % 360;
   const int ahead = heading / 90;
   MapCell& cell = DungeonMap[floor].cells[cx][cy];
   int32_t* w = cell.w;

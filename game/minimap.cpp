@@ -9,10 +9,11 @@
 #include "game/map.h"
 #include "game/map2d.h"
 #include "game/minimap.h"
+#include "script/strlist.h"
 
 namespace {
 
-bool CellInMap(int x, int y, int floor) {
+bool CellInMap(int64_t x, int64_t y, int floor) {
   return x >= 0 && x < kMapSize && y >= 0 && y < kMapSize && floor >= 0 && floor < kFloors;
 }
 
@@ -49,10 +50,13 @@ std::string BitPairs(uint32_t word) {
 int DrawMiniMap(dx::bitmap* target, int x, int y, int floor, int heading) {
   dxpushtarget(target);
   dxcls(dxrgb(0, 0, 64));
+  // Scripts may name any cell: the arithmetic is wide enough for the far ones.
   for (int r = 0; r <= 10; ++r) {
-    const int my = y + r - 5, py = (10 - r) * 32;
+    const int64_t my = int64_t{y} + r - 5;
+    const int py = (10 - r) * 32;
     for (int c = 0; c <= 10; ++c) {
-      const int mx = x + c - 5, px = c * 32;
+      const int64_t mx = int64_t{x} + c - 5;
+      const int px = c * 32;
       if (!CellInMap(mx, my, floor)) {
         dxfillrect(px, py, 31, 31, dxrgb(32, 32, 64));
         continue;
@@ -66,14 +70,13 @@ int DrawMiniMap(dx::bitmap* target, int x, int y, int floor, int heading) {
   }
   for (const ObjectRec& o : ObjectTable) {
     if (!o.active || o.N != static_cast<double>(floor) || o.part < 1 || o.part > 255) continue;
-    const int ox = static_cast<int>(o.X) - (x - 5), oy = (y - 5) - static_cast<int>(o.Y) + 10;
+    const int64_t ox = int64_t{ScriptDoubleToInt(o.X)} - x + 5, oy = int64_t{y} - 5 - ScriptDoubleToInt(o.Y) + 10;
     if (ox < 0 || ox > 24 || oy < 0 || oy > 24 || !MapPartTable[o.part]) continue;
-    dxblt(MapPartTable[o.part], 32 * ox, 32 * oy);
+    dxblt(MapPartTable[o.part], static_cast<int>(32 * ox), static_cast<int>(32 * oy));
   }
-  if (static_cast<int>(HeroPos.N) == floor && static_cast<int>(HeroPos.X) == x &&
-      static_cast<int>(HeroPos.Y) == y) {
-    while (heading >= 360) heading -= 360;
-    while (heading < 0) heading += 360;
+  if (ScriptDoubleToInt(HeroPos.N) == floor && ScriptDoubleToInt(HeroPos.X) == x &&
+      ScriptDoubleToInt(HeroPos.Y) == y) {
+    heading = (heading % 360 + 360) % 360;
     DrawPartOrFallback((heading + 45) / 90 + 251, 160, 160, true);
   }
   dxpoptarget(false);
@@ -81,10 +84,12 @@ int DrawMiniMap(dx::bitmap* target, int x, int y, int floor, int heading) {
 }
 
 int DrawFloorMap(int sx, int sy, int floor) {
-  if (floor < 0) floor = static_cast<int>(HeroPos.N);
+  if (floor < 0) floor = ScriptDoubleToInt(HeroPos.N);
   dxfillrect(sx, sy, 400, 400, dxrgb(1, 1, 1));
   // A floor outside the dungeon has no cells to show.
-  if (floor >= kFloors) return 0;
+  if (floor < 0 || floor >= kFloors) return 0;
+  // A map that starts past the end of the coordinate range lies off every surface.
+  if (sx > INT32_MAX - 400 || sy > INT32_MAX - 400) return 0;
   for (int r = 0; r < kMapSize; ++r) {
     for (int c = 0; c < kMapSize; ++c) {
       const int32_t kind = DungeonMap[floor].cells[c][24 - r].w[CELL_KIND];

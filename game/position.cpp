@@ -39,6 +39,20 @@ bool PosInMap(const ViewPos& pos) {
   return x >= 0 && x < kMapSize && y >= 0 && y < kMapSize && n >= 0 && n < kFloors;
 }
 
+double WrapDegrees(double degrees) {
+  if (!std::isfinite(degrees)) return 0;
+  // A remainder, not a loop: a far value would take ages, and one too large
+  // for a step of 360 to change would never end.
+  if (degrees > 360) {
+    degrees = std::fmod(degrees, 360.0);
+    if (degrees == 0) degrees = 360;
+  } else if (degrees < 0) {
+    degrees = std::fmod(degrees, 360.0) + 360;
+    if (degrees >= 360) degrees -= 360;
+  }
+  return degrees;
+}
+
 void SnapPosition(ViewPos& pos) {
   pos.X = GetPosX(pos);
   pos.Y = GetPosY(pos);

@@ -30,6 +30,11 @@ int32_t GetPosQuadrant(const ViewPos& pos);
 // True when the rounded position names a cell of the dungeon.
 bool PosInMap(const ViewPos& pos);
 
+// Degrees into 0 to 360 as stepping by whole turns would leave them: above
+// 360 comes down to (0, 360], below 0 up to [0, 360); in between stays. A
+// value that is not finite gives 0.
+double WrapDegrees(double degrees);
+
 // X, Y and N rounded; P into 0 to 360 (360 stays); T into 0 to 359, then down
 // to a multiple of 90.
 void SnapPosition(ViewPos& pos);

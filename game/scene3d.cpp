@@ -1,5 +1,6 @@
 #include "game/scene3d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "game/fatal.h"
 #include "game/gamestate.h"
 #include "game/map.h"
+#include "script/strlist.h"
 
 DrawItem* DrawList = nullptr;
 DrawItem* FreeDrawList = nullptr;
@@ -428,7 +430,10 @@ void BuildDungeonScene(float x, float height, float z, float heading, float pitc
   const D3DVECTOR target{x - 4 * d.x, height + 2 * d.y, z + 2 * d.z};
   dxsetcamera(eye, target, 0);
 
-  const int cx = static_cast<int>(x) / 2, cn = static_cast<int>(height) / 2, cy = static_cast<int>(z) / 2;
+  // Any number can stand in a position: converted with saturation, and the
+  // columns held near the map (where no cell is anyway) so the loops cannot wrap.
+  auto near_map = [](float v) { return std::clamp(ScriptDoubleToInt(v) / 2, -kMapSize - 16, 2 * kMapSize + 16); };
+  const int cx = near_map(x), cn = ScriptDoubleToInt(height) / 2, cy = near_map(z);
   SceneEye2 = D3DVECTOR{2 * x, 2 * height, 2 * z};
   while (DrawList) FreeDrawItem(DrawList);
 

@@ -59,9 +59,7 @@ void DrawPanorama(int x, int y, int floor, float heading) {
   dx::bitmap* pic = WallTextureTable[bg].picture;
   if (!pic) return;
   // A 720-pixel strip, two pixels a degree, wrapped round at its end.
-  while (heading > 360) heading -= 360;
-  while (heading < 0) heading += 360;
-  const int s = static_cast<int>(heading);
+  const int s = static_cast<int>(WrapDegrees(heading));
   int w1 = 720 - 2 * s;
   if (w1 > kViewWidth) w1 = kViewWidth;
   if (w1 > 0) dxbltpartnokey(pic, 0, 0, 2 * s, 0, w1, kViewHeight);

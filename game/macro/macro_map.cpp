@@ -1,5 +1,6 @@
 // Map cell commands: the words of the dungeon's cells and faces, the cells'
 // dynamic flags, and the search for a cell around the hero.
+#include <algorithm>
 #include <cstdlib>
 
 #include "game/gamestate.h"
@@ -108,13 +109,17 @@ int macro_map_scan(StrList** args, StrList** stack) {
     rc = MacroPushInt(stack, static_cast<int32_t>(std::llabs(y - hy) + std::llabs(x - hx)));
     return true;
   };
-  for (int64_t x = hx - d; x <= hx + d; ++x)
+  // Each side is walked only where it crosses the map (in the same order):
+  // a far distance would otherwise spend billions of steps outside it.
+  const int64_t x0 = std::max<int64_t>(hx - d, 0), x1 = std::min<int64_t>(hx + d, kMapSize - 1);
+  const int64_t y0 = std::max<int64_t>(hy - d, 0), y1 = std::min<int64_t>(hy + d, kMapSize - 1);
+  for (int64_t x = x0; x <= x1; ++x)
     if (hit(x, hy - d)) return rc;
-  for (int64_t y = hy - d; y <= hy + d; ++y)
+  for (int64_t y = y0; y <= y1; ++y)
     if (hit(hx + d, y)) return rc;
-  for (int64_t x = hx - d; x <= hx + d; ++x)
+  for (int64_t x = x0; x <= x1; ++x)
     if (hit(x, hy + d)) return rc;
-  for (int64_t y = hy - d; y <= hy + d; ++y)
+  for (int64_t y = y0; y <= y1; ++y)
     if (hit(hx - d, y)) return rc;
   return MacroPushInt(stack, -1);
 }

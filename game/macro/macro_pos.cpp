@@ -137,7 +137,8 @@ int macro_draw2d(StrList** args, StrList** stack) {
   if (y < 0) y = ScriptDoubleToInt(HeroPos.Y);
   if (t < 0) t = ScriptDoubleToInt(HeroPos.T) / 90;
   if (!Map2DSurface) InitMap2DSurface();
-  DrawMiniMap(Map2DSurface, x, y, n, t * 90);
+  // t % 4 turns the same way as t and cannot overflow when multiplied.
+  DrawMiniMap(Map2DSurface, x, y, n, t % 4 * 90);
   dxbltalpha(Map2DSurface, sx, sy, static_cast<uint32_t>(percent));
   return MacroPushInt(stack, 0);
 }
