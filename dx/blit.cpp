@@ -14,7 +14,8 @@
 
 namespace {
 
-RECT Rect(int x, int y, int w, int h) { return RECT{x, y, x + w, y + h}; }
+// Scripts can ask for any position and size: the far edge is worked out wide.
+RECT Rect(int x, int y, int w, int h) { return dxrectat(x, y, w, h); }
 
 HRESULT Fill(RECT* r, uint32_t pixel, DWORD extra) {
   DDBLTFX fx{};
@@ -36,16 +37,16 @@ void BltWhole(dx::bitmap* b, int x, int y, DWORD key) {
   if (!s) return;
   RECT src{0, 0, b->width, b->height};
   if (Fast(x, y, s, &src, key) == DD_OK) return;
-  RECT dst = Rect(x, y, b->width, b->height);
-  if (dxclip(&dst, &src)) Fast(dst.left, dst.top, s, &src, key);
+  RECT dst;
+  if (dxclip(x, y, b->width, b->height, 0, 0, &dst, &src)) Fast(dst.left, dst.top, s, &src, key);
 }
 
 void BltPart(dx::bitmap* b, int x, int y, int sx, int sy, int w, int h, DWORD key) {
   if (!b || !dxtarget) return;
   IDirectDrawSurface* s = dxgetsurface(b, false);
   if (!s) return;
-  RECT dst = Rect(x, y, w, h), src = Rect(sx, sy, w, h);
-  if (dxclip(&dst, &src)) Fast(dst.left, dst.top, s, &src, key);
+  RECT dst, src;
+  if (dxclip(x, y, w, h, sx, sy, &dst, &src)) Fast(dst.left, dst.top, s, &src, key);
 }
 
 // The 4 x 4 pattern of pixel values that stands for an RGB colour at 8 and 16 bits.
@@ -183,8 +184,8 @@ void dxstretchblt(dx::bitmap* b, int x, int y, int w, int h) {
   if (dxtarget->Blt(&dst, s, &src, DDBLT_KEYSRC | DDBLT_WAIT, nullptr) == DD_OK) return;
   int sw = dxscreenwidth, sh = dxscreenheight;
   auto scale = [](int64_t a, int64_t n, int64_t d) { return static_cast<LONG>(a * n / d); };
-  if (dst.right > sw) src.right = scale(sw - x, bw, w), dst.right = sw;
-  if (dst.bottom > sh) src.bottom = scale(sh - y, bh, h), dst.bottom = sh;
+  if (dst.right > sw) src.right = scale(int64_t{sw} - x, bw, w), dst.right = sw;
+  if (dst.bottom > sh) src.bottom = scale(int64_t{sh} - y, bh, h), dst.bottom = sh;
   if (x < 0) src.left = scale(-static_cast<int64_t>(x), bw, w), dst.left = 0;
   if (y < 0) src.top = scale(-static_cast<int64_t>(y), bh, h), dst.top = 0;
   if (dst.left >= dst.right || dst.top >= dst.bottom || src.left >= src.right || src.top >= src.bottom) return;
@@ -197,8 +198,8 @@ void dxbltunder(dx::bitmap* b, int x, int y) {
   if (!s) return;
   RECT src{0, 0, b->width, b->height};
   if (Fast(x, y, s, &src, DDBLTFAST_DESTCOLORKEY) == DD_OK) return;
-  RECT dst = Rect(x, y, b->width, b->height);
-  if (!dxclip(&dst, &src)) return;
+  RECT dst;
+  if (!dxclip(x, y, b->width, b->height, 0, 0, &dst, &src)) return;
   if (Fast(dst.left, dst.top, s, &src, DDBLTFAST_DESTCOLORKEY) == DD_OK) return;
   // No destination keys: draw the picture over the area, then put back on top
   // everything of the area that was not 0.
@@ -216,25 +217,31 @@ void dxbltmirror(dx::bitmap* b, int x, int y, bool left_right, bool up_down) {
   IDirectDrawSurface* s = dxgetsurface(b, false);
   if (!s) return;
   int w = b->width, h = b->height;
-  RECT dst = Rect(x, y, w, h), src{0, 0, w, h};
+  RECT dst, src;
   const RECT& clip = dxcliprect;
   // Axis by axis: on a mirrored axis the columns cut at one edge of the
-  // destination come from the opposite side of the source.
-  auto trim = [](LONG& d0, LONG& d1, LONG& s0, LONG& s1, LONG c0, LONG c1, bool mirrored) {
+  // destination come from the opposite side of the source. Wide, as the
+  // position may be anywhere.
+  auto trim = [](int64_t d0, int64_t size, LONG c0, LONG c1, bool mirrored, LONG& out0, LONG& out1, LONG& src0,
+                 LONG& src1) {
+    int64_t d1 = d0 + size, s0 = 0, s1 = size;
     if (d1 > c1) {
-      LONG cut = d1 - c1;
+      const int64_t cut = d1 - c1;
       d1 = c1;
       if (mirrored) s0 += cut; else s1 -= cut;
     }
     if (d0 < c0) {
-      LONG cut = c0 - d0;
+      const int64_t cut = c0 - d0;
       d0 = c0;
       if (mirrored) s1 -= cut; else s0 += cut;
     }
-    return d0 < d1 && s0 < s1;
+    if (!(d0 < d1 && s0 < s1)) return false;
+    out0 = static_cast<LONG>(d0), out1 = static_cast<LONG>(d1);
+    src0 = static_cast<LONG>(s0), src1 = static_cast<LONG>(s1);
+    return true;
   };
-  if (!trim(dst.left, dst.right, src.left, src.right, clip.left, clip.right, left_right)) return;
-  if (!trim(dst.top, dst.bottom, src.top, src.bottom, clip.top, clip.bottom, up_down)) return;
+  if (!trim(x, w, clip.left, clip.right, left_right, dst.left, dst.right, src.left, src.right)) return;
+  if (!trim(y, h, clip.top, clip.bottom, up_down, dst.top, dst.bottom, src.top, src.bottom)) return;
   DDBLTFX fx{};
   fx.dwSize = sizeof fx;
   fx.dwDDFX = (left_right ? DDBLTFX_MIRRORLEFTRIGHT : 0) | (up_down ? DDBLTFX_MIRRORUPDOWN : 0);

@@ -13,8 +13,8 @@
 dx::bitmap* dxcapture(int x, int y, int w, int h, bool system_copy) {
   dx::bitmap* b = dxnewbitmap(w, h);
   IDirectDrawSurface* s = dxgetsurface(b, true);
-  RECT from{x, y, x + w, y + h}, to{0, 0, w, h};
-  if (s && dxtarget && dxclip(&from, &to)) s->Blt(&to, dxtarget, &from, DDBLT_WAIT | DDBLT_ASYNC, nullptr);
+  RECT from, to;
+  if (s && dxtarget && dxclip(x, y, w, h, 0, 0, &from, &to)) s->Blt(&to, dxtarget, &from, DDBLT_WAIT | DDBLT_ASYNC, nullptr);
   if (system_copy) dxgetsyssurface(b, false);
   return b;
 }
@@ -34,7 +34,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 bool dxsavebmp(const char* name, int x, int y, int w, int h) {
   if (!dxtarget || !name || w <= 0 || h <= 0) return false;
-  RECT r{x, y, x + w, y + h};
+  RECT r = dxrectat(x, y, w, h);
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof desc;
   if (dxtarget->Lock(&r, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return false;

@@ -68,19 +68,45 @@ void dxresetclip() {
 void dxsetclip(int x, int y, int width, int height) {
   DDSURFACEDESC d{};
   d.dwSize = sizeof(d);
-  LONG w = 0, h = 0;
-  if (dxtarget && dxtarget->GetSurfaceDesc(&d) == DD_OK) w = static_cast<LONG>(d.dwWidth), h = static_cast<LONG>(d.dwHeight);
-  dxcliprect = {std::max(x, 0), std::max(y, 0), std::min<LONG>(x + width, w), std::min<LONG>(y + height, h)};
+  int64_t w = 0, h = 0;
+  if (dxtarget && dxtarget->GetSurfaceDesc(&d) == DD_OK) w = d.dwWidth, h = d.dwHeight;
+  dxcliprect = {std::max(x, 0), std::max(y, 0), static_cast<LONG>(std::min<int64_t>(int64_t{x} + width, w)),
+                static_cast<LONG>(std::min<int64_t>(int64_t{y} + height, h))};
 }
 
-bool dxclip(RECT* dst, RECT* src) {
+namespace {
+
+LONG Held(int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// Edges as wide numbers, so that moving one by another's distance cannot wrap.
+struct WideRect {
+  int64_t left, top, right, bottom;
+};
+
+bool ClipWide(WideRect& d, WideRect& s, RECT* dst, RECT* src) {
   const RECT& c = dxcliprect;
-  if (dst->right > c.right) src->right += c.right - dst->right, dst->right = c.right;
-  if (dst->bottom > c.bottom) src->bottom += c.bottom - dst->bottom, dst->bottom = c.bottom;
-  if (dst->left < c.left) src->left += c.left - dst->left, dst->left = c.left;
-  if (dst->top < c.top) src->top += c.top - dst->top, dst->top = c.top;
-  return dst->left < dst->right && dst->top < dst->bottom;
+  if (d.right > c.right) s.right += c.right - d.right, d.right = c.right;
+  if (d.bottom > c.bottom) s.bottom += c.bottom - d.bottom, d.bottom = c.bottom;
+  if (d.left < c.left) s.left += c.left - d.left, d.left = c.left;
+  if (d.top < c.top) s.top += c.top - d.top, d.top = c.top;
+  *dst = {Held(d.left), Held(d.top), Held(d.right), Held(d.bottom)};
+  *src = {Held(s.left), Held(s.top), Held(s.right), Held(s.bottom)};
+  return d.left < d.right && d.top < d.bottom;
 }
+
+}  // namespace
+
+bool dxclip(RECT* dst, RECT* src) {
+  WideRect d{dst->left, dst->top, dst->right, dst->bottom}, s{src->left, src->top, src->right, src->bottom};
+  return ClipWide(d, s, dst, src);
+}
+
+bool dxclip(int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx, int64_t sy, RECT* dst, RECT* src) {
+  WideRect d{x, y, x + w, y + h}, s{sx, sy, sx + w, sy + h};
+  return ClipWide(d, s, dst, src);
+}
+
+RECT dxrectat(int64_t x, int64_t y, int64_t w, int64_t h) { return RECT{Held(x), Held(y), Held(x + w), Held(y + h)}; }
 
 bool dxcliptest(RECT* r) {
   RECT out{std::max(r->left, dxcliprect.left), std::max(r->top, dxcliprect.top),
@@ -104,10 +130,11 @@ void dxcls(uint32_t value) {
 
 void dxrect(int x, int y, int w, int h, uint32_t value, int t) {
   if (!dxtarget) return;
-  FillClipped({x, y, x + w, y + t}, value);
-  FillClipped({x, y + h - t, x + w, y + h}, value);
-  FillClipped({x, y + t, x + t, y + h - t}, value);
-  FillClipped({x + w - t, y + t, x + w, y + h - t}, value);
+  const int64_t r = int64_t{x} + w, b = int64_t{y} + h;
+  FillClipped(dxrectat(x, y, w, t), value);
+  FillClipped(dxrectat(x, b - t, w, t), value);
+  FillClipped(dxrectat(x, int64_t{y} + t, t, h - 2 * int64_t{t}), value);
+  FillClipped(dxrectat(r - t, int64_t{y} + t, t, h - 2 * int64_t{t}), value);
 }
 
 void dxsetpixel(int x, int y, uint32_t value) {
@@ -117,7 +144,7 @@ void dxsetpixel(int x, int y, uint32_t value) {
 }
 
 uint32_t dxgetpixel(int x, int y) {
-  RECT r{x, y, x + 1, y + 1};
+  RECT r = dxrectat(x, y, 1, 1);
   DDSURFACEDESC* d = dxlocktarget(&r, DDLOCK_WAIT | DDLOCK_READONLY);
   if (!d) return 0;
   const uint8_t* p = static_cast<const uint8_t*>(d->lpSurface);

@@ -34,6 +34,15 @@ void dxsetclip(int x, int y, int width, int height);
 // Trims dst to the clip rectangle, moving src's edges with it; true when a
 // non-empty destination is left.
 bool dxclip(RECT* dst, RECT* src);
+// The same for a w x h destination at (x, y) and its source at (sx, sy), in
+// 64-bit arithmetic: any 32-bit position and size clips as the rules say. A
+// source edge moved past the 32-bit range is held at its end, which no surface
+// reaches, so the blit fails as it would have.
+bool dxclip(int64_t x, int64_t y, int64_t w, int64_t h, int64_t sx, int64_t sy, RECT* dst, RECT* src);
+// A rectangle of any 32-bit position and size, its far edges held in the
+// 32-bit range: for fills and tests against the clip, which such an edge
+// lies outside of either way.
+RECT dxrectat(int64_t x, int64_t y, int64_t w, int64_t h);
 bool dxcliptest(RECT* r);
 void dxcls(uint32_t value);
 void dxrect(int x, int y, int w, int h, uint32_t value, int thickness);

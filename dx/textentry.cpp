@@ -120,7 +120,11 @@ bool InputLine(int x, int y, int width, T* buffer, int size, const T* initial, u
   const S saved = buffer;
   size_t len = saved.size();
   size_t cursor = len;
-  int scroll = std::max(0, Text<T>::Width(saved) - width - 2);
+  // The field may be placed and sized anywhere in the 32-bit range: the
+  // scroll and the pen are worked out wide, and a pen beyond the range is
+  // held at its end, past which the text lies off the screen either way.
+  auto held = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  int64_t scroll = std::max<int64_t>(0, int64_t{Text<T>::Width(saved)} - width - 2);
 
   dxclearchars();
   dximeon();
@@ -132,18 +136,18 @@ bool InputLine(int x, int y, int width, T* buffer, int size, const T* initial, u
   bool accepted = false;
   bool composed = false;
   for (;;) {
-    const int cw = Text<T>::Width(S(buffer, cursor));
+    const int64_t cw = Text<T>::Width(S(buffer, cursor));
     if (cw < scroll + 8)
-      scroll = std::max(0, cw - 8);
+      scroll = std::max<int64_t>(0, cw - 8);
     else if (cw > scroll + width - 4)
       scroll = cw - width + 4;
 
     if (screen) dxbltnokey(screen, 0, 0);
     dxsetclip(x, y, width, h);
-    Text<T>::Out(x - scroll, y, S(buffer, len), pixel);
-    dxinvertrect(x + cw - scroll, y, 2, h);
+    Text<T>::Out(held(x - scroll), y, S(buffer, len), pixel);
+    dxinvertrect(held(x + cw - scroll), y, 2, h);
     dxresetclip();
-    dxdrawime(x + cw - scroll, y);
+    dxdrawime(held(x + cw - scroll), y);
     dxupdate();
 
     // Typed characters go in at the cursor while they fit.
@@ -240,13 +244,15 @@ template <class T>
 void DrawComposition(int x, int y, const T* s, size_t n, const uint8_t* attr, size_t nattr, const DWORD* clause,
                      size_t nclause, LONG cursor) {
   using S = std::basic_string<T>;
+  // Wide sums, held in range at the end: the composition may be placed anywhere.
+  auto held = [](int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
   const int h = dxfontheight();
-  const int total = Text<T>::Width(S(s, n));
-  const int c = static_cast<int>(nclause);
-  dxfillrect(x - 2, y - 2, total + 4 * c + 2, h + 4, dxrgb(192, 192, 192));
-  dxfillrect(x - 1, y - 1, total + 4 * c, h + 2, dxrgb(255, 255, 255));
-  int cx = x;
-  int candidate_x = x;
+  const int64_t total = Text<T>::Width(S(s, n));
+  const int64_t c = static_cast<int64_t>(nclause);
+  dxfillrect(held(int64_t{x} - 2), held(int64_t{y} - 2), held(total + 4 * c + 2), h + 4, dxrgb(192, 192, 192));
+  dxfillrect(held(int64_t{x} - 1), held(int64_t{y} - 1), held(total + 4 * c), h + 2, dxrgb(255, 255, 255));
+  int64_t cx = x;
+  int64_t candidate_x = x;
   bool target = false;
   for (size_t i = 0; i < nclause; ++i) {
     // Offsets outside the string or out of order are held to it.
@@ -267,22 +273,22 @@ void DrawComposition(int x, int y, const T* s, size_t n, const uint8_t* attr, si
       case ATTR_FIXEDCONVERTED: underline = false; break;
       default: break;
     }
-    dxfillrect(cx, y, width, h, bg);
-    Text<T>::Out(cx, y, part, fg);
-    if (underline) dxfillrect(cx, y + h - 1, width, 1, fg);
-    cx += width + 4;
+    dxfillrect(held(cx), y, width, h, bg);
+    Text<T>::Out(held(cx), y, part, fg);
+    if (underline) dxfillrect(held(cx), held(int64_t{y} + h - 1), width, 1, fg);
+    cx += int64_t{width} + 4;
   }
   if (!target) {
     size_t p = std::min<size_t>(static_cast<size_t>(cursor) & 0xFFFF, n);
-    dxinvertrect(x + Text<T>::Width(S(s, p)), y, 2, h);
+    dxinvertrect(held(int64_t{x} + Text<T>::Width(S(s, p))), y, 2, h);
   }
   // The candidate list goes under the composition (client coordinates), at the
   // clause being converted, else at the composition's start.
   CANDIDATEFORM form{};
   form.dwIndex = 0;
   form.dwStyle = CFS_CANDIDATEPOS;
-  form.ptCurrentPos = {candidate_x, y};
-  form.rcArea = {candidate_x, y, candidate_x + 1, y + h};
+  form.ptCurrentPos = {held(candidate_x), y};
+  form.rcArea = {held(candidate_x), y, held(candidate_x + 1), held(int64_t{y} + h)};
   ImmSetCandidateWindow(dximecontext, &form);
 }
 

@@ -60,23 +60,25 @@ bool affine_setup(int32_t width, int32_t height, int32_t x0, int32_t y0, int32_t
   right = std::min<int64_t>(right, screen_w), bottom = std::min<int64_t>(bottom, screen_h);
   if (left >= right || top >= bottom) return false;
   const int64_t ax = int64_t{x1} - x0, ay = int64_t{y1} - y0, bx = int64_t{x2} - x0, by = int64_t{y2} - y0;
-  const int64_t det = ax * by - ay * bx;
+  // The sides reach 2^32, so their products (and the sizes times them) take
+  // 128 bits.
+  const __int128 det = static_cast<__int128>(ax) * by - static_cast<__int128>(ay) * bx;
   // Collinear corners have no inverse: nothing to draw.
   if (det == 0) return false;
-  // a * 65536 / det rounded half away from zero, as MulDiv rounds.
-  auto muldiv = [det](int64_t a) -> uint32_t {
-    const __int128 n = static_cast<__int128>(a) * 65536;
-    const __int128 d = det;
-    const bool neg = (n < 0) != (d < 0);
-    const __int128 an = n < 0 ? -n : n, ad = d < 0 ? -d : d;
+  // size * side * 65536 / det rounded half away from zero, as MulDiv rounds;
+  // the step is kept modulo 2^32, as the workers step.
+  auto muldiv = [det](int64_t size, int64_t side) -> uint32_t {
+    const __int128 n = static_cast<__int128>(size) * side * 65536;
+    const bool neg = (n < 0) != (det < 0);
+    const __int128 an = n < 0 ? -n : n, ad = det < 0 ? -det : det;
     const __int128 q = (an + ad / 2) / ad;
-    return static_cast<uint32_t>(static_cast<int64_t>(neg ? -q : q));
+    return static_cast<uint32_t>(static_cast<unsigned __int128>(neg ? -q : q));
   };
   AffineBox b;
-  b.dudx = muldiv(int64_t{width} * by);
-  b.dudy = 0u - muldiv(int64_t{width} * bx);
-  b.dvdx = 0u - muldiv(int64_t{height} * ay);
-  b.dvdy = muldiv(int64_t{height} * ax);
+  b.dudx = muldiv(width, by);
+  b.dudy = 0u - muldiv(width, bx);
+  b.dvdx = 0u - muldiv(height, ay);
+  b.dvdy = muldiv(height, ax);
   const uint32_t lx = static_cast<uint32_t>(left - x0), ty = static_cast<uint32_t>(top - y0);
   b.u = b.dudx * lx + b.dudy * ty;
   b.v = b.dvdx * lx + b.dvdy * ty;
@@ -92,9 +94,12 @@ void rotate_corners(int32_t width, int32_t height, int32_t x, int32_t y, int32_t
   // The sine and cosine are cut to whole percents of the zoom first.
   const int64_t s = static_cast<int64_t>(std::trunc(std::sin(rad) * zoom)) * 65536 / 100;
   const int64_t c = static_cast<int64_t>(std::trunc(std::cos(rad) * zoom)) * 65536 / 100;
+  // A far zoom takes the sums past 64 bits; corners beyond the 32-bit range
+  // are held at its ends rather than wrapped back onto the screen.
+  auto held = [](__int128 v) { return static_cast<int32_t>(std::clamp<__int128>(v, INT32_MIN, INT32_MAX)); };
   auto map = [&](int64_t dx, int64_t dy, int32_t* o) {
-    o[0] = static_cast<int32_t>(x + ((dx * c + dy * s) >> 16));
-    o[1] = static_cast<int32_t>(y + ((dy * c - dx * s) >> 16));
+    o[0] = held(x + ((static_cast<__int128>(dx) * c + static_cast<__int128>(dy) * s) >> 16));
+    o[1] = held(y + ((static_cast<__int128>(dy) * c - static_cast<__int128>(dx) * s) >> 16));
   };
   map(-cx, -cy, out);
   map(int64_t{width} - cx, -cy, out + 2);

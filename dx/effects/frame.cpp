@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "dx/effects/geometry.h"
-#include "platform/win32/crt.h"
 
 namespace dx::effects {
 
@@ -56,11 +55,18 @@ RECT rect_at(int32_t x, int32_t y, int64_t w, int64_t h) {
 }  // namespace
 
 bool clip_rects(RECT& dst, RECT& src, const RECT& clip) {
-  if (dst.left < clip.left) src.left += clip.left - dst.left, dst.left = clip.left;
-  if (dst.top < clip.top) src.top += clip.top - dst.top, dst.top = clip.top;
-  if (dst.right > clip.right) src.right -= dst.right - clip.right, dst.right = clip.right;
-  if (dst.bottom > clip.bottom) src.bottom -= dst.bottom - clip.bottom, dst.bottom = clip.bottom;
-  return dst.left < dst.right && dst.top < dst.bottom;
+  // Wide: an edge may lie anywhere in the 32-bit range, and the distance it
+  // moves may not fit. What is left when something is drawn fits again.
+  int64_t dl = dst.left, dt = dst.top, dr = dst.right, db = dst.bottom;
+  int64_t sl = src.left, st = src.top, sr = src.right, sb = src.bottom;
+  if (dl < clip.left) sl += clip.left - dl, dl = clip.left;
+  if (dt < clip.top) st += clip.top - dt, dt = clip.top;
+  if (dr > clip.right) sr -= dr - clip.right, dr = clip.right;
+  if (db > clip.bottom) sb -= db - clip.bottom, db = clip.bottom;
+  auto held = [](int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+  dst = {held(dl), held(dt), held(dr), held(db)};
+  src = {held(sl), held(st), held(sr), held(sb)};
+  return dl < dr && dt < db;
 }
 
 bool clip_rect(RECT& dst, const RECT& clip) {
@@ -216,6 +222,9 @@ void trapezoid(const Target& t, int32_t top_left, int32_t top_right, int32_t bot
   const SpansFn fn = spans_worker(t.bpp);
   if (!t.surface || !fn || top_y >= bottom_y) return;
   const RECT clip = target_clip(t);
+  // Rows wholly above or below the clip draw nothing; checked first, the skip
+  // below is always shorter than the height, so its product stays in range.
+  if (bottom_y <= clip.top || top_y >= clip.bottom) return;
   const int64_t h = int64_t{bottom_y} - top_y;
   const int64_t left_step = (int64_t{bottom_left} - top_left) / h, right_step = (int64_t{bottom_right} - top_right) / h;
   int64_t left = top_left, right = top_right, y0 = top_y, y1 = bottom_y;
@@ -234,22 +243,39 @@ void trapezoid(const Target& t, int32_t top_left, int32_t top_right, int32_t bot
   if (!dst) return;
   Spans s;
   s.dst = dst.bits(), s.pitch = dst.pitch();
-  // Relative to the locked rectangle's left edge, fraction included.
-  auto fit = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); };
-  s.left = fit(left - lbound), s.right = fit(right - lbound);
-  s.left_step = fit(left_step), s.right_step = fit(right_step);
   s.limit = static_cast<int32_t>((rpx - lpx) * 4096);
-  s.rows = static_cast<int>(y1 - y0);
   s.pixel = pixel, s.percent = percent, s.additive = additive;
-  fn(s, t.format);
+  // Relative to the locked rectangle's left edge, fraction included.
+  const int64_t l0 = left - lbound, r0 = right - lbound;
+  const int rows = static_cast<int>(y1 - y0);
+  // The worker steps its edges in 32 bits, one step past the last row too.
+  auto fits = [rows](int64_t start, int64_t step) {
+    auto in = [](int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+    return in(step) && in(start) && in(start + step * rows);
+  };
+  if (fits(l0, left_step) && fits(r0, right_step)) {
+    s.left = static_cast<int32_t>(l0), s.right = static_cast<int32_t>(r0);
+    s.left_step = static_cast<int32_t>(left_step), s.right_step = static_cast<int32_t>(right_step);
+    s.rows = rows;
+    fn(s, t.format);
+    return;
+  }
+  // Edges too far out for that go row by row, each held just outside the
+  // row's ends, where the worker draws the same span.
+  s.left_step = s.right_step = 0, s.rows = 1;
+  for (int r = 0; r < rows; ++r, s.dst += s.pitch) {
+    s.left = static_cast<int32_t>(std::clamp<int64_t>(l0 + left_step * r, -1, s.limit));
+    s.right = static_cast<int32_t>(std::clamp<int64_t>(r0 + right_step * r, 0, int64_t{s.limit} + 1));
+    fn(s, t.format);
+  }
 }
 
 void triangle(const Target& t, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
               uint32_t pixel, uint32_t percent, bool additive) {
-  // Corners far beyond any screen are pulled in so that 20.12 values fit.
-  auto fx = [](int32_t x) { return std::clamp(x, -131072, 131071) * 4096; };
-  auto fy = [](int32_t y) { return std::clamp(y, -(1 << 29), 1 << 29); };
-  int32_t px[3] = {fx(x0), fx(x1), fx(x2)}, py[3] = {fy(y0), fy(y1), fy(y2)};
+  // Corners are 20.12 fixed point in 32 bits: only x beyond what that holds
+  // is pulled in. The rows are exact over the whole 32-bit range.
+  auto fx = [](int32_t x) { return std::clamp(x, -(1 << 19), (1 << 19) - 1) * 4096; };
+  int32_t px[3] = {fx(x0), fx(x1), fx(x2)}, py[3] = {y0, y1, y2};
   auto order = [&](int a, int b) {
     if (py[a] > py[b]) std::swap(px[a], px[b]), std::swap(py[a], py[b]);
   };
@@ -261,8 +287,13 @@ void triangle(const Target& t, int32_t x0, int32_t y0, int32_t x1, int32_t y1, i
     if (px[1] > px[2]) std::swap(px[1], px[2]);
     trapezoid(t, px[0], px[0], px[1], px[2], py[0], py[2], pixel, percent, additive);
   } else {
-    int32_t xm = static_cast<int32_t>(
-        std::clamp<int64_t>(MulDiv(px[2] - px[0], py[1] - py[0], py[2] - py[0]) + int64_t{px[0]}, INT32_MIN, INT32_MAX));
+    // Where the long edge crosses the middle corner's row, rounded half away
+    // from zero as MulDiv rounds; both differences may reach 2^32, so the
+    // product takes 128 bits. It lies between the long edge's ends.
+    const __int128 n = static_cast<__int128>(int64_t{px[2]} - px[0]) * (int64_t{py[1]} - py[0]);
+    const int64_t dy = int64_t{py[2]} - py[0];
+    const __int128 q = (n < 0 ? -((-n + dy / 2) / dy) : (n + dy / 2) / dy);
+    int32_t xm = static_cast<int32_t>(std::clamp<__int128>(q + px[0], INT32_MIN, INT32_MAX));
     int32_t xa = px[1];
     if (xa > xm) std::swap(xa, xm);
     trapezoid(t, px[0], px[0], xa, xm, py[0], py[1], pixel, percent, additive);

@@ -202,29 +202,34 @@ void Draw(HDC__& dc, int x, int y, const std::vector<Char>& chars) {
   if (area.left >= area.right || area.top >= area.bottom) return;
   uint32_t pixel = gdi::ColorToPixel(b, dc.text);
   uint32_t rgb = gdi::PixelToRgb(b, pixel);
-  int pen = x;
+  // Text may start anywhere in the 32-bit range: positions are worked out wide.
+  int64_t pen = x;
   if (dc.bkmode == OPAQUE) {
-    int total = 0;
+    int64_t total = 0;
     for (const Char& c : chars) total += Advance(k, c);
     uint32_t bk = gdi::ColorToPixel(b, dc.bk);
-    for (int yy = std::max<int>(y, area.top); yy < std::min<int>(y + k.cell, area.bottom); ++yy)
-      for (int xx = std::max<int>(x, area.left); xx < std::min<int>(x + total, area.right); ++xx)
-        gdi::WritePixel(b, xx, yy, bk);
+    for (int64_t yy = std::max<int64_t>(y, area.top); yy < std::min<int64_t>(int64_t{y} + k.cell, area.bottom); ++yy)
+      for (int64_t xx = std::max<int64_t>(x, area.left); xx < std::min<int64_t>(x + total, area.right); ++xx)
+        gdi::WritePixel(b, static_cast<int>(xx), static_cast<int>(yy), bk);
   }
   for (const Char& c : chars) {
+    // Pens only move right, and no glyph reaches this far left of its pen:
+    // the rest of the text is past the area.
+    if (pen >= area.right + 8 * int64_t{kMaxFontSize}) break;
     const Glyph& g = GetGlyph(k, c.code, c.full);
     for (int gy = 0; gy < g.h; ++gy) {
-      int py = y + g.top + gy;
+      const int64_t py = int64_t{y} + g.top + gy;
       if (py < area.top || py >= area.bottom) continue;
       for (int gx = 0; gx < g.w; ++gx) {
-        int px = pen + g.left + gx;
+        const int64_t px = pen + g.left + gx;
         if (px < area.left || px >= area.right) continue;
         uint8_t a = g.coverage[static_cast<size_t>(gy) * g.w + gx];
         if (a == 0) continue;
+        const int ix = static_cast<int>(px), iy = static_cast<int>(py);
         if (!k.antialias) {
-          gdi::WritePixel(b, px, py, pixel);
+          gdi::WritePixel(b, ix, iy, pixel);
         } else {
-          gdi::WritePixel(b, px, py, Blend(b, gdi::ReadPixel(b, px, py), rgb, pixel, a));
+          gdi::WritePixel(b, ix, iy, Blend(b, gdi::ReadPixel(b, ix, iy), rgb, pixel, a));
         }
       }
     }
