@@ -152,6 +152,7 @@ int32_t ChooseEntry(const ItemWindowLayout& l, int x, int y, int32_t cursor, int
 }  // namespace
 
 int32_t ShowItemShopWindow(int32_t list, int x, int y, int32_t cursor) {
+  x = NearScreen(x), y = NearScreen(y);
   dx::bitmap* skin = readIMG("data/system/win.png");
   const ItemWindowLayout& l = Layout(ShopWindowLayout, 64, true, kListHeight);
   ItemSlot* slots = list == 0 ? CarriedItems : list == 1 ? BankItems : ItemBuffer;
@@ -187,6 +188,7 @@ int32_t ShowItemShopWindow(int32_t list, int x, int y, int32_t cursor) {
 }
 
 int32_t ShowItemEquipList(int32_t list, int x, int y, int32_t cursor, int32_t kind, int32_t mark) {
+  x = NearScreen(x), y = NearScreen(y);
   const ItemWindowLayout& l = Layout(EquipListLayout, 64, true, kListHeight);
   std::vector<Entry> entries;
   if (list == 0) entries.push_back({ItemSlot{1, 0, 0, -1}, -1});
@@ -216,6 +218,7 @@ int32_t ShowItemEquipList(int32_t list, int x, int y, int32_t cursor, int32_t ki
 }
 
 int32_t ShowItemSellList(int32_t list, int x, int y, int32_t cursor, int32_t divisor) {
+  x = NearScreen(x), y = NearScreen(y);
   const ItemWindowLayout& l = Layout(SellListLayout, 96, true, kListHeight);
   std::vector<Entry> entries;
   ItemSlot* slots = list == 0 ? CarriedItems : BankItems;
@@ -238,6 +241,7 @@ int32_t ShowItemSellList(int32_t list, int x, int y, int32_t cursor, int32_t div
 }
 
 int32_t ShowEquipmentWindow(int32_t, int x, int y, int32_t highlight) {
+  x = NearScreen(x), y = NearScreen(y);
   static const int32_t kMainOrder[6] = {3, 2, 1, 0, 4, 5};
   int32_t position = highlight >= 0 && highlight < 6 ? kMainOrder[highlight] : highlight;
   const ItemWindowLayout& l = Layout(EquipmentWindowLayout, 116, false, 344);

@@ -1,10 +1,16 @@
 // Window frames and buttons.
 #include "game/win.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "dx/dx.h"
 #include "game/picture.h"
 
 const char GameFontFace[] = "ＭＳ ゴシック";
+
+int HeldPlace(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+int NearScreen(int v) { return std::clamp(v, -(1 << 30), 1 << 30); }
 const char kWindowSkin[] = "data/system/win.png";
 
 namespace {
@@ -12,23 +18,42 @@ namespace {
 constexpr int kBorderHeight = 19;
 constexpr int kButtonHeight = 32;
 
+int Held(int64_t v) { return HeldPlace(v); }
+
+// The first and last steps of a row of `step`-wide pieces at x + off (off from
+// `first` while below `end`) that can reach into the clip rectangle: the
+// others draw nothing, and a far-off or huge window would take ages to skip
+// piece by piece.
+void VisibleSteps(int64_t x, int64_t first, int64_t end, int64_t step, int64_t& from, int64_t& to) {
+  from = first, to = end;
+  const int64_t lead = int64_t{dxcliprect.left} - step - x;  // pieces at off <= lead end left of the clip
+  if (lead >= from) from += (lead - from) / step * step;
+  const int64_t past = int64_t{dxcliprect.right} - x;  // pieces at off >= past start right of it
+  if (past < to) to = std::max(from, past);
+}
+
 // One border row: corners at both ends, edge pieces between, the last gap
 // filled by a narrower cut of the edge piece.
 void DrawBorder(dx::bitmap* skin, int x, int y, int w, int sy) {
   dxbltpart(skin, x, y, 0, sy, 32, kBorderHeight);
-  int off = 32;
-  for (; off < w - 64; off += 32) dxbltpart(skin, x + off, y, 32, sy, 32, kBorderHeight);
-  if (off < w - 32) dxbltpart(skin, x + off, y, 32, sy, w - 32 - off, kBorderHeight);
-  dxbltpart(skin, x + w - 32, y, 64, sy, 32, kBorderHeight);
+  int64_t off, end;
+  VisibleSteps(x, 32, int64_t{w} - 64, 32, off, end);
+  for (; off < end; off += 32) dxbltpart(skin, Held(x + off), y, 32, sy, 32, kBorderHeight);
+  // Where the whole row would have stopped.
+  off = int64_t{w} - 64 > 32 ? 32 + (int64_t{w} - 64 - 32 + 31) / 32 * 32 : 32;
+  if (off < int64_t{w} - 32) dxbltpart(skin, Held(x + off), y, 32, sy, Held(int64_t{w} - 32 - off), kBorderHeight);
+  dxbltpart(skin, Held(int64_t{x} + w - 32), y, 64, sy, 32, kBorderHeight);
 }
 
 void DrawButtonFrame(int x, int y, int w, int sy) {
   dx::bitmap* skin = readIMG(kWindowSkin);
   if (w < 32) w = 32;
   dxbltpart(skin, x, y, 0, sy, 16, kButtonHeight);
-  int off = 16;
-  for (; off < w - 16; off += 16) dxbltpart(skin, x + off, y, 32, sy, 16, kButtonHeight);
-  dxbltpart(skin, x + off, y, 80, sy, 16, kButtonHeight);
+  int64_t off, end;
+  VisibleSteps(x, 16, int64_t{w} - 16, 16, off, end);
+  for (; off < end; off += 16) dxbltpart(skin, Held(x + off), y, 32, sy, 16, kButtonHeight);
+  off = int64_t{w} - 16 > 16 ? 16 + (int64_t{w} - 16 - 16 + 15) / 16 * 16 : 16;
+  dxbltpart(skin, Held(x + off), y, 80, sy, 16, kButtonHeight);
 }
 
 // A new bitmap holding `source` stretched to w x h (cleared to 0 first).
@@ -52,9 +77,9 @@ void DrawWindowFrame(int x, int y, int w, int h, int percent) {
   if (h < 64) h = 64;
   dx::bitmap* skin = readIMG(kWindowSkin);
   DrawBorder(skin, x, y, w, 0);
-  dxfillrectalpha(x, y + kBorderHeight, w, h - 2 * kBorderHeight, dxrgb(255, 255, 255),
+  dxfillrectalpha(x, Held(int64_t{y} + kBorderHeight), w, h - 2 * kBorderHeight, dxrgb(255, 255, 255),
                   static_cast<uint32_t>(percent));
-  DrawBorder(skin, x, y + h - kBorderHeight, w, 45);
+  DrawBorder(skin, x, Held(int64_t{y} + h - kBorderHeight), w, 45);
 }
 
 void DrawWindowSel(int x, int y, int w) { DrawButtonFrame(x, y, w, 80); }
@@ -69,8 +94,8 @@ void DrawTextButton(int x, int y, int w, const char* caption, int normal) {
     DrawWindowSel(x, y, w);
   int tw = dxtextwidth(caption);
   int fh = dxfontheight();
-  if (tw + 8 < w && fh < 16) {
-    dxtextout(x + (w - tw) / 2, y + (kButtonHeight - fh) / 2, caption, dxrgb(0, 0, 0));
+  if (int64_t{tw} + 8 < w && fh < 16) {
+    dxtextout(Held(x + (int64_t{w} - tw) / 2), Held(int64_t{y} + (kButtonHeight - fh) / 2), caption, dxrgb(0, 0, 0));
     return;
   }
   // Too wide: squeeze it into the button's inner band.
@@ -78,7 +103,7 @@ void DrawTextButton(int x, int y, int w, const char* caption, int normal) {
   dxpushtarget(text);
   dxtextout(0, 0, caption, dxrgb(1, 1, 1));
   dxpoptarget(true);
-  dxstretchblt(text, x + 8, y + 8, w - 16, 16);
+  dxstretchblt(text, Held(int64_t{x} + 8), Held(int64_t{y} + 8), Held(int64_t{w} - 16), 16);
   dxdeletebitmap(text);
 }
 

@@ -4,6 +4,18 @@
 
 #include "dx/bitmap.h"
 
+#include <cstdint>
+
+// A place on the screen worked out wide (a script may give any position and
+// size), held in the 32-bit range: anything drawn past its ends lies off every
+// surface either way.
+int HeldPlace(int64_t v);
+// A position for something of the game's own size (a window, a menu, a
+// button), all far smaller than 2^30 pixels: placed beyond that it lies off
+// every surface wherever it is, so it is held there, drawing the same
+// (nothing) while the sums of its layout stay in range.
+int NearScreen(int v);
+
 // The face every game text is drawn in.
 extern const char GameFontFace[];
 

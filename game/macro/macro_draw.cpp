@@ -48,7 +48,8 @@ class RunBuffer {
       text_[used_] = '\0';
       int w = dxtextwidth(text_);
       dxtextout(MesText.x, MesText.y, text_, dxrgb(MesText.r, MesText.g, MesText.b));
-      MesText.x += w;
+      // The cursor only moves on: held at the end of the range, it stays off the screen.
+      MesText.x = HeldPlace(int64_t{MesText.x} + w);
     }
     *line_height_ = dxfontheight();
     used_ = 0;
@@ -111,7 +112,7 @@ void DrawMarkupText(const char* text, int x, int y) {
   RunBuffer run(&line_height);
   auto new_line = [&] {
     MesText.x = line_start;
-    MesText.y += line_height;
+    MesText.y = HeldPlace(int64_t{MesText.y} + line_height);
   };
   const char* p = text;
   for (;;) {

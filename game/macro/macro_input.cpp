@@ -93,8 +93,8 @@ int macro_yesno(StrList** args, StrList** stack) {
     PlayMusic(-1);
     dxbltnokey(under, x, y);
     DrawWindowFrame(x, y, 128, 64, 40);
-    DrawTextButton(x + 2, y + 16, 64, first, selection != 0);
-    DrawTextButton(x + 62, y + 16, 64, second, selection != 1);
+    DrawTextButton(HeldPlace(int64_t{x} + 2), HeldPlace(int64_t{y} + 16), 64, first, selection != 0);
+    DrawTextButton(HeldPlace(int64_t{x} + 62), HeldPlace(int64_t{y} + 16), 64, second, selection != 1);
     dxupdate();
     const int32_t keys = MacroKeyBits();
     if (keys & kKeyRight) {

@@ -79,6 +79,7 @@ ChoiceMenuLayout LayoutChoiceMenuH(int32_t x, int32_t y, const char* const* text
   ChoiceMenuLayout m{};
   m.items = MeasureItems(texts);
   const int32_t th = dxfontheight();
+  x = NearScreen(x), y = NearScreen(y);
   int32_t left = x + 8;
   for (ChoiceMenuItem& it : m.items) {
     it.button_x = left;
@@ -101,6 +102,7 @@ ChoiceMenuLayout LayoutChoiceMenuV(int32_t x, int32_t y, const char* const* text
   ChoiceMenuLayout m{};
   m.items = MeasureItems(texts);
   const int32_t th = dxfontheight();
+  x = NearScreen(x), y = NearScreen(y);
   int32_t slot = 48;
   for (const ChoiceMenuItem& it : m.items) slot = std::max(slot, RoundUp32(it.width));
   for (size_t k = 0; k < m.items.size(); ++k) {
@@ -123,11 +125,13 @@ ChoiceMenuLayout LayoutChoiceMenuV(int32_t x, int32_t y, const char* const* text
 
 int32_t RunChoiceMenuH(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
   if (!texts) return -1;
+  x = NearScreen(x), y = NearScreen(y);
   return RunMenu(x, y, selection, centred, LayoutChoiceMenuH(x, y, texts));
 }
 
 int32_t RunChoiceMenuV(int32_t x, int32_t y, int32_t selection, int32_t centred, const char* const* texts) {
   if (!texts) return -1;
+  x = NearScreen(x), y = NearScreen(y);
   return RunMenu(x, y, selection, centred, LayoutChoiceMenuV(x, y, texts));
 }
 

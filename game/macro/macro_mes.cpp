@@ -60,15 +60,15 @@ void OpenMesWindow(int32_t x, int32_t y, int32_t w, int32_t h, int32_t opacity, 
   MesWindow.open = 1;
   BgLayer& text = BgLayers[kMesTextLayer];
   dxdeletebitmap(text.picture);
-  text.picture = dxnewbitmap(w - 8, h - 8);
+  text.picture = dxnewbitmap(HeldPlace(int64_t{w} - 8), HeldPlace(int64_t{h} - 8));
   if (!text.picture || !dxgetsyssurface(text.picture, false)) {
     dxdeletebitmap(text.picture);
     text.picture = nullptr;
     GAME_WARNING("メッセージwindow用メモリ確保に失敗");
   } else {
     ClearTextLayer();
-    text.x = x + 4;
-    text.y = y + 4;
+    text.x = HeldPlace(int64_t{x} + 4);
+    text.y = HeldPlace(int64_t{y} + 4);
   }
   MesWindow.line_y = 0;
 }
@@ -187,7 +187,8 @@ int macro_mes_key(StrList**, StrList** stack) {
     RedrawMesScene(true);
     // The key mark swings back and forth over eight frames.
     const int32_t f = frame < 4 ? frame : 7 - frame;
-    dxbltpart(readIMG(kWindowSkin), MesWindow.x + 4, MesWindow.y + MesWindow.line_y + 4, 32 * f, 176, 32, 32);
+    dxbltpart(readIMG(kWindowSkin), HeldPlace(int64_t{MesWindow.x} + 4),
+              HeldPlace(int64_t{MesWindow.y} + MesWindow.line_y + 4), 32 * f, 176, 32, 32);
     dxupdate();
     keys = CheckMesKeys() & ~kKeyPeek;
     if (keys) break;
