@@ -111,6 +111,7 @@ class HeadlessHost : public Host {
   // Message boxes: answers are taken in order; without one, the first button.
   void answer_next(MessageResult r) { answers_.push_back(r); }
   const std::vector<MessageBoxRecord>& message_boxes() const { return boxes_; }
+  void clear_message_boxes() { boxes_.clear(); }  // long runs keep only what they look at
   void set_quiet(bool quiet) { quiet_ = quiet; }  // no copy of boxes on stderr
 
   // With catching on, exit_process throws ProcessExit instead of ending.

@@ -1,0 +1,307 @@
+// Random built-in commands on the demo game: names from the real registry,
+// argument lists of any length mixing extreme and ordinary numbers, floats,
+// empty, long and raw texts, run on the headless host with the demo data
+// loaded. Waits are answered by keys pressed every few frames; scripts run
+// within a step budget and every command within a frame budget. Each input
+// starts from the same game state.
+//
+// Input: commands, each a two-byte name index, a byte of argument count (low
+// three bits) and key pattern (the rest), then its arguments, each a kind byte
+// and that kind's bytes.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dx/dx.h"
+#include "dx/package.h"
+#include "dx/shell.h"
+#include "fuzz/common/scratch.h"
+#include "game/catalog.h"
+#include "game/enemy.h"
+#include "game/event.h"
+#include "game/explore.h"
+#include "game/gamestate.h"
+#include "game/item.h"
+#include "game/macro/macro.h"
+#include "game/macro/macro_draw.h"
+#include "game/macro/macro_mes.h"
+#include "game/main.h"
+#include "game/map.h"
+#include "game/sound.h"
+#include "platform/host/headless_host.h"
+#include "platform/win32/display.h"
+#include "qv/qvsapi.h"
+#include "script/script.h"
+#include "script/strlist.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace key = host::key;
+
+constexpr uint64_t kStepBudget = 20000;
+constexpr uint64_t kFrameBudget = 90;  // a second and a half of game time a command
+constexpr int kMaxCommands = 12;
+
+// Thrown from the clock when a command has run out of frames.
+struct FrameBudgetSpent {};
+uint64_t g_frame_limit = UINT64_MAX;
+void WatchFrames(uint64_t) {
+  if (host::HeadlessHost* h = host::headless(); h && h->frames_presented() > g_frame_limit) {
+    g_frame_limit = UINT64_MAX;
+    throw FrameBudgetSpent{};
+  }
+}
+
+struct Game {
+  host::HeadlessHost* host = nullptr;
+  fs::path caller;  // the fuzzer's own folder, which its paths are relative to
+  ScratchFolder folder{"command_fuzz_"};
+  std::vector<std::string> names;
+  GameState state{};
+  std::vector<MapFloor> map;
+  std::vector<std::pair<std::string, std::string>> vars;
+};
+
+// The demo data seen through the run's folder: the map's folder is a copy,
+// since the map editor writes it back; the rest is linked.
+void LinkData(const fs::path& folder) {
+  const fs::path source = fs::path(DOLVICAR_SOURCE_DIR) / "data";
+  fs::create_directories(folder / "data");
+  for (const auto& entry : fs::directory_iterator(source)) {
+    const fs::path to = folder / "data" / entry.path().filename();
+    if (fs::exists(fs::symlink_status(to))) continue;
+    if (entry.path().filename() == "map")
+      fs::copy(entry.path(), to, fs::copy_options::recursive);
+    else
+      fs::create_directory_symlink(entry.path(), to);
+  }
+  fs::create_directories(folder / "saves");
+}
+
+// What InitGame loads, read from the run's folder instead of a package.
+void Start(Game& g) {
+  win32::SetDesktopDepth(16);
+  if (!dxinit(GameTitle, 640, 480, 0, false)) __builtin_trap();
+  fs::current_path(g.folder.path());
+  PackageOpen("");
+  std::snprintf(BaseDir, sizeof BaseDir, "%s", (g.folder.path() / "saves").c_str());
+  if (QvxSoundStartDefault(dxgetwindow()) != 0) __builtin_trap();
+  ReadSoundData();
+  ReadEventData();
+  eventExec(1);
+  if (!dxd3dinit()) __builtin_trap();
+  ReadMapData("data/map/map.cfg");
+  ReadMapChip();
+  std::memset(PartIndexTable, 0, sizeof PartIndexTable);
+  ReadItemData();
+  ReadMonsterData();
+  ReadMonsterGroups();
+  ReadCatalog();
+}
+
+Game& TheGame() {
+  static Game* game = [] {
+    auto* g = new Game;
+    g->caller = fs::current_path();
+    g->host = &InstallFuzzHost();
+    g->host->set_frames_kept(0);
+    LinkData(g->folder.path());
+    std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
+    RegisterMacros();
+    try {
+      Start(*g);
+    } catch (const host::ProcessExit&) {
+      std::fprintf(stderr, "the demo game did not start\n");
+      __builtin_trap();
+    }
+    for (MacroEntry* e = MacroList; e; e = e->next)
+      if (e->handler) g->names.push_back(e->name);
+    std::sort(g->names.begin(), g->names.end());
+    g->names.erase(std::unique(g->names.begin(), g->names.end()), g->names.end());
+    // The indices the inputs use, for writing seeds.
+    if (std::getenv("COMMAND_FUZZ_NAMES"))
+      for (size_t i = 0; i < g->names.size(); ++i) std::printf("%zu %s\n", i, g->names[i].c_str());
+    // A new game stands on the first floor, at the stairs of the demo map.
+    HeroPos = ViewPos{2, 22, 0, 0, 0};
+    g->state = GameStateBlock;
+    g->map.assign(DungeonMap, DungeonMap + kFloors);
+    for (StrList* v = ScriptVars; v; v = v->next)
+      if (v->name) g->vars.emplace_back(v->name, v->text ? v->text : "");
+    ScriptSetLimits({kStepBudget, SCRIPT_DEFAULT_MAX_DEPTH});
+    ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
+    host::add_clock_listener(WatchFrames);
+    fs::current_path(g->caller);
+    // The game is let go at the end while everything it touches is alive.
+    std::atexit([] {
+      QvxSoundTerminate();
+      dxrelease();
+    });
+    return g;
+  }();
+  return *game;
+}
+
+void Restore(Game& g) {
+  GameStateBlock = g.state;
+  std::copy(g.map.begin(), g.map.end(), DungeonMap);
+  StrListFree(ScriptVars);
+  ScriptVars = nullptr;
+  for (auto it = g.vars.rbegin(); it != g.vars.rend(); ++it) SetVarStr(it->first.c_str(), it->second.c_str());
+  while (dxtargetdepth() > 0) dxpoptarget(false);
+  dxresetclip();
+  ResetMesWindow();
+  ResetMesText();
+  ResetKeyBits();
+  g.host->clear_message_boxes();
+  srand(1);
+}
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+  bool done() const { return p_ >= end_; }
+  uint8_t Byte() { return p_ < end_ ? *p_++ : 0; }
+  template <typename T>
+  T Raw() {
+    T v{};
+    size_t n = std::min<size_t>(sizeof v, static_cast<size_t>(end_ - p_));
+    std::memcpy(&v, p_, n);
+    p_ += n;
+    return v;
+  }
+  std::string Text(size_t n) {
+    n = std::min(n, static_cast<size_t>(end_ - p_));
+    std::string s(reinterpret_cast<const char*>(p_), n);
+    p_ += n;
+    return s;
+  }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+const char* const kNumbers[] = {
+    "0",          "1",           "-1",          "2",           "3",          "4",           "24",
+    "25",         "14",          "15",          "90",          "255",        "256",         "360",
+    "1000",       "2000",        "2147483647",  "-2147483648", "2147483648", "-2147483649", "4294967295",
+    "65535",      "65536",       "131072",      "524288",      "1e9",        "-3e9",        "1e300",
+    "-1e300",     "1e-300",      "0.5",         "-0.5",        "24.5",       "nan",         "inf",
+    "-inf",       "0x7fffffff",  "0x80000000",  "0x",          "-0",         "100000000",   "99999999999",
+    "1e18",       "-1e18",       "640",         "480",         "-640",       "-480",        "9999",
+};
+
+std::string Argument(Reader& in, const std::vector<std::string>& names, bool& text) {
+  const uint8_t kind = in.Byte();
+  text = false;
+  switch (kind % 8) {
+    case 0: return kNumbers[in.Byte() % std::size(kNumbers)];
+    case 1: return std::to_string(static_cast<int8_t>(in.Byte()));
+    case 2: return std::to_string(in.Raw<int32_t>());
+    case 3: {
+      char s[64];
+      std::snprintf(s, sizeof s, "%.17g", in.Raw<double>());
+      return s;
+    }
+    case 4: text = true; return "";
+    case 5: {
+      // Long texts: plain, two-byte characters, mark-up codes.
+      static const char* const kUnits[] = {"x", "\x82\xa0", "%n", "%c1", " ", "\\n"};
+      const uint8_t b = in.Byte();
+      const size_t count = 64u * (b % 40 + 1);
+      std::string s;
+      for (size_t i = 0; i < count; ++i) s += kUnits[(b / 40 + i) % std::size(kUnits)];
+      text = true;
+      return s;
+    }
+    case 6: {
+      // Raw bytes, but no folder parts: a command that writes files by name
+      // stays in the run's folder.
+      std::string s = in.Text(in.Byte());
+      for (char& c : s)
+        if (c == '/' || c == '\\' || c == '\0') c = '_';
+      text = true;
+      return s;
+    }
+    default: {
+      text = true;
+      const uint8_t b = in.Byte();
+      if (b & 1) return names[(b >> 1) % names.size()];
+      static const char* const kTexts[] = {"save1.dat", "setup.jpg", "data/system/title.png", "A", "%",
+                                           "\x82", "DEBUG", "1,2,3", "a b c"};
+      return kTexts[(b >> 1) % std::size(kTexts)];
+    }
+  }
+}
+
+void PressKeys(host::HeadlessHost& h, uint8_t pattern) {
+  static const int kPatterns[][3] = {
+      {key::Return, key::Return, key::Return}, {key::Escape, key::Escape, key::Escape},
+      {key::Return, key::Escape, key::Return}, {key::Down, key::Return, key::Escape},
+      {key::Up, key::Escape, key::Return},     {key::Right, key::Return, key::Escape},
+      {key::Space, key::Escape, key::Return},  {key::Z, key::A + 23, key::Escape},
+  };
+  const int* keys = kPatterns[pattern % std::size(kPatterns)];
+  const uint64_t f = h.frames_presented();
+  for (int i = 0; i < 30; ++i) h.key_press(f + 2 + 3 * static_cast<uint64_t>(i), keys[i % 3]);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Game& g = TheGame();
+  // The game's files are found from the run's folder; the fuzzer's from its own.
+  fs::current_path(g.folder.path());
+  Restore(g);
+  Reader in(data, size);
+  for (int n = 0; n < kMaxCommands && !in.done(); ++n) {
+    const std::string& name = g.names[in.Raw<uint16_t>() % g.names.size()];
+    const uint8_t head = in.Byte();
+    std::vector<std::pair<std::string, bool>> args;
+    for (int i = 0; i < (head & 7); ++i) {
+      bool text;
+      std::string a = Argument(in, g.names, text);
+      args.emplace_back(std::move(a), text);
+    }
+    MacroEntry* entry = MacroList;
+    while (entry && name != entry->name) entry = entry->next;
+    if (!entry || !entry->handler) continue;
+    StrList* chain = nullptr;
+    StrList* stack = nullptr;
+    for (auto it = args.rbegin(); it != args.rend(); ++it) StrListPush(&chain, it->second ? "S" : "I", it->first.c_str());
+    PressKeys(*g.host, head >> 3);
+    g_frame_limit = g.host->frames_presented() + kFrameBudget;
+    try {
+      entry->handler(&chain, &stack);
+    } catch (const host::ProcessExit&) {
+      // A designed stop (a fatal box, the program's end). The end also
+      // released the display: the game starts again.
+      if (dxexiting) {
+        dxexiting = false;
+        dxquit = false;
+        FreeEventData();
+        QvxSoundTerminate();
+        try {
+          Start(g);
+        } catch (const host::ProcessExit&) {
+          __builtin_trap();
+        }
+      }
+    } catch (const FrameBudgetSpent&) {
+    }
+    g_frame_limit = UINT64_MAX;
+    StrListFree(chain);
+    StrListFree(stack);
+  }
+  fs::current_path(g.caller);
+  return 0;
+}
