@@ -73,6 +73,8 @@ int macro_load(StrList** args, StrList** stack) {
   }
   std::memcpy(static_cast<void*>(&GameStateBlock), data, sizeof GameStateBlock);
   std::free(data);
+  // A damaged or hand-made save still loads, with what would misbehave mended.
+  BringSavedStateIntoRange(GameStateBlock);
   return MacroPushInt(stack, 0);
 }
 
