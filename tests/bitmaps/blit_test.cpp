@@ -1,4 +1,6 @@
 // Fills and blits on the back buffer at every depth.
+#include <cstdint>
+
 #include "dx/d3d.h"
 #include "dx/dither.h"
 #include "tests/bitmaps/display_fixture.h"
@@ -159,6 +161,51 @@ TEST_P(BlitTest, RgbFillPatterns) {
       }
       EXPECT_EQ(Screen(x, y), want) << x << "," << y;
     }
+}
+
+// Positions and sizes at the ends of the 32-bit range: what the clip rules
+// give (here nothing at all, or exactly the part on the screen), with no
+// wrapped sum (the sanitizer build checks the arithmetic itself).
+TEST_P(BlitTest, FarPositionsAndSizesClipAsTheRulesSay) {
+  constexpr int kMax = INT32_MAX, kMin = INT32_MIN;
+  dx::bitmap* b = Numbered(100, 100);
+  auto blank = [] {
+    for (int y = 0; y < 480; y += 7)
+      for (int x = 0; x < 640; x += 7)
+        if (Screen(x, y) != 0) return false;
+    return Screen(639, 479) == 0 && Screen(0, 0) == 0;
+  };
+  dxfillrect(kMax, kMax, kMax, kMax, 5);
+  dxfillrect(kMin, kMin, kMax, kMax, 5);  // ends at -1
+  dxfillrect(kMax - 10, 0, 100, 100, 5);
+  dxblt(b, kMax, kMax);
+  dxblt(b, kMin, kMin);
+  dxblt(b, kMax - 50, 0);
+  dxbltpart(b, kMin, 0, kMax, 0, kMax, 100);
+  dxbltpart(b, 0, 0, kMin, kMin, kMax, kMax);  // the source part starts far outside the picture
+  dxbltpart(b, 0, 0, kMax - 10, 0, 50, 50);
+  dxbltnokey(b, kMax - 1, kMin + 1);
+  dxbltunder(b, kMin, kMax);
+  dxbltmirror(b, kMin, kMin, true, true);
+  dxbltmirror(b, kMax - 5, 0, true, false);
+  dxstretchblt(b, kMin, kMin, kMax, kMax);
+  dxinvertrect(kMax, kMax, kMax, kMax);
+  dxrect(kMax - 3, kMin, kMax, kMax, 5, 2);
+  dxsetclip(kMax, kMax, kMax, kMax);
+  dxfillrect(0, 0, 640, 480, 5);
+  dxresetclip();
+  EXPECT_EQ(dxgetpixel(kMax, kMax), 0u);
+  dx::bitmap* far = dxcapture(kMax - 4, kMin, 8, 8, false);
+  EXPECT_EQ(Pixel(far, 0, 0), 0u);
+  dxdeletebitmap(far);
+  EXPECT_TRUE(blank());
+  // A part that starts far left of the screen but reaches onto it: exactly
+  // the columns on the screen are drawn, from the source columns they face.
+  dxbltpartnokey(b, -2000000000, 0, -1999999990, 0, 2000000050, 1);
+  EXPECT_EQ(Screen(0, 0), NumberAt(depth(), 10, 0));
+  EXPECT_EQ(Screen(49, 0), NumberAt(depth(), 59, 0));
+  EXPECT_EQ(Screen(50, 0), 0u);
+  dxdeletebitmap(b);
 }
 
 TEST(DitherMask, Thresholds) {

@@ -164,6 +164,53 @@ TEST_F(Surfaces, TriangleRowsAndCornerOrder) {
   EXPECT_EQ(all(flat), std::vector<uint32_t>(32 * 32, 0));
 }
 
+// 20.12 corners hold x to +-524287 pixels: a corner between that and the old
+// clamp at 131071 keeps its own edge, and corners at the ends of the 32-bit
+// range go through without a wrapped sum.
+TEST_F(Surfaces, TriangleCornersFarOffKeepTheirEdges) {
+  IDirectDrawSurface* s = make(64, 64, 32);
+  const Target t = target(s, RECT{0, 0, 64, 64});
+  // The right edge runs from (0, 0) to (300000, 100000): 3 pixels a row.
+  triangle(t, 0, 0, 300000, 100000, 0, 100000, 0x00FFFFFF, 100, false);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) ASSERT_EQ(get(s, x, y) != 0, x < 3 * y) << x << "," << y;
+  // Beyond what 20.12 holds the corner is pulled in to 524287.
+  IDirectDrawSurface* a = make(64, 64, 32);
+  IDirectDrawSurface* b = make(64, 64, 32);
+  triangle(target(a, RECT{0, 0, 64, 64}), 0, 0, 2000000, 1000000, 0, 1000000, 0x00FFFFFF, 100, false);
+  triangle(target(b, RECT{0, 0, 64, 64}), 0, 0, 524287, 1000000, 0, 1000000, 0x00FFFFFF, 100, false);
+  EXPECT_EQ(all(a), all(b));
+  // Rows far above and below the screen, edges far to both sides.
+  IDirectDrawSurface* c = make(64, 64, 16);
+  const Target tc = target(c, RECT{0, 0, 64, 64});
+  triangle(tc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MIN + 1, 0, INT32_MAX, 0xFFFF, 100, false);
+  triangle(tc, -524288, -1, 524287, 0, 3, INT32_MAX, 0xFFFF, 50, true);
+  EXPECT_EQ(get(c, 5, 5), 0xFFFFu);  // inside the first, whose long edges pass far outside the screen
+  IDirectDrawSurface* d = make(64, 64, 16);
+  triangle(target(d, RECT{0, 0, 64, 64}), 0, INT32_MAX - 1, 64, INT32_MAX, 0, INT32_MAX, 0xFFFF, 100, false);
+  EXPECT_EQ(all(d), std::vector<uint32_t>(64 * 64, 0));
+}
+
+// Corners at the ends of the 32-bit range: the determinant and the steps take
+// more than 64 bits. This parallelogram spreads the 5 x 4 picture over 2^32
+// pixels, so every screen pixel shows the picture's first pixel.
+TEST_F(Surfaces, AffineWithFarCornersMapsExactly) {
+  IDirectDrawSurface* screen = make(16, 16, 32);
+  IDirectDrawSurface* pic = numbered(5, 4, 32);
+  const int32_t corners[6] = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX};
+  affine(target(screen, RECT{0, 0, 16, 16}), pic, 5, 4, corners, 16, 16);
+  EXPECT_EQ(all(screen), std::vector<uint32_t>(16 * 16, 1));
+  // Far blits and fills are clipped away, not wrapped onto the screen.
+  IDirectDrawSurface* s2 = make(16, 16, 32);
+  const Target t2 = target(s2, RECT{0, 0, 16, 16});
+  blit(t2, pic, INT32_MIN, INT32_MIN, Mode::Add, Blit{});
+  blit(t2, pic, INT32_MAX - 2, 0, Mode::Add, Blit{});
+  blit_masked(t2, pic, INT32_MIN, 0, pic, INT32_MAX, 0);
+  fill(t2, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, Mode::FillAdd, 7, 100, nullptr);
+  mosaic(t2, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, 4, 1);
+  EXPECT_EQ(all(s2), std::vector<uint32_t>(16 * 16, 0));
+}
+
 TEST_F(Surfaces, AffineCopyAndMosaic) {
   IDirectDrawSurface* screen = make(24, 24, 24);
   IDirectDrawSurface* pic = numbered(5, 4, 24);
