@@ -21,26 +21,22 @@
 #include <vector>
 
 #include "dx/dx.h"
-#include "dx/package.h"
 #include "dx/shell.h"
 #include "fuzz/common/scratch.h"
-#include "game/catalog.h"
-#include "game/enemy.h"
 #include "game/event.h"
 #include "game/explore.h"
 #include "game/gamestate.h"
-#include "game/item.h"
 #include "game/macro/macro.h"
 #include "game/macro/macro_draw.h"
 #include "game/macro/macro_mes.h"
 #include "game/main.h"
 #include "game/map.h"
-#include "game/sound.h"
 #include "platform/host/headless_host.h"
 #include "platform/win32/display.h"
 #include "qv/qvsapi.h"
 #include "script/script.h"
 #include "script/strlist.h"
+#include "tests/common/demo_game.h"
 
 namespace {
 
@@ -71,41 +67,13 @@ struct Game {
   std::vector<std::pair<std::string, std::string>> vars;
 };
 
-// The demo data seen through the run's folder: the map's folder is a copy,
-// since the map editor writes it back; the rest is linked.
-void LinkData(const fs::path& folder) {
-  const fs::path source = fs::path(DOLVICAR_SOURCE_DIR) / "data";
-  fs::create_directories(folder / "data");
-  for (const auto& entry : fs::directory_iterator(source)) {
-    const fs::path to = folder / "data" / entry.path().filename();
-    if (fs::exists(fs::symlink_status(to))) continue;
-    if (entry.path().filename() == "map")
-      fs::copy(entry.path(), to, fs::copy_options::recursive);
-    else
-      fs::create_directory_symlink(entry.path(), to);
-  }
-  fs::create_directories(folder / "saves");
-}
-
 // What InitGame loads, read from the run's folder instead of a package.
 void Start(Game& g) {
   win32::SetDesktopDepth(16);
   if (!dxinit(GameTitle, 640, 480, 0, false)) __builtin_trap();
   fs::current_path(g.folder.path());
-  PackageOpen("");
   std::snprintf(BaseDir, sizeof BaseDir, "%s", (g.folder.path() / "saves").c_str());
-  if (QvxSoundStartDefault(dxgetwindow()) != 0) __builtin_trap();
-  ReadSoundData();
-  ReadEventData();
-  eventExec(1);
-  if (!dxd3dinit()) __builtin_trap();
-  ReadMapData("data/map/map.cfg");
-  ReadMapChip();
-  std::memset(PartIndexTable, 0, sizeof PartIndexTable);
-  ReadItemData();
-  ReadMonsterData();
-  ReadMonsterGroups();
-  ReadCatalog();
+  if (!testcommon::ReadDemoData()) __builtin_trap();
 }
 
 Game& TheGame() {
@@ -114,7 +82,8 @@ Game& TheGame() {
     g->caller = fs::current_path();
     g->host = &InstallFuzzHost();
     g->host->set_frames_kept(0);
-    LinkData(g->folder.path());
+    testcommon::LinkDemoData(g->folder.path());
+    fs::create_directories(g->folder.path() / "saves");
     std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
     RegisterMacros();
     try {
@@ -140,7 +109,10 @@ Game& TheGame() {
     ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
     host::add_clock_listener(WatchFrames);
     fs::current_path(g->caller);
-    // The game is let go at the end while everything it touches is alive.
+    // The game is let go at the end while everything it touches is alive:
+    // the text entry's input context made now, its registries outlive this.
+    dximeon();
+    dximeoff();
     std::atexit([] {
       QvxSoundTerminate();
       dxrelease();

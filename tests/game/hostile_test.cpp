@@ -1,0 +1,191 @@
+// Scripts and saves that a game author or a damaged file can feed the demo
+// game: floors outside the dungeon, far headings and distances, extreme
+// coordinates and saves with fields out of range must draw what the rules
+// give, return, and load as something the game can go on with.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "dx/dx.h"
+#include "game/gamestate.h"
+#include "game/main.h"
+#include "game/position.h"
+#include "game/savefile.h"
+#include "game/sound.h"
+#include "platform/win32/display.h"
+#include "qv/qvsapi.h"
+#include "tests/common/demo_game.h"
+#include "tests/common/surfaces.h"
+#include "tests/game/game_fixture.h"
+
+namespace {
+
+class HostileScript : public gametest::GameTest {
+ protected:
+  void SetUp() override {
+    GameTest::SetUp();
+    testcommon::LinkDemoData(dir_.path());
+    ASSERT_NO_FATAL_FAILURE(OpenDisplay());
+    ASSERT_TRUE(testcommon::ReadDemoData()) << "the demo data did not load";
+    std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
+    limits_ = ScriptGetLimits();
+    ScriptSetLimits({200000, SCRIPT_DEFAULT_MAX_DEPTH});
+    std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
+    HeroPos = ViewPos{2, 22, 0, 0, 0};
+    dxcls(0);
+  }
+  void TearDown() override {
+    ScriptSetLimits(limits_);
+    BaseDir[0] = '\0';
+    dxrelease();
+    QvxSoundTerminate();
+    ClearSoundData();
+    win32::SetDesktopDepth(32);
+    GameTest::TearDown();
+  }
+
+  // The back buffer's pixel, without the unused top byte.
+  static uint32_t Screen(int x, int y) { return testcommon::SurfacePixel(dxbackbuffer, x, y) & 0xFFFFFF; }
+  // True when the whole floor map's area at (280, 10) is its background alone.
+  static bool FloorMapEmpty() {
+    for (int y = 10; y < 410; ++y)
+      for (int x = 280; x < 640; ++x)
+        if (Screen(x, y) != 0x010101) return false;
+    return true;
+  }
+
+  ScriptLimits limits_{};
+};
+
+// A floor below the first or past the last has no cells: the floor map is its
+// background alone. A release build read before DungeonMap (or crashed on the
+// far one, whose conversion wrapped to the most negative floor).
+TEST_F(HostileScript, FloorsOutsideTheDungeonShowNoCells) {
+  Eval("setN(\"-3\"); draw2dall();");
+  EXPECT_TRUE(FloorMapEmpty());
+  dxcls(0);
+  Eval("pos(1e300, 3, 3); draw2dall();");
+  EXPECT_TRUE(FloorMapEmpty());
+  dxcls(0);
+  Eval("pos(\"-1e300\", 3, 3); draw2dall(); draw2d();");
+  EXPECT_TRUE(Screen(300, 20) != 0);  // the minimap's "no cell" squares
+  // Walking with the view pitched down goes below the first floor.
+  Eval("pos(0, 3, 3, 0, 270); walk(2);");
+  EXPECT_LT(HeroPos.N, 0);
+  dxcls(0);
+  Eval("draw2dall();");
+  EXPECT_TRUE(FloorMapEmpty());
+  Eval("draw2d(0, 0, 100, \"-1\", 2147483647, 2147483647, 2147483647);");
+  // The map at a far place on the screen draws nothing and stops at once.
+  dxcls(0);
+  Eval("draw2dall(2147483647, 2147483647, 0); draw2dall(\"-2147483648\", \"-2147483648\", 0);");
+  EXPECT_EQ(Screen(0, 0), 0u);
+  EXPECT_EQ(Screen(639, 479), 0u);
+}
+
+// Headings far from 0 to 360 are reduced by a remainder: a large float that a
+// step of 360 cannot change used to hold the panorama's loop for ever.
+TEST_F(HostileScript, FarHeadingsDrawAndReturn) {
+  EXPECT_EQ(Eval("pos(0, 1, 20); setT(100000000); draw3d(); 1"), "1");
+  EXPECT_EQ(Eval("pos(0, 1, 20, \"-1e300\", 1e300); draw3d(); draw2d(); 2"), "2");
+  EXPECT_EQ(Eval("pos(0, 1, 20, \"nan\", \"inf\"); draw3d(); draw2d(); 3"), "3");
+  EXPECT_EQ(Eval("draw2d(280, 10, 60, 0, 1, 20, 2147483647); 4"), "4");
+}
+
+TEST(WrapDegrees, StepsOfWholeTurnsByRemainder) {
+  EXPECT_EQ(WrapDegrees(45), 45);
+  EXPECT_EQ(WrapDegrees(360), 360);  // stepping stops once not above 360
+  EXPECT_EQ(WrapDegrees(720), 360);
+  EXPECT_EQ(WrapDegrees(400), 40);
+  EXPECT_EQ(WrapDegrees(-360), 0);
+  EXPECT_EQ(WrapDegrees(-90), 270);
+  EXPECT_EQ(WrapDegrees(9e9), 360);
+  EXPECT_EQ(WrapDegrees(9e9 + 45), 45);
+  const double far = WrapDegrees(-1e300);
+  EXPECT_TRUE(far >= 0 && far < 360);
+  EXPECT_EQ(WrapDegrees(NAN), 0);
+  EXPECT_EQ(WrapDegrees(INFINITY), 0);
+}
+
+// A scan far past the map looks at the cells where its square crosses the map:
+// the same result as walking every cell of the square.
+TEST_F(HostileScript, ScansFarPastTheMapGiveTheNearResult) {
+  EXPECT_EQ(Int("map_scan(2000000000, 9999)"), -1);
+  EXPECT_EQ(Int("map_scan(\"-2147483648\", 1)"), -1);
+  // The hero's own cell at distance 0 is not scanned; its kind is found one
+  // step away only through a neighbour of the same kind.
+  const int kind = Int("map_kind(2, 22, 0)");
+  const int near = Int("map_scan(1, " + std::to_string(kind) + ")");
+  const int far_x = Int("map_scan(100, " + std::to_string(kind) + ")");
+  EXPECT_EQ(far_x, -1);  // every cell at distance 100 lies outside the map
+  EXPECT_TRUE(near == -1 || near >= 1);
+}
+
+// Coordinates at the ends of the 32-bit range in the game's windows, menus,
+// text and pictures: nothing on the screen changes, and every command returns
+// (the waits are answered by Enter).
+TEST_F(HostileScript, ExtremeCoordinatesDrawNothing) {
+  for (uint64_t f = 1; f < 400; f += 2) host_.key_press(host_.frames_presented() + f, host::key::Return);
+  const char* const kScripts[] = {
+      "mes_open(2147483647, 2147483647, 2147483647, 2147483647); mes(\"abc\"); mes_close();",
+      "mes_open(\"-2147483648\", \"-2147483648\", \"-2147483648\", \"-2147483648\"); mes(\"abc\"); mes_close();",
+      "selecth(2147483647, 2147483647, 0, 0, \"a\", \"b\");",
+      "selectw(\"-2147483648\", 2147483647, 0, 1, \"a\", \"b\");",
+      "yesno(2147483647, 2147483647);",
+      "txt(\"abc\", 2147483647, 2147483647); txt(\"def\");",
+      "item_equip_window(2147483647, 2147483647);",
+      "draw2d(2147483647, 2147483647);",
+  };
+  for (const char* script : kScripts) {
+    dxcls(0);
+    Eval(script);
+    EXPECT_EQ(Screen(0, 0), 0u) << script;
+    EXPECT_EQ(Screen(320, 240), 0u) << script;
+    EXPECT_EQ(Screen(639, 479), 0u) << script;
+  }
+}
+
+// A save is a block of the right size with a correct sum, whatever it holds.
+// Loading keeps the player's data and mends what the game cannot use: a name
+// without its end and a place outside the dungeon.
+TEST_F(HostileScript, LoadedSavesAreBroughtIntoRange) {
+  GameState bad{};
+  std::memset(bad.name, 'A', sizeof bad.name);
+  bad.gold = 1234;
+  bad.hero_pos = ViewPos{1e9, -3e9, 77, 12345, 0};
+  ASSERT_EQ(WriteSaveFile((dir_.path() / "bad").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
+  EXPECT_EQ(Int("load(\"bad\")"), 0);
+  EXPECT_EQ(Eval("hero_name()"), std::string(255, 'A'));
+  EXPECT_EQ(GameStateBlock.gold, 1234);
+  EXPECT_TRUE(PosInMap(HeroPos));
+  EXPECT_EQ(HeroPos.X, 24);
+  EXPECT_EQ(HeroPos.Y, 0);
+  EXPECT_EQ(HeroPos.N, 14);
+  EXPECT_EQ(HeroPos.T, std::fmod(12345.0, 360.0));
+  // Numbers that are not numbers stand at the map's corner, facing north.
+  bad.hero_pos = ViewPos{NAN, INFINITY, -INFINITY, NAN, INFINITY};
+  ASSERT_EQ(WriteSaveFile((dir_.path() / "nan").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
+  EXPECT_EQ(Int("load(\"nan\")"), 0);
+  EXPECT_EQ(HeroPos.X, 0);
+  EXPECT_EQ(HeroPos.Y, 0);
+  EXPECT_EQ(HeroPos.N, 0);
+  EXPECT_EQ(HeroPos.T, 0);
+  EXPECT_EQ(HeroPos.P, 0);
+  // A save made by the game itself loads as it was written.
+  GameStateBlock = GameState{};
+  std::strcpy(GameStateBlock.name, "Taro");
+  HeroPos = ViewPos{3, 4, 1, 90, 0};
+  EXPECT_EQ(Int("save(\"good\")"), 0);
+  GameStateBlock = GameState{};
+  EXPECT_EQ(Int("load(\"good\")"), 0);
+  EXPECT_EQ(Eval("hero_name()"), "Taro");
+  EXPECT_EQ(HeroPos.X, 3);
+  EXPECT_EQ(HeroPos.Y, 4);
+  EXPECT_EQ(HeroPos.N, 1);
+  EXPECT_EQ(HeroPos.T, 90);
+}
+
+}  // namespace
