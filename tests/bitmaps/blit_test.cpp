@@ -194,6 +194,9 @@ TEST_P(BlitTest, FarPositionsAndSizesClipAsTheRulesSay) {
   dxsetclip(kMax, kMax, kMax, kMax);
   dxfillrect(0, 0, 640, 480, 5);
   dxresetclip();
+  dxsetfont("", 16, 8, 0, 0, 0);
+  dxtextout(kMax - 3, 10, "abc", 5);
+  dxtextout(kMin, kMax - 3, "abc", 5);
   EXPECT_EQ(dxgetpixel(kMax, kMax), 0u);
   dx::bitmap* far = dxcapture(kMax - 4, kMin, 8, 8, false);
   EXPECT_EQ(Pixel(far, 0, 0), 0u);

@@ -138,6 +138,8 @@ TEST_F(HostileScript, ExtremeCoordinatesDrawNothing) {
       "txt(\"abc\", 2147483647, 2147483647); txt(\"def\");",
       "item_equip_window(2147483647, 2147483647);",
       "draw2d(2147483647, 2147483647);",
+      "input(2147483647, 2147483647, \"-2147483648\", \"abc\");",
+      "input(\"-2147483648\", 0, 2147483647, \"abc\");",
   };
   for (const char* script : kScripts) {
     dxcls(0);
