@@ -93,6 +93,7 @@ class HeadlessHost : public Host {
   void compose(uint64_t frame, const std::string& utf8, int cursor, int length = 0);
   void close(uint64_t frame);
   bool script_done() const { return script_.empty(); }
+  void clear_script() { script_.clear(); }  // drops input not yet delivered
   void set_mouse(const MouseState& m) { mouse_ = m; }
   void set_joystick(int index, const JoystickState& s);
 

@@ -44,8 +44,8 @@ namespace fs = std::filesystem;
 namespace key = host::key;
 
 constexpr uint64_t kStepBudget = 20000;
-constexpr uint64_t kFrameBudget = 90;  // a second and a half of game time a command
-constexpr int kMaxCommands = 12;
+constexpr uint64_t kFrameBudget = 60;  // a second of game time a command
+constexpr int kMaxCommands = 8;
 
 // Thrown from the clock when a command has run out of frames.
 struct FrameBudgetSpent {};
@@ -134,6 +134,8 @@ void Restore(Game& g) {
   ResetMesText();
   ResetKeyBits();
   g.host->clear_message_boxes();
+  // Keys meant for the last input's waits are not this one's.
+  g.host->clear_script();
   srand(1);
 }
 
@@ -224,7 +226,7 @@ void PressKeys(host::HeadlessHost& h, uint8_t pattern) {
   };
   const int* keys = kPatterns[pattern % std::size(kPatterns)];
   const uint64_t f = h.frames_presented();
-  for (int i = 0; i < 30; ++i) h.key_press(f + 2 + 3 * static_cast<uint64_t>(i), keys[i % 3]);
+  for (int i = 0; i < 20; ++i) h.key_press(f + 2 + 3 * static_cast<uint64_t>(i), keys[i % 3]);
 }
 
 }  // namespace
