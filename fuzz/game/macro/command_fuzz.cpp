@@ -109,14 +109,6 @@ Game& TheGame() {
     ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
     host::add_clock_listener(WatchFrames);
     fs::current_path(g->caller);
-    // The game is let go at the end while everything it touches is alive:
-    // the text entry's input context made now, its registries outlive this.
-    dximeon();
-    dximeoff();
-    std::atexit([] {
-      QvxSoundTerminate();
-      dxrelease();
-    });
     return g;
   }();
   return *game;
