@@ -390,8 +390,12 @@ HRESULT IDirectDrawSurface::Blt(RECT* dst, IDirectDrawSurface* src, RECT* src_re
 HRESULT IDirectDrawSurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface* src, RECT* src_rect, DWORD flags) {
   if (!src) return DDERR_INVALIDPARAMS;
   RECT s = src_rect ? *src_rect : RECT{0, 0, src->width_, src->height_};
-  RECT d{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + (s.right - s.left),
-         static_cast<LONG>(y) + (s.bottom - s.top)};
+  // Worked out wide: a destination whose far edge passes the 32-bit range
+  // leaves the surface, which fails as any rectangle outside it does.
+  const int64_t right = int64_t{static_cast<LONG>(x)} + (int64_t{s.right} - s.left);
+  const int64_t bottom = int64_t{static_cast<LONG>(y)} + (int64_t{s.bottom} - s.top);
+  if (right > INT32_MAX || bottom > INT32_MAX || right < INT32_MIN || bottom < INT32_MIN) return DDERR_INVALIDRECT;
+  RECT d{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(right), static_cast<LONG>(bottom)};
   DWORD bflags = 0;
   if (flags & DDBLTFAST_SRCCOLORKEY) bflags |= DDBLT_KEYSRC;
   if (flags & DDBLTFAST_DESTCOLORKEY) bflags |= DDBLT_KEYDEST;
