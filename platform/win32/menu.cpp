@@ -116,6 +116,8 @@ struct Loop {
   UINT_PTR id = 0;
 };
 Loop g_loop;
+// Alt or F10 closed the menu when it went down: letting it go must not open it again.
+int g_closing_key = 0;
 
 void Changed() { ++g_generation; }
 
@@ -211,7 +213,7 @@ Hit HitTest(POINT p) {
 }
 
 bool IsMouseMessage(UINT m) {
-  return (m >= WM_MOUSEMOVE && m <= WM_MBUTTONUP) || (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONUP);
+  return (m >= WM_MOUSEMOVE && m <= WM_XBUTTONUP) || (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONUP);
 }
 
 // One mouse message while the menu is open; true when the menu is done.
@@ -297,7 +299,9 @@ bool Key(int vk) {
   const bool open = !g_loop.levels.empty();
   switch (vk) {
     case VK_MENU:
-    case VK_F10: return true;
+    case VK_F10:
+      g_closing_key = vk;
+      return true;
     case VK_ESCAPE:
       if (!open) return true;
       g_loop.levels.pop_back();
@@ -539,6 +543,12 @@ void PaintMenu(HMENU menu, uint32_t* pixels, int w, int h) {
 
 HWND MenuLoopWindow() { return g_loop.window; }
 
+bool TakeClosingKey(int vk) {
+  if (!vk || vk != g_closing_key) return false;
+  g_closing_key = 0;
+  return true;
+}
+
 void MenuLoop(HWND w, bool by_mouse, POINT screen, int key) {
   if (g_loop.window) return;  // one menu at a time
   HMENU bar = GetMenu(w);
@@ -546,6 +556,7 @@ void MenuLoop(HWND w, bool by_mouse, POINT screen, int key) {
   RECT area;
   if (!m || m->items.empty() || !WindowArea(w, &area)) return;
   g_loop = Loop{};
+  g_closing_key = 0;
   g_loop.window = w;
   g_loop.bar = bar;
   g_loop.width = area.right - area.left;

@@ -38,6 +38,9 @@ void PaintMenu(HMENU menu, uint32_t* pixels, int w, int h);
 void MenuLoop(HWND w, bool by_mouse, POINT screen, int key);
 // The window whose menu is open (null when none is).
 HWND MenuLoopWindow();
+// True (once) when key `vk` going up belongs to the press of Alt or F10 that
+// closed the menu, so it does not open the menu again.
+bool TakeClosingKey(int vk);
 
 // Where item `index` of the bar lies in a picture `width` wide, and item
 // `index` of the pop-up that bar item `bar_index` opens in a picture `width` x

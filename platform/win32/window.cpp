@@ -243,7 +243,7 @@ void Translate(const host::Event& e) {
       SetKey(vk, down);
       const bool is_alt = vk == VK_LMENU || vk == VK_RMENU;
       // Alt pressed and let go alone, and F10, open the window's menu.
-      if (down && !e.repeat) g_alt_alone = is_alt;
+      if (down && !e.repeat) g_alt_alone = is_alt && !win32::MenuLoopWindow();
       if (!down && is_alt) g_alt_menu = g_alt_alone, g_alt_alone = false;
       const bool alt = ((g_keys[VK_MENU] & 0x80) != 0 && !is_alt) || vk == VK_F10;
       UINT msg = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
@@ -493,6 +493,7 @@ LRESULT DefWindowProcA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SYSKEYUP: {
       const bool alone = wp == static_cast<WPARAM>(VK_MENU) && g_alt_menu;
       if (wp == static_cast<WPARAM>(VK_MENU)) g_alt_menu = false;
+      if (win32::TakeClosingKey(static_cast<int>(wp))) return 0;
       if ((alone || wp == static_cast<WPARAM>(VK_F10)) && GetMenu(w)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, 0);
       return 0;
     }

@@ -223,7 +223,17 @@ TEST_F(MenuTest, AltOrF10AndTheArrowKeysWorkTheMenuAndEscapeClosesIt) {
   EXPECT_TRUE(g_commands.empty());
   EXPECT_EQ(g_loop_messages, (std::vector<UINT>{WM_ENTERMENULOOP, WM_EXITMENULOOP}));
 
-  // Alt with a marked letter opens that item's pop-up; its letters pick.
+  // F10 or Alt again closes the menu, and letting it go does not open it anew.
+  g_loop_messages.clear();
+  Key(host::key::F1 + 9);
+  Key(host::key::F1 + 9);
+  Key(host::key::LAlt);
+  Key(host::key::LAlt);
+  dxpump();
+  EXPECT_EQ(g_loop_messages,
+            (std::vector<UINT>{WM_ENTERMENULOOP, WM_EXITMENULOOP, WM_ENTERMENULOOP, WM_EXITMENULOOP}));
+
+    // Alt with a marked letter opens that item's pop-up; its letters pick.
   host_.key_down(host_.frames_presented(), host::key::LAlt);
   Key(host::key::A + ('F' - 'A'));
   host_.key_up(host_.frames_presented(), host::key::LAlt);
