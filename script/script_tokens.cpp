@@ -177,6 +177,23 @@ bool IsWordByte(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
+// What a byte is to SplitNode: the separator bits it matches, or kSpecial.
+constexpr uint8_t kSpecial = 0x10;
+struct ByteClasses {
+  uint8_t of[256];
+  constexpr ByteClasses() : of{} {
+    of[static_cast<unsigned char>(' ')] = SCRIPT_SPLIT_BLANK;
+    of[static_cast<unsigned char>('\t')] = SCRIPT_SPLIT_TAB;
+    of[static_cast<unsigned char>('\n')] = SCRIPT_SPLIT_NEWLINE;
+    of[static_cast<unsigned char>('\r')] = SCRIPT_SPLIT_RETURN;
+    of[0] = of[static_cast<unsigned char>('"')] = of[static_cast<unsigned char>('\'')] =
+        of[static_cast<unsigned char>('`')] = kSpecial;
+    for (int c = 0x81; c <= 0x9F; ++c) of[c] = kSpecial;
+    for (int c = 0xE0; c <= 0xEF; ++c) of[c] = kSpecial;
+  }
+};
+constexpr ByteClasses kByteClasses{};  // lead bytes as IsLeadByte tells them
+
 // Splits one fragment into pieces. The node keeps the first piece; the others
 // follow it as new fragments.
 int SplitNode(ScriptNode* node, ScriptError* error, int mask) {
@@ -230,6 +247,8 @@ int SplitNode(ScriptNode* node, ScriptError* error, int mask) {
     int step = PairLength(p);
     p += step;
     column += step;
+    // Bytes that are no separator, quote, lead byte or end run on in the piece.
+    while ((kByteClasses.of[static_cast<unsigned char>(*p)] & (mask | kSpecial)) == 0) ++p, ++column;
   }
   if (first) node->text = p;  // nothing but separators: an empty fragment
   return 0;
