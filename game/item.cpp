@@ -143,6 +143,11 @@ int32_t FindItemIndex(int32_t number) {
 }
 
 void ReadItemData() {
+  // Let go of the sheet before the layer deletes it at its release.
+  dxaddreleasehook([] {
+    dxdeletebitmap(ItemPictureSheet);
+    ItemPictureSheet = nullptr;
+  });
   dx::bitmap* loading = readIMG("data/system/loading.png");
   std::memset(ItemTable, 0, sizeof ItemTable);
   FreeCsv(g_item_rows);

@@ -221,7 +221,26 @@ void ReadChipTable(const char* path, const char* missing, Take take) {
 
 }  // namespace
 
+namespace {
+
+// The layer deletes every bitmap when it is released: the tables let go of
+// theirs first, so that a later start never deletes a new bitmap that has
+// come to lie at an old one's address.
+void ReleaseMapPictures() {
+  for (dx::bitmap*& b : MapPartTable) {
+    dxdeletebitmap(b);
+    b = nullptr;
+  }
+  for (WallTexture& t : WallTextureTable) {
+    dxdeletebitmap(t.picture);
+    t.picture = nullptr;
+  }
+}
+
+}  // namespace
+
 void ReadMapChip() {
+  dxaddreleasehook(ReleaseMapPictures);
   for (dx::bitmap*& b : MapPartTable) {
     dxdeletebitmap(b);
     b = nullptr;

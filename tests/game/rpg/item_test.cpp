@@ -1,5 +1,6 @@
 // The item table, the containers and the item commands.
 #include <cstring>
+#include <filesystem>
 
 #include "game/explore.h"
 #include "game/gamestate.h"
@@ -296,6 +297,19 @@ TEST_F(ItemTest, NothingIsEquippedFromAnEmptySlot) {
   EXPECT_EQ(SwapEquipItem(2, 0, 0), 0);
   EXPECT_EQ(EquipSlots[0].item, 0);
   EXPECT_EQ(TempItemSlot.count, 0);
+}
+
+TEST_F(ItemTest, TheSheetIsLetGoWhenTheDisplayCloses) {
+  Standard();
+  ASSERT_NE(ItemPictureSheet, nullptr);
+  // The display deletes every bitmap: a pointer kept past that could later
+  // name a new bitmap at the same address, which the next read would delete.
+  testcommon::CloseGameDisplay();
+  EXPECT_EQ(ItemPictureSheet, nullptr);
+  ASSERT_NO_FATAL_FAILURE(testcommon::OpenGameDisplay(host_));
+  std::filesystem::current_path(dir_.path());
+  Standard();
+  EXPECT_NE(ItemPictureSheet, nullptr);
 }
 
 TEST_F(ItemTest, EquipmentAddsToTheHero) {

@@ -2,6 +2,7 @@
 // to the screen and the debug line.
 #include "game/view3d.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "game/position.h"
@@ -142,6 +143,21 @@ TEST_F(ViewFrame, TheFirstFrameAfterStartUpIsTheSecondOne) {
   }
   EXPECT_EQ(differ, 0);
   EXPECT_LT(background, 640 * 480 / 10);  // the walls fill the view
+}
+
+TEST_F(ViewFrame, TheMapsPicturesAreLetGoWhenTheDisplayCloses) {
+  TempDir::Write("data/map_chip/chip.cfg", "");
+  TempDir::Write("data/map/chip.cfg", "5 t5.png\n");
+  TempDir::Write("data/map/t5.png", SolidPng(8, 8, 0xF0F0F0));
+  ReadMapChip();
+  LoadMapImage(&WallTextureTable[5]);
+  ASSERT_NE(WallTextureTable[5].picture, nullptr);
+  testcommon::CloseGameDisplay();
+  EXPECT_EQ(WallTextureTable[5].picture, nullptr);
+  EXPECT_NE(WallTextureTable[5].path, nullptr);  // loaded again on demand
+  ASSERT_NO_FATAL_FAILURE(testcommon::OpenGameDisplay(host_));
+  ASSERT_TRUE(dxd3dinit());
+  std::filesystem::current_path(dir_.path());
 }
 
 TEST_F(ViewFrame, ANewFloorReleasesTheWallPictures) {
