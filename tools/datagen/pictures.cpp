@@ -526,14 +526,19 @@ Canvas WindowSkin() {
   Canvas c(128, 240);
   c.ClearTransparent();
   Rgb edge = {70, 50, 90}, light = {200, 170, 240}, trim = kGold;
-  // Borders: top pieces at y 0, bottom pieces at y 45, 96 wide, 19 high.
-  for (int y0 : {0, 45}) {
-    c.FillRect(0, y0, 96, 19, edge);
-    c.FillRect(0, y0 + (y0 ? 2 : 14), 96, 3, trim);
-    c.FillRect(0, y0 + (y0 ? 7 : 9), 96, 2, light);
-    c.FillEllipse(6, y0 + 9, 5, 5, trim);
-    c.FillEllipse(90, y0 + 9, 5, 5, trim);
-  }
+  // Borders: top pieces at y 0, bottom pieces at y 45, 96 wide, 19 high. The
+  // top one is a plain band between its corner ornaments, for the labels
+  // windows write at 16, 2 ("Page[1/2]").
+  c.FillRect(0, 0, 96, 19, edge);
+  c.FillRect(1, 1, 94, 17, {236, 228, 248});
+  c.FillRect(0, 18, 96, 1, trim);
+  c.FillEllipse(6, 9, 4, 4, trim);
+  c.FillEllipse(90, 9, 4, 4, trim);
+  c.FillRect(0, 45, 96, 19, edge);
+  c.FillRect(0, 47, 96, 3, trim);
+  c.FillRect(0, 52, 96, 2, light);
+  c.FillEllipse(6, 54, 5, 5, trim);
+  c.FillEllipse(90, 54, 5, 5, trim);
   // Buttons: selected at y 80, normal at y 112; ends 16 wide at x 0 and 80, middle at 32.
   for (int k = 0; k < 2; ++k) {
     int y0 = 80 + 32 * k;

@@ -1,0 +1,207 @@
+// What a new player sees of the demo: every menu text inside its button, the
+// item lists' page label on a plain band of the frame, the exploring minimap
+// wholly on the screen, and the control hint after the name shown to an
+// ordinary press of Enter.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dx/dx.h"
+#include "game/gamestate.h"
+#include "game/macro/macro_menu.h"
+#include "game/macro/macro_mes.h"
+#include "game/map2d.h"
+#include "game/position.h"
+#include "game/win.h"
+#include "script/strlist.h"
+#include "tests/data/demo_play.h"
+
+namespace {
+
+namespace key = host::key;
+using demoplay::DemoPlay;
+
+// The arguments of a call, split at the commas outside quotes.
+std::vector<std::string> Arguments(const std::string& text, size_t open) {
+  std::vector<std::string> args(1);
+  bool quoted = false;
+  int depth = 0;
+  for (size_t i = open + 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == '(') ++depth;
+    if (!quoted && c == ')' && depth-- == 0) break;
+    if (!quoted && c == ',' && depth == 0) {
+      args.emplace_back();
+      continue;
+    }
+    if (!quoted && c == ' ' && args.back().empty()) continue;
+    args.back() += c;
+  }
+  return args;
+}
+
+// Every call of `name` in the event scripts, as (file, arguments).
+std::vector<std::pair<std::string, std::vector<std::string>>> Calls(const std::string& name) {
+  std::vector<std::pair<std::string, std::vector<std::string>>> out;
+  for (const auto& entry : std::filesystem::directory_iterator(datacheck::Root() / "data/event")) {
+    if (entry.path().extension() != ".txt") continue;
+    const std::string file = "data/event/" + entry.path().filename().string();
+    const std::string text = datacheck::ReadFile(file);
+    for (size_t at = text.find(name + "("); at != std::string::npos; at = text.find(name + "(", at + 1)) {
+      if (at > 0 && (std::isalnum(static_cast<unsigned char>(text[at - 1])) || text[at - 1] == '_')) continue;
+      out.push_back({file, Arguments(text, at + name.size())});
+    }
+  }
+  return out;
+}
+
+// The texts a menu argument can be: a quoted text, or every quoted text the
+// script assigns to the variable it names.
+std::vector<std::string> Choices(const std::string& script, const std::string& arg) {
+  if (arg.size() >= 2 && arg.front() == '"') return {arg.substr(1, arg.size() - 2)};
+  std::vector<std::string> out;
+  std::regex assign("\\b" + arg + " = \"([^\"]*)\";");
+  for (std::sregex_iterator it(script.begin(), script.end(), assign), end; it != end; ++it) out.push_back((*it)[1]);
+  return out;
+}
+
+class DemoScreen : public DemoPlay {};
+
+// The last frame at which the new game was set up and its message window
+// still open: the control hint on screen.
+uint64_t* g_hint_watch = nullptr;
+void WatchHint(uint64_t) {
+  if (g_hint_watch && GameStateBlock.gold == 60 && MesWindow.open) *g_hint_watch = host::headless()->frames_presented();
+}
+
+TEST_P(DemoScreen, EveryMenuTextStaysInsideItsButton) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  int menus = 0;
+  for (const char* name : {"selecth", "selectw"}) {
+    for (const auto& [file, args] : Calls(name)) {
+      SCOPED_TRACE(file + ": " + name);
+      ASSERT_GE(args.size(), 5u);
+      const int x = std::stoi(args[0]), y = std::stoi(args[1]);
+      const bool centred = std::stoi(args[3]) != 0;
+      const std::string script = datacheck::ReadFile(file);
+      // Every combination of the texts a variable can hold.
+      std::vector<std::vector<std::string>> menus_texts(1);
+      for (size_t a = 4; a < args.size(); ++a) {
+        const std::vector<std::string> choices = Choices(script, args[a]);
+        ASSERT_FALSE(choices.empty()) << args[a];
+        std::vector<std::vector<std::string>> grown;
+        for (const auto& texts : menus_texts)
+          for (const std::string& c : choices) {
+            grown.push_back(texts);
+            grown.back().push_back(c);
+          }
+        menus_texts = grown;
+      }
+      for (const auto& texts : menus_texts) {
+        std::vector<const char*> list;
+        for (const std::string& t : texts) list.push_back(t.c_str());
+        list.push_back(nullptr);
+        const ChoiceMenuLayout m = std::string(name) == "selecth" ? LayoutChoiceMenuV(x, y, list.data())
+                                                                 : LayoutChoiceMenuH(x, y, list.data());
+        ++menus;
+        for (const ChoiceMenuItem& it : m.items) {
+          // The button's ends are 8-pixel caps; the text belongs between them.
+          EXPECT_GE(it.TextX(centred), it.button_x + 8) << it.text;
+          EXPECT_LE(it.TextX(centred) + it.width, it.button_x + it.button_w - 8) << it.text;
+        }
+        EXPECT_LE(x + m.frame_w, 640);
+        EXPECT_LE(y + m.frame_h, 480);
+      }
+    }
+  }
+  EXPECT_GE(menus, 10);
+}
+
+TEST_P(DemoScreen, TheMinimapsLieWhollyOnTheScreen) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  InitMap2DSurface();
+  const int w = dxbitmapwidth(Map2DSurface), h = dxbitmapheight(Map2DSurface);
+  EXPECT_EQ(w, 352);
+  int calls = 0;
+  for (const auto& [file, args] : Calls("draw2d")) {
+    SCOPED_TRACE(file);
+    ASSERT_GE(args.size(), 2u);
+    const int x = std::stoi(args[0]), y = std::stoi(args[1]);
+    EXPECT_GE(x, 0);
+    EXPECT_GE(y, 0);
+    EXPECT_LE(x + w, 640);
+    EXPECT_LE(y + h, 480);
+    ++calls;
+  }
+  EXPECT_GE(calls, 2);
+}
+
+TEST_P(DemoScreen, TheItemListsPageLabelSitsOnAPlainBand) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  // The widest label a list of the demo writes, at its place in the frame.
+  dxsetfont(GameFontFace, 16, 8, 1, 0, 1);
+  const int label_w = dxtextwidth("\x83\x79\x81\x5b\x83\x57[8/8]");  // "ページ[8/8]"
+  dxcls(0);
+  DrawWindowFrame(0, 0, 320, 294, 80);
+  dxupdate();
+  const host::Frame* f = host_.last_frame();
+  ASSERT_NE(f, nullptr);
+  // One colour, give or take the dither of a 16-bit screen.
+  const uint32_t band = f->at(16, 2);
+  auto near = [](uint32_t a, uint32_t b) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(static_cast<int>(a >> shift & 255) - static_cast<int>(b >> shift & 255)) > 12) return false;
+    return true;
+  };
+  for (int y = 2; y < 18; ++y)
+    for (int x = 16; x < 16 + label_w; ++x) ASSERT_TRUE(near(f->at(x, y), band)) << x << "," << y;
+  // Light, so that the black label reads on it.
+  EXPECT_GT((band >> 16 & 255) + (band >> 8 & 255) + (band & 255), 3u * 180);
+}
+
+TEST_P(DemoScreen, TheControlHintWaitsThroughAnOrdinaryPressOfEnter) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  uint64_t frame = host_.frames_presented() + 60;
+  host_.key_press(frame, key::Return);  // title: new game
+  host_.key_press(frame += 60, key::Return);  // the prologue
+  // The name as offered, taken by Enter held down for 150 ms.
+  const uint64_t name = frame += 60;
+  host_.key_down(name, key::Return);
+  host_.key_up(name + 9, key::Return);
+  // The hint is read and let go a second later; then back to the title.
+  const uint64_t hint = frame += 120;
+  host_.key_press(hint, key::Return);
+  for (int k : {key::Escape, key::Down, key::Return, key::Left, key::Return}) host_.key_press(frame += 60, k);
+  host_.close(frame + 3000);
+  uint64_t hint_shown_until = 0;
+  g_hint_watch = &hint_shown_until;
+  host::add_clock_listener(WatchHint);
+  bool returned = true;
+  try {
+    TitlePass();
+  } catch (const host::ProcessExit&) {
+    returned = false;
+  }
+  host::remove_clock_listener(WatchHint);
+  g_hint_watch = nullptr;
+  ASSERT_TRUE(returned) << "the keys went astray";
+  // The hint stayed on screen well after the name's Enter was let go, until
+  // the key that was meant for it.
+  EXPECT_GT(hint_shown_until, name + 60);
+  EXPECT_LE(hint_shown_until, hint);
+  EXPECT_EQ(HeroPos.X, 11);
+  EXPECT_EQ(HeroPos.Y, 12);
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+}
+
+// One depth is enough: the play tests cover the others.
+INSTANTIATE_TEST_SUITE_P(Depth16, DemoScreen, ::testing::Values(16));
+
+}  // namespace
