@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ratios.h"
 #include "dx/effects/format.h"
 #include "dx/effects/workers.h"
 #include "platform/ddraw/ddraw.h"
@@ -171,30 +172,6 @@ const Named kRows[] = {{Mode::Alpha, "Alpha"},     {Mode::Add, "Add"},     {Mode
                        {Mode::Grey, "Grey"},       {Mode::Hue, "Hue"},     {Mode::Mesh, "Mesh"},
                        {Mode::FillAlpha, "FillAlpha"}, {Mode::FillAdd, "FillAdd"}};
 
-// Keeps each benchmark's time so that the pairs can be compared.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatios() const {
-    std::printf("\nratio ours/SDL2 (aim: 1.0 or less; additive: stay ahead)\n");
-    for (const auto& [name, ours] : times_) {
-      if (name.rfind("Ours/", 0) != 0) continue;
-      auto sdl = times_.find("SDL2/" + name.substr(5));
-      if (sdl == times_.end() || sdl->second <= 0) continue;
-      std::printf("  %-30s %6.2f\n", name.substr(5).c_str(), ours / sdl->second);
-    }
-    auto h16 = times_.find("Rows/Hue/16"), h32 = times_.find("Rows/Hue/32");
-    if (h16 != times_.end() && h32 != times_.end() && h16->second > 0)
-      std::printf("\nhue blit, 32 bits over 16 (aim: 2 or less) %6.2f\n", h32->second / h16->second);
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -218,9 +195,11 @@ int main(int argc, char** argv) {
     }
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter("SDL2", true);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintRatios("ratio ours/SDL2 (aim: 1.0 or less; additive: stay ahead)", "  %-30s %6.2f\n");
+  double h16 = reporter.time("Rows/Hue/16"), h32 = reporter.time("Rows/Hue/32");
+  if (h16 > 0 && h32 > 0) std::printf("\nhue blit, 32 bits over 16 (aim: 2 or less) %6.2f\n", h32 / h16);
   benchmark::Shutdown();
   return 0;
 }

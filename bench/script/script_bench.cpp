@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/ratios.h"
 #include "script/memory.h"
 #include "script/script.h"
 
@@ -148,27 +149,6 @@ void LuaCompile(benchmark::State& state) {
   lua_close(L);
 }
 
-// Keeps each benchmark's time per iteration so that the pairs can be compared.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void PrintRatios() const {
-    std::printf("\nratio ours/Lua (aim: 3 or less)\n");
-    for (const auto& [name, ours] : times_) {
-      if (name.rfind("Ours/", 0) != 0) continue;
-      auto lua = times_.find("Lua/" + name.substr(5));
-      if (lua == times_.end() || lua->second <= 0) continue;
-      std::printf("  %-14s %8.1f\n", name.substr(5).c_str(), ours / lua->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> times_;
-};
 
 }  // namespace
 
@@ -180,9 +160,9 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("Ours/Compile20KB", OurCompile);
   benchmark::RegisterBenchmark("Lua/Compile20KB", LuaCompile);
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter("Lua", false);
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintRatios("ratio ours/Lua (aim: 3 or less)", "  %-14s %8.1f\n");
   benchmark::Shutdown();
   return 0;
 }
