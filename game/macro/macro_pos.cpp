@@ -11,18 +11,6 @@
 
 namespace {
 
-// Into 0 to 360: 360 is taken off while above 360 and added while below 0.
-double IntoCircle(double degrees) {
-  if (degrees > 360) {
-    degrees = std::fmod(degrees, 360.0);
-    if (degrees == 0) degrees = 360;
-  } else if (degrees < 0) {
-    degrees = std::fmod(degrees, 360.0) + 360;
-    if (degrees >= 360) degrees -= 360;
-  }
-  return degrees;
-}
-
 int macro_pos(StrList** args, StrList** stack) {
   MacroArgReader arg(args);
   arg.Double(HeroPos.N);
@@ -41,8 +29,8 @@ int macro_move(StrList** args, StrList** stack) {
   arg.Double(v.Y);
   if (arg.Double(v.T)) v.T *= 90;
   if (arg.Double(v.P)) v.P *= 90;
-  v.T = IntoCircle(v.T);
-  v.P = IntoCircle(v.P);
+  v.T = WrapDegrees(v.T);
+  v.P = WrapDegrees(v.P);
   // A place outside the dungeon has no meaning: such a move changes nothing.
   if (v.N >= 0 && v.N < kFloors && v.X >= 0 && v.X < kMapSize && v.Y >= 0 && v.Y < kMapSize) HeroPos = v;
   return MacroPushString(stack, "");
@@ -67,8 +55,8 @@ ViewPos Ahead(StrList** args) {
 int macro_X(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).X); }
 int macro_Y(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).Y); }
 int macro_N(StrList** args, StrList** stack) { return MacroPushDouble(stack, Ahead(args).N); }
-int macro_T(StrList** args, StrList** stack) { return MacroPushDouble(stack, IntoCircle(Ahead(args).T) / 90); }
-int macro_P(StrList** args, StrList** stack) { return MacroPushDouble(stack, IntoCircle(Ahead(args).P) / 90); }
+int macro_T(StrList** args, StrList** stack) { return MacroPushDouble(stack, WrapDegrees(Ahead(args).T) / 90); }
+int macro_P(StrList** args, StrList** stack) { return MacroPushDouble(stack, WrapDegrees(Ahead(args).P) / 90); }
 
 int SetField(StrList** args, StrList** stack, double& field, double scale) {
   double v;
