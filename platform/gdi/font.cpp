@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <string_view>
@@ -75,6 +76,16 @@ std::map<std::tuple<FontKey, char32_t, bool>, Glyph>& GlyphCache() {
   return *cache;
 }
 
+// True when a smoothed glyph has a pixel at least half covered.
+bool Solid(const FT_Bitmap& bm) {
+  for (unsigned y = 0; y < bm.rows; ++y) {
+    const uint8_t* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+    for (unsigned x = 0; x < bm.width; ++x)
+      if (row[x] >= 128) return true;
+  }
+  return false;
+}
+
 Glyph Render(const FontKey& k, char32_t code, bool full) {
   Glyph g;
   FT_Face face = Face();
@@ -86,9 +97,20 @@ Glyph Render(const FontKey& k, char32_t code, bool full) {
   if (FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(k.half) * 2 * 64, k.em26, 72, 72) != 0) return g;
   FT_Matrix shear{0x10000, k.italic ? 0x3800 : 0, 0, 0x10000};
   FT_Set_Transform(face, &shear, nullptr);
-  FT_Int32 flags = FT_LOAD_NO_BITMAP | (k.antialias ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO);
-  bool ok = FT_Load_Glyph(face, index, flags) == 0 &&
-            FT_Render_Glyph(face->glyph, k.antialias ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) == 0;
+  auto render = [&](bool smooth) {
+    FT_Int32 flags = FT_LOAD_NO_BITMAP | (smooth ? FT_LOAD_TARGET_NORMAL : FT_LOAD_TARGET_MONO);
+    return FT_Load_Glyph(face, index, flags) == 0 &&
+           FT_Render_Glyph(face->glyph, smooth ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) == 0;
+  };
+  bool ok = render(k.antialias);
+  bool smooth = k.antialias;
+  // Smoothing loses a glyph made only of strokes thinner than a pixel (the
+  // underscore and the overline lie on the em's edge): it fades to nothing or
+  // to a faint grey. The sharp rasteriser keeps such strokes a pixel wide.
+  if (ok && smooth && !Solid(face->glyph->bitmap)) {
+    ok = render(false);
+    smooth = false;
+  }
   FT_Set_Transform(face, nullptr, nullptr);
   if (!ok) return g;
   const FT_Bitmap& bm = face->glyph->bitmap;
@@ -100,6 +122,10 @@ Glyph Render(const FontKey& k, char32_t code, bool full) {
   int natural = static_cast<int>(face->glyph->advance.x >> 6);
   g.left = face->glyph->bitmap_left + (advance - natural) / 2;
   g.top = k.ascent - face->glyph->bitmap_top;
+  // Rounding can push a bar on the em's edge a row past the cell; it belongs
+  // on the cell's nearest row, not outside it.
+  if (g.top >= k.cell) g.top = k.cell - h;
+  if (g.top + h <= 0) g.top = 0;
   // Bold is the glyph drawn twice, one pixel apart.
   g.w = w + (k.bold ? 1 : 0);
   g.h = h;
@@ -107,7 +133,7 @@ Glyph Render(const FontKey& k, char32_t code, bool full) {
   for (int y = 0; y < h; ++y) {
     const uint8_t* row = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
     for (int x = 0; x < w; ++x) {
-      uint8_t c = k.antialias ? row[x] : ((row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0);
+      uint8_t c = smooth ? row[x] : ((row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0);
       uint8_t& a = g.coverage[static_cast<size_t>(y) * g.w + x];
       a = std::max(a, c);
       if (k.bold) {
@@ -134,8 +160,17 @@ struct Char {
   bool full;
 };
 
+// Wide text keeps the widths that its CP932 form has: the Latin-1 signs that
+// CP932 writes in two bytes (the degree, plus-minus, times and division signs,
+// ...) are full width there, and their glyphs are a full em.
 bool HalfWidth(char32_t c) {
-  return c < 0x100 || (c >= 0xFF61 && c <= 0xFFDC) || (c >= 0xFFE8 && c <= 0xFFEE);
+  static const std::array<bool, 0x80> latin1_full = [] {
+    std::array<bool, 0x80> t{};
+    for (char16_t c = 0x80; c < 0x100; ++c) t[c - 0x80] = win32::Utf16ToCp932(std::u16string_view(&c, 1)).size() == 2;
+    return t;
+  }();
+  if (c >= 0x80 && c < 0x100) return !latin1_full[c - 0x80];
+  return c < 0x80 || (c >= 0xFF61 && c <= 0xFFDC) || (c >= 0xFFE8 && c <= 0xFFEE);
 }
 
 // Shift-JIS: a lead byte and its trail byte make a full-width character. A lead

@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "dx/text.h"
 #include "platform/gdi/gdi.h"
+#include "platform/win32/text.h"
 
 namespace {
 
@@ -173,6 +175,62 @@ TEST(GdiText, AntialiasingBlendsWithTheBackground) {
   }
   EXPECT_GT(partial, 0);
   DeleteObject(f);
+}
+
+// Printable ASCII and the Japanese punctuation and signs of the game's texts.
+std::u16string EveryCharacter() {
+  std::u16string s;
+  for (char16_t c = 0x21; c < 0x7F; ++c) s += c;
+  return s + u"、。，．・：；？！゛゜´｀¨＾￣＿ヽヾゝゞ〃々〆〇ー―‐／＼～∥｜…‥‘’“”（）〔〕［］｛｝〈〉《》"
+             u"「」『』【】＋－±×÷＝＜＞￥＄％＃＆＊＠§☆★○●◎◇◆□■△▲▽▼※→←↑↓";
+}
+
+// Every character leaves ink (a pixel at least half covered) inside its own cell
+// in every font the game and the layer's own pictures draw with, from narrow
+// and from wide text: a glyph that is lost, or lands outside its cell, leaves
+// the cell empty.
+TEST(GdiText, EveryCharacterLeavesInkInItsCell) {
+  // Height, width, bold, smoothed.
+  const int fonts[][4] = {{16, 8, 0, 0}, {16, 8, 0, 1},  {16, 8, 1, 1},  {12, 6, 1, 1}, {12, 8, 0, 1},
+                          {24, 12, 1, 1}, {32, 16, 1, 1}, {30, 24, 1, 0}, {48, 28, 1, 0}};
+  for (const auto& f : fonts) {
+    for (char16_t ch : EveryCharacter()) {
+      const std::string narrow = win32::Utf16ToCp932(std::u16string_view(&ch, 1));
+      const int h = f[0], adv = narrow.size() == 2 ? 2 * f[1] : f[1];
+      for (bool wide : {false, true}) {
+        Canvas c(3 * adv, 3 * h, 0x00FFFFFF);
+        c.Use(Font(h, f[1], f[2] ? FW_BOLD : FW_NORMAL, f[3] ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY));
+        SetBkMode(c.dc, TRANSPARENT);
+        SetTextColor(c.dc, RGB(0, 0, 0));
+        if (wide) {
+          TextOutW(c.dc, adv, h, &ch, 1);
+        } else {
+          TextOutA(c.dc, adv, h, narrow.data(), static_cast<int>(narrow.size()));
+        }
+        int ink = 0;
+        for (int y = h; y < 2 * h; ++y)
+          for (int x = adv; x < 2 * adv; ++x) ink += (c.at(x, y) & 0x808080) == 0;
+        EXPECT_GT(ink, 0) << "U+" << std::hex << static_cast<int>(ch) << std::dec << " in font " << h << "x" << f[1]
+                          << " bold " << f[2] << " smoothed " << f[3] << (wide ? " wide" : " narrow");
+      }
+    }
+  }
+}
+
+// Wide text measures each character as its CP932 form does.
+TEST(GdiText, WideAndNarrowTextHaveTheSameWidths) {
+  HDC dc = GetDC(nullptr);
+  HFONT f = Font(16, 8);
+  HGDIOBJ old = SelectObject(dc, f);
+  for (char16_t ch : EveryCharacter()) {
+    const std::string narrow = win32::Utf16ToCp932(std::u16string_view(&ch, 1));
+    SIZE w{};
+    ASSERT_TRUE(GetTextExtentPoint32W(dc, &ch, 1, &w));
+    EXPECT_EQ(w.cx, Extent(dc, narrow.c_str()).cx) << "U+" << std::hex << static_cast<int>(ch);
+  }
+  SelectObject(dc, old);
+  DeleteObject(f);
+  ReleaseDC(nullptr, dc);
 }
 
 TEST(GdiText, OpaqueBackgroundFillsTheCells) {
