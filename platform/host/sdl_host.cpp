@@ -543,6 +543,9 @@ class SdlHost : public Host {
             changed = true;
           }
           break;
+        case SDL_TEXTEDITING_EXT:
+          SDL_free(s.editExt.text);  // no answer to the box, and its text is ours to free
+          break;
         default:
           break;
       }

@@ -21,6 +21,10 @@ using paint::WithoutAmpersand;
 
 constexpr int kBorder = 2, kCaptionHeight = 20, kPad = 14, kIcon = 32;
 constexpr int kButtonHeight = 24, kButtonMinWidth = 80, kButtonGap = 8;
+// The caption bar keeps this much room right of its text.
+constexpr int kCaptionRoom = 60;
+static_assert(MessageBoxView::kMaxWidth ==
+              kBorder + kPad + kIcon + 12 + MessageBoxView::kMaxTextWidth + kPad + 4 + kBorder);
 
 constexpr uint32_t kCaptionColour = paint::kHighlight;
 
@@ -90,6 +94,23 @@ MessageBoxView::MessageBoxView(const std::string& caption, const std::string& te
     lines_.resize(kMaxLines);
     lines_.back() += u"…";
   }
+  // A caption that would make the box wider than the widest box is cut, with
+  // "…" to say so.
+  const int caption_w = kMaxWidth - kCaptionRoom;
+  if (measure.Width(caption_) > caption_w) {
+    const int room = caption_w - measure.Width(u"…");
+    std::u16string cut;
+    int w = 0;
+    for (size_t i = 0; i < caption_.size();) {
+      const bool pair = caption_[i] >= 0xD800 && caption_[i] < 0xDC00 && i + 1 < caption_.size();
+      const std::u16string c = caption_.substr(i, pair ? 2 : 1);
+      w += measure.Width(c);
+      if (w > room) break;
+      cut += c;
+      i += c.size();
+    }
+    caption_ = cut + u"…";
+  }
   Layout();
 }
 
@@ -114,7 +135,8 @@ void MessageBoxView::Layout() {
   row_w += kButtonGap * (static_cast<int>(buttons_.size()) - 1);
   int caption_w = measure.Width(caption_);
 
-  width_ = std::max({text_x + text_w + kPad + 4 + kBorder, row_w + 2 * (kPad + kBorder), caption_w + 60, 240});
+  width_ = std::max(
+      {text_x + text_w + kPad + 4 + kBorder, row_w + 2 * (kPad + kBorder), caption_w + kCaptionRoom, 240});
   int row_y = std::max(text_y + text_h, has_icon ? body_top + kIcon : 0) + 16;
   height_ = row_y + kButtonHeight + 12 + kBorder;
   int x = (width_ - row_w) / 2;

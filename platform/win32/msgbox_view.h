@@ -37,6 +37,9 @@ class MessageBoxView : public host::MessageView {
   static constexpr int kLineHeight = 18;
   static constexpr int kMaxTextWidth = 520;  // inside the 640-pixel window with room to spare
   static constexpr int kMaxLines = 18;
+  // The widest box: the widest text beside an icon. It fits the 640-pixel
+  // window and any screen; a longer caption is cut to fit.
+  static constexpr int kMaxWidth = 600;
 
  private:
   struct Button {

@@ -97,6 +97,20 @@ TEST(MessageBoxPicture, LongLinesWrapInsideTheWidestBoxAndVeryLongTextsAreCut) {
   EXPECT_LE(tall.height(), 480);
 }
 
+TEST(MessageBoxPicture, ALongCaptionIsCutAndTheBoxStaysNarrowerThanTheWindow) {
+  MessageBoxView v(std::string(300, 'c'), "t", MessageButtons::OkCancel, MessageIcon::None, 0);
+  EXPECT_LE(v.width(), 640);
+  EXPECT_LE(v.button_rect(1).x + v.button_rect(1).w, v.width());
+  // The caption's white text runs to its "…" and leaves the bar's end clear.
+  const uint32_t* p = v.pixels();
+  int last = 0;
+  for (int y = 2; y < 22; ++y)
+    for (int x = 0; x < v.width(); ++x)
+      if (p[static_cast<size_t>(y) * v.width() + x] == 0xFFFFFF) last = std::max(last, x);
+  EXPECT_GT(last, v.width() - 80);
+  EXPECT_LT(last, v.width() - 50);
+}
+
 TEST(MessageBoxKeys, ArrowsMoveTheFocusAndEnterOrSpaceAnswerIt) {
   MessageBoxView v("c", "t", MessageButtons::YesNoCancel, MessageIcon::None, 1);
   EXPECT_EQ(v.focus(), 1);  // the call's default button

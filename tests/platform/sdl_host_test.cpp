@@ -161,6 +161,39 @@ TEST_F(SdlHostTest, LongCompositionsArriveWholeWithTheirSelection) {
   EXPECT_EQ(got[1].length, 1);
 }
 
+// SDL's memory, freed through a wrapper that notes one pointer going.
+SDL_free_func g_sdl_free = nullptr;
+const void* g_watched = nullptr;
+bool g_watched_freed = false;
+void WatchingFree(void* p) {
+  if (p && p == g_watched) g_watched_freed = true;
+  g_sdl_free(p);
+}
+
+TEST_F(SdlHostTest, ACompositionTypedWhileABoxIsUpIsFreed) {
+  auto h = host::MakeSdlHost();
+  ASSERT_TRUE(h->open_window("ime", 640, 480, false));
+  SDL_malloc_func m;
+  SDL_calloc_func c;
+  SDL_realloc_func r;
+  SDL_GetMemoryFunctions(&m, &c, &r, &g_sdl_free);
+  ASSERT_EQ(SDL_SetMemoryFunctions(m, c, r, WatchingFree), 0);
+  SDL_Event ev{};
+  ev.type = SDL_TEXTEDITING_EXT;
+  ev.editExt.text = SDL_strdup(U8(u8"今日はとても良い天気ですね散歩に行きましょう"));
+  g_watched = ev.editExt.text;
+  g_watched_freed = false;
+  ASSERT_EQ(SDL_PushEvent(&ev), 1);
+  PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
+  win32::MessageBoxView ok("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0);
+  EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0, &ok),
+            host::MessageResult::Ok);
+  SDL_SetMemoryFunctions(m, c, r, g_sdl_free);
+  EXPECT_TRUE(g_watched_freed);
+  g_watched = nullptr;
+  h->close_window();
+}
+
 TEST_F(SdlHostTest, CandidateListGoesWhereTheScaledPictureShowsIt) {
   auto h = host::MakeSdlHost();
   int x = 0, y = 0, w = 0, hh = 0;
