@@ -100,6 +100,9 @@ void dxpump() {
     break;
   }
   if (dxquit && !dxquitblocked) dxexit(0);
+  // The menu that the window showed was destroyed: the window goes back to
+  // its size without it.
+  if (dxmenushown && dxmenu && !IsMenu(dxmenu)) dxsetmenu(nullptr, false);
   if (resume_midi) dxresumemidi();
   Sleep(0);
   IDirectDrawSurface* surfaces[] = {dxprimary, dxbackbuffer, dxzbuffer};

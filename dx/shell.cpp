@@ -364,6 +364,10 @@ void dxsetmenucommand(int id, void (*command)()) {
 }
 
 void dxsetmenu(HMENU menu, bool autohide) {
+  // A shown menu destroyed since it was set left the window, which gave its
+  // rows to the client area: the client is as it was without them.
+  const int gone_bar =
+      dxmenushown && !dxmenuautohide && dxmenu && !IsMenu(dxmenu) ? GetSystemMetrics(SM_CYMENU) : 0;
   dxmenu = menu;
   dxmenuautohide = menu && autohide;
   HWND w = dxmainwindow;
@@ -373,6 +377,7 @@ void dxsetmenu(HMENU menu, bool autohide) {
   POINT o{0, 0};
   GetClientRect(w, &c);
   ClientToScreen(w, &o);
+  c.bottom = std::max<LONG>(0, c.bottom - gone_bar);
   dxmenushown = menu && !autohide;
   SetMenu(w, dxmenushown ? menu : nullptr);
   // A full-screen window has no room to grow: its bar covers the picture's top.

@@ -1,6 +1,7 @@
 #include "platform/win32/menu.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,29 +57,39 @@ constexpr int kBarTextPad = 7;
 constexpr int kPopupBorder = 3, kRowHeight = 18, kSeparatorHeight = 8, kCheckColumn = 20, kArrowColumn = 20,
               kRightGap = 24;
 
-// Bar items from the left; an item that does not fit the width is not shown.
+// Bar items from the left on one row. From the first item that does not fit
+// the width on, no item is shown (nor reached by keys).
 std::vector<RECT> BarRects(const Menu& m, int width) {
   std::vector<RECT> r;
   uint32_t scratch = 0;
   paint::Canvas measure(&scratch, 1, 1);
   int x = 1;
+  bool full = false;
   for (const MenuItem& it : m.items) {
     int w = (it.flags & MF_SEPARATOR) ? 8 : measure.Width(it.label) + 2 * kBarTextPad;
-    if (x + w > width) w = 0;
+    if (full || x + w > width) full = true, w = 0;
     r.push_back({x, 0, x + w, kMenuBarHeight});
     x += w;
   }
   return r;
 }
 
+constexpr POINT kNoPoint{INT32_MIN, INT32_MIN};
+
 struct Level {
   HMENU menu = nullptr;
-  RECT r{0, 0, 0, 0};            // in the picture
-  std::vector<int> top, height;  // each item's row, from the pop-up's top
+  RECT r{0, 0, 0, 0};       // in the picture
+  std::vector<RECT> items;  // each item's place, from the pop-up's top left
   int sel = -1;
+  // Where the pointer was when it opened the pop-up, and whether it has moved
+  // onto the pop-up or pressed it since: only then does a release choose.
+  POINT opened_at = kNoPoint;
+  bool entered = false;
 };
 
-// A pop-up's size and rows, placed at (x, y) and moved inside the picture.
+// A pop-up's size and items, placed at (x, y) and moved inside the picture
+// below the bar, so that the bar stays in sight. Items that do not fit one
+// column of that height go on in further columns to the right.
 Level Place(HMENU popup, int x, int y, int width, int height) {
   Level l;
   l.menu = popup;
@@ -86,19 +97,24 @@ Level Place(HMENU popup, int x, int y, int width, int height) {
   if (!m) return l;
   uint32_t scratch = 0;
   paint::Canvas measure(&scratch, 1, 1);
-  int text_w = 0, right_w = 0, row = kPopupBorder;
+  int text_w = 0, right_w = 0;
   for (const MenuItem& it : m->items) {
-    const int ih = (it.flags & MF_SEPARATOR) ? kSeparatorHeight : kRowHeight;
-    l.top.push_back(row);
-    l.height.push_back(ih);
-    row += ih;
     text_w = std::max(text_w, measure.Width(it.label));
     right_w = std::max(right_w, measure.Width(it.right));
   }
-  const int w = 2 * kPopupBorder + kCheckColumn + text_w + (right_w ? kRightGap + right_w : 0) + kArrowColumn;
-  const int h = row + kPopupBorder;
+  const int column_w = kCheckColumn + text_w + (right_w ? kRightGap + right_w : 0) + kArrowColumn;
+  const int room = height - kMenuBarHeight - kPopupBorder;  // the lowest bottom of an item
+  int cx = kPopupBorder, cy = kPopupBorder, bottom = kPopupBorder;
+  for (const MenuItem& it : m->items) {
+    const int ih = (it.flags & MF_SEPARATOR) ? kSeparatorHeight : kRowHeight;
+    if (cy > kPopupBorder && cy + ih > room) cx += column_w, cy = kPopupBorder;
+    l.items.push_back({cx, cy, cx + column_w, cy + ih});
+    cy += ih;
+    bottom = std::max(bottom, cy);
+  }
+  const int w = cx + column_w + kPopupBorder, h = bottom + kPopupBorder;
   x = std::max(0, std::min(x, width - w));
-  y = std::max(0, std::min(y, height - h));
+  y = std::max(kMenuBarHeight, std::min(y, height - h));
   l.r = {x, y, x + w, y + h};
   return l;
 }
@@ -114,6 +130,7 @@ struct Loop {
   int width = 0, height = 0;
   bool chosen = false;
   UINT_PTR id = 0;
+  POINT pointer = kNoPoint;  // of the mouse message at hand; none for a key
 };
 Loop g_loop;
 // Alt or F10 closed the menu when it went down: letting it go must not open it again.
@@ -130,9 +147,23 @@ int FirstSelectable(const Menu& m, int from, int step) {
   return -1;
 }
 
+// The same along the open menu's bar, over the items it shows.
+int NextBarItem(int from, int step) {
+  const Menu* bar = Find(g_loop.bar);
+  if (!bar) return -1;
+  const std::vector<RECT> rs = BarRects(*bar, g_loop.width);
+  const int n = static_cast<int>(bar->items.size());
+  for (int k = 0; k < n; ++k) {
+    const size_t i = static_cast<size_t>(((from + step * k) % n + n) % n);
+    if (Selectable(bar->items[i]) && rs[i].right > rs[i].left) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 void OpenLevel(HMENU popup, int x, int y, bool select_first) {
   Level l = Place(popup, x, y, g_loop.width, g_loop.height);
   if (const Menu* m = Find(popup); m && select_first) l.sel = FirstSelectable(*m, 0, 1);
+  l.opened_at = g_loop.pointer;
   g_loop.levels.push_back(std::move(l));
 }
 
@@ -161,8 +192,8 @@ bool OpenCascade(bool select_first) {
   const Level& l = g_loop.levels.back();
   const MenuItem* it = SelectedItem(l);
   if (!it || !Cascades(*it) || !Enabled(*it)) return false;
-  OpenLevel(it->popup, l.r.right - kPopupBorder, l.r.top + l.top[static_cast<size_t>(l.sel)] - kPopupBorder,
-            select_first);
+  const RECT& at = l.items[static_cast<size_t>(l.sel)];
+  OpenLevel(it->popup, l.r.left + at.right, l.r.top + at.top - kPopupBorder, select_first);
   return true;
 }
 
@@ -193,11 +224,10 @@ Hit HitTest(POINT p) {
     const Level& l = g_loop.levels[static_cast<size_t>(k)];
     if (p.x < l.r.left || p.x >= l.r.right || p.y < l.r.top || p.y >= l.r.bottom) continue;
     h.level = k;
-    for (size_t i = 0; i < l.top.size(); ++i) {
-      const int y = p.y - l.r.top;
-      if (y >= l.top[i] && y < l.top[i] + l.height[i] && p.x >= l.r.left + kPopupBorder &&
-          p.x < l.r.right - kPopupBorder)
-        h.item = static_cast<int>(i);
+    const int x = p.x - l.r.left, y = p.y - l.r.top;
+    for (size_t i = 0; i < l.items.size(); ++i) {
+      const RECT& r = l.items[i];
+      if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) h.item = static_cast<int>(i);
     }
     return h;
   }
@@ -224,10 +254,15 @@ bool Mouse(const MSG& m) {
           static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(m.lParam)))};
   if (m.message >= WM_MOUSEMOVE) ClientToScreen(m.hwnd, &p);
   p.x -= area.left, p.y -= area.top;
+  g_loop.pointer = p;
   const Hit h = HitTest(p);
   switch (m.message) {
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE:
+      if (h.level >= 0) {
+        Level& l = g_loop.levels[static_cast<size_t>(h.level)];
+        if (p.x != l.opened_at.x || p.y != l.opened_at.y) l.entered = true;
+      }
       if (h.level == -1 && h.item >= 0 && h.item != g_loop.bar_sel && (g_loop.pressed || !g_loop.levels.empty())) {
         SelectBar(h.item, true, false);
       } else if (h.level >= 0) {
@@ -253,6 +288,7 @@ bool Mouse(const MSG& m) {
         return false;
       }
       if (h.level >= 0) {
+        g_loop.levels[static_cast<size_t>(h.level)].entered = true;
         Hover(h.level, h.item);
         g_loop.pressed = true;
         return false;
@@ -264,8 +300,11 @@ bool Mouse(const MSG& m) {
     case WM_NCRBUTTONUP: {
       g_loop.pressed = false;
       if (h.level >= 0 && h.item >= 0) {
-        const Menu* menu = Find(g_loop.levels[static_cast<size_t>(h.level)].menu);
-        return menu && Choose(menu->items[static_cast<size_t>(h.item)]);
+        // The release of the press that opened a pop-up under the pointer is
+        // no choice.
+        const Level& l = g_loop.levels[static_cast<size_t>(h.level)];
+        const Menu* menu = Find(l.menu);
+        return l.entered && menu && Choose(menu->items[static_cast<size_t>(h.item)]);
       }
       // A bar item without a pop-up is a command of its own.
       const Menu* bar = Find(g_loop.bar);
@@ -278,11 +317,12 @@ bool Mouse(const MSG& m) {
 }
 
 // The item of `m` that key `vk` ("A" to "Z", "0" to "9") picks by its marked
-// character; -1 when none.
-int ByMark(const Menu& m, int vk) {
+// character; -1 when none. On the open menu's bar only the items it shows count.
+int ByMark(const Menu& m, int vk, bool bar = false) {
+  const std::vector<RECT> shown = bar ? BarRects(m, g_loop.width) : std::vector<RECT>();
   for (size_t i = 0; i < m.items.size(); ++i) {
     const MenuItem& it = m.items[i];
-    if (it.mark < 0) continue;
+    if (it.mark < 0 || (bar && shown[i].right <= shown[i].left)) continue;
     char16_t c = it.label[static_cast<size_t>(it.mark)];
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
     if (c >= u'Ａ' && c <= u'Ｚ') c = static_cast<char16_t>(c - u'Ａ' + u'A');
@@ -296,6 +336,7 @@ int ByMark(const Menu& m, int vk) {
 bool Key(int vk) {
   const Menu* bar = Find(g_loop.bar);
   if (!bar || bar->items.empty()) return true;
+  g_loop.pointer = kNoPoint;
   const bool open = !g_loop.levels.empty();
   switch (vk) {
     case VK_MENU:
@@ -310,11 +351,11 @@ bool Key(int vk) {
       if (g_loop.levels.size() > 1) {
         g_loop.levels.pop_back();
       } else {
-        SelectBar(FirstSelectable(*bar, g_loop.bar_sel - 1, -1), open, true);
+        SelectBar(NextBarItem(g_loop.bar_sel - 1, -1), open, true);
       }
       return false;
     case VK_RIGHT:
-      if (!OpenCascade(true)) SelectBar(FirstSelectable(*bar, g_loop.bar_sel + 1, 1), open, true);
+      if (!OpenCascade(true)) SelectBar(NextBarItem(g_loop.bar_sel + 1, 1), open, true);
       return false;
     case VK_DOWN:
     case VK_UP: {
@@ -348,7 +389,7 @@ bool Key(int vk) {
   }
   if (!((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) return false;
   if (!open) {
-    int i = ByMark(*bar, vk);
+    int i = ByMark(*bar, vk, true);
     if (i < 0) return false;
     SelectBar(i, true, true);
     return !Cascades(bar->items[static_cast<size_t>(i)]) && Choose(bar->items[static_cast<size_t>(i)]);
@@ -438,28 +479,28 @@ Picture DrawPopup(const Level& l) {
   paint::Canvas canvas(pic.px.data(), pw, ph);
   for (size_t i = 0; i < m->items.size(); ++i) {
     const MenuItem& it = m->items[i];
-    const int y = l.top[i], ih = l.height[i];
+    const RECT& r = l.items[i];
+    const int x = r.left, y = r.top, iw = r.right - r.left, ih = r.bottom - r.top;
     if (it.flags & MF_SEPARATOR) {
-      paint::Fill(pic.px, pw, kPopupBorder + 1, y + 3, pw - 2 * kPopupBorder - 2, 1, paint::kShadow);
-      paint::Fill(pic.px, pw, kPopupBorder + 1, y + 4, pw - 2 * kPopupBorder - 2, 1, paint::kLight);
+      paint::Fill(pic.px, pw, x + 1, y + 3, iw - 2, 1, paint::kShadow);
+      paint::Fill(pic.px, pw, x + 1, y + 4, iw - 2, 1, paint::kLight);
       continue;
     }
     const bool sel = static_cast<int>(i) == l.sel;
     const bool grey = !Enabled(it);
     uint32_t colour = paint::kText;
     if (sel) {
-      paint::Fill(pic.px, pw, kPopupBorder, y, pw - 2 * kPopupBorder, ih, paint::kHighlight);
+      paint::Fill(pic.px, pw, x, y, iw, ih, paint::kHighlight);
       colour = grey ? paint::kShadow : paint::kLight;
     }
     const bool emboss = grey && !sel;
-    const int tx = kPopupBorder + kCheckColumn, ty = y + 1;
+    const int tx = x + kCheckColumn, ty = y + 1;
     Label(canvas, pic.px, pw, tx, ty, it.label, it.mark, colour, emboss);
     if (!it.right.empty())
-      Label(canvas, pic.px, pw, pw - kPopupBorder - kArrowColumn - canvas.Width(it.right), ty, it.right, -1,
-            colour, emboss);
+      Label(canvas, pic.px, pw, r.right - kArrowColumn - canvas.Width(it.right), ty, it.right, -1, colour, emboss);
     const uint32_t mark_colour = emboss ? paint::kShadow : colour;
-    if (it.flags & MF_CHECKED) Check(pic.px, pw, kPopupBorder + 6, y + (ih - 7) / 2, mark_colour);
-    if (it.flags & MF_POPUP) Arrow(pic.px, pw, pw - kPopupBorder - 12, y + (ih - 7) / 2, mark_colour);
+    if (it.flags & MF_CHECKED) Check(pic.px, pw, x + 6, y + (ih - 7) / 2, mark_colour);
+    if (it.flags & MF_POPUP) Arrow(pic.px, pw, r.right - 12, y + (ih - 7) / 2, mark_colour);
   }
   return pic;
 }
@@ -505,6 +546,15 @@ BOOL AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, const char* text) {
 BOOL DestroyMenu(HMENU menu) {
   Menu* m = Find(menu);
   if (!m) return FALSE;
+  // A window that shows the menu loses it as SetMenu(w, nullptr) takes it,
+  // rather than keeping a handle to nothing.
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM gone) -> BOOL {
+        if (GetMenu(w) == reinterpret_cast<HMENU>(gone)) SetMenu(w, nullptr);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(menu));
   std::vector<HMENU> popups;
   for (const MenuItem& it : m->items)
     if (it.flags & MF_POPUP) popups.push_back(it.popup);
@@ -550,40 +600,40 @@ bool TakeClosingKey(int vk) {
 }
 
 void MenuLoop(HWND w, bool by_mouse, POINT screen, int key) {
-  if (g_loop.window) return;  // one menu at a time
+  if (g_loop.window || !IsWindow(w)) return;  // one menu at a time
+  // The window hears of the loop first: a menu it keeps hidden comes to the
+  // window then, and the keys work it as they work a shown one.
+  SendMessageA(w, WM_ENTERMENULOOP, FALSE, 0);
   HMENU bar = GetMenu(w);
   const Menu* m = Find(bar);
   RECT area;
-  if (!m || m->items.empty() || !WindowArea(w, &area)) return;
+  bool done = !m || m->items.empty() || !WindowArea(w, &area);
   g_loop = Loop{};
   g_closing_key = 0;
-  g_loop.window = w;
-  g_loop.bar = bar;
-  g_loop.width = area.right - area.left;
-  g_loop.height = area.bottom - area.top;
-  bool done = false;
-  if (by_mouse) {
-    const Hit h = HitTest({screen.x - area.left, screen.y - area.top});
-    if (h.level != -1 || h.item < 0) {
-      g_loop = Loop{};
-      return;
+  if (!done) {
+    g_loop.window = w;
+    g_loop.bar = bar;
+    g_loop.width = area.right - area.left;
+    g_loop.height = area.bottom - area.top;
+    if (by_mouse) {
+      g_loop.pointer = {screen.x - area.left, screen.y - area.top};
+      const Hit h = HitTest(g_loop.pointer);
+      done = h.level != -1 || h.item < 0;
+      if (!done) {
+        SelectBar(h.item, true, false);
+        g_loop.pressed = true;
+      }
+    } else if (key) {
+      g_loop.bar_sel = ByMark(*m, key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key, true);
+      done = g_loop.bar_sel < 0 || Key(VK_RETURN);
+    } else {
+      g_loop.bar_sel = NextBarItem(0, 1);
+      done = g_loop.bar_sel < 0;  // not one item is shown
     }
-    SelectBar(h.item, true, false);
-    g_loop.pressed = true;
-  } else if (key) {
-    int i = ByMark(*m, key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key);
-    if (i < 0) {
-      g_loop = Loop{};
-      return;
-    }
-    g_loop.bar_sel = i;
-    done = Key(VK_RETURN);
-  } else {
-    g_loop.bar_sel = std::max(0, FirstSelectable(*m, 0, 1));
   }
-  SendMessageA(w, WM_ENTERMENULOOP, FALSE, 0);
   Changed();
-  RepaintWindow(w);
+  const bool shown = !done;
+  if (shown) RepaintWindow(w);
   while (!done) {
     if (!IsWindow(w) || GetMenu(w) != bar || !IsMenu(bar)) break;
     MSG msg;
@@ -619,7 +669,7 @@ void MenuLoop(HWND w, bool by_mouse, POINT screen, int key) {
   g_loop = Loop{};
   Changed();
   if (!IsWindow(w)) return;
-  RepaintWindow(w);
+  if (shown) RepaintWindow(w);
   SendMessageA(w, WM_EXITMENULOOP, FALSE, 0);
   if (chosen) PostMessageA(w, WM_COMMAND, static_cast<WPARAM>(id & 0xFFFF), 0);
 }
@@ -630,10 +680,11 @@ bool MenuPopupItemRect(HMENU menu, int bar_index, int index, int width, int heig
   const MenuItem& it = m->items[static_cast<size_t>(bar_index)];
   if (!Cascades(it)) return false;
   const RECT at = BarRects(*m, width)[static_cast<size_t>(bar_index)];
+  if (at.right <= at.left) return false;
   const Level l = Place(it.popup, at.left, kMenuBarHeight, width, height);
-  if (index < 0 || index >= static_cast<int>(l.top.size())) return false;
-  const size_t i = static_cast<size_t>(index);
-  *r = {l.r.left + kPopupBorder, l.r.top + l.top[i], l.r.right - kPopupBorder, l.r.top + l.top[i] + l.height[i]};
+  if (index < 0 || index >= static_cast<int>(l.items.size())) return false;
+  const RECT& in = l.items[static_cast<size_t>(index)];
+  *r = {l.r.left + in.left, l.r.top + in.top, l.r.left + in.right, l.r.top + in.bottom};
   return true;
 }
 

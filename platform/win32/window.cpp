@@ -428,7 +428,10 @@ BOOL DestroyWindow(HWND w) {
   for (HWND c : children) DestroyWindow(c);
   Call(w, WM_DESTROY, 0, 0);
   Call(w, WM_NCDESTROY, 0, 0);
-  if (!(win->style & WS_CHILD) && win->menu) DestroyMenu(win->menu);
+  if (HMENU menu = win->menu; !(win->style & WS_CHILD) && menu) {
+    win->menu = nullptr;
+    DestroyMenu(menu);
+  }
   if (w == g_host_window) {
     host::get().close_window();
     g_host_window = nullptr;
@@ -494,11 +497,12 @@ LRESULT DefWindowProcA(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       const bool alone = wp == static_cast<WPARAM>(VK_MENU) && g_alt_menu;
       if (wp == static_cast<WPARAM>(VK_MENU)) g_alt_menu = false;
       if (win32::TakeClosingKey(static_cast<int>(wp))) return 0;
-      if ((alone || wp == static_cast<WPARAM>(VK_F10)) && GetMenu(w)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, 0);
+      // Without a menu too: the window may bring one when the menu loop starts.
+      if (alone || wp == static_cast<WPARAM>(VK_F10)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, 0);
       return 0;
     }
     case WM_SYSCHAR:
-      if (GetMenu(w)) SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wp));
+      SendMessageA(w, WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wp));
       return 0;
     case WM_SETTEXT:
       SetWindowTextA(w, reinterpret_cast<const char*>(lp));

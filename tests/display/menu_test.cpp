@@ -1,6 +1,7 @@
 // Window menus: the bar the window draws above its client area, the menu loop
 // by mouse and keyboard, the commands it sends, and the auto-hidden menu.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "tests/display/fixture.h"
@@ -88,6 +89,11 @@ class MenuTest : public DxTest {
   void Key(int scancode) {
     host_.key_down(host_.frames_presented(), scancode);
     host_.key_up(host_.frames_presented(), scancode);
+  }
+  void AltKey(char letter) {
+    host_.key_down(host_.frames_presented(), host::key::LAlt);
+    Key(host::key::A + (letter - 'A'));
+    host_.key_up(host_.frames_presented(), host::key::LAlt);
   }
 
   static int ClientHeight() {
@@ -233,10 +239,8 @@ TEST_F(MenuTest, AltOrF10AndTheArrowKeysWorkTheMenuAndEscapeClosesIt) {
   EXPECT_EQ(g_loop_messages,
             (std::vector<UINT>{WM_ENTERMENULOOP, WM_EXITMENULOOP, WM_ENTERMENULOOP, WM_EXITMENULOOP}));
 
-    // Alt with a marked letter opens that item's pop-up; its letters pick.
-  host_.key_down(host_.frames_presented(), host::key::LAlt);
-  Key(host::key::A + ('F' - 'A'));
-  host_.key_up(host_.frames_presented(), host::key::LAlt);
+  // Alt with a marked letter opens that item's pop-up; its letters pick.
+  AltKey('F');
   Key(host::key::A + ('O' - 'A'));
   dxpump();
   EXPECT_EQ(g_commands, std::vector<int>{101});
@@ -293,6 +297,106 @@ TEST_F(MenuTest, AnAutoHiddenMenuShowsWhileThePointerIsNearTheTop) {
   EXPECT_EQ(GetMenu(dxmainwindow), nullptr);
   EXPECT_FALSE(dxmenushown);
   EXPECT_EQ(host_.last_frame()->at(630, 10), kBlue);
+}
+
+TEST_F(MenuTest, TheKeysOpenAnAutoHiddenMenuAsTheyOpenAShownOne) {
+  StartBlue();
+  dxsetmenu(bar_, true);
+  Key(host::key::LAlt);
+  Key(host::key::Down);
+  Key(host::key::Down);
+  Key(host::key::Return);
+  dxpump();
+  AltKey('F');
+  Key(host::key::A + ('O' - 'A'));
+  dxpump();
+  EXPECT_EQ(g_commands, (std::vector<int>{102, 101}));
+  // Hidden again after each.
+  EXPECT_EQ(GetMenu(dxmainwindow), nullptr);
+  EXPECT_EQ(ClientHeight(), 480);
+}
+
+TEST_F(MenuTest, APopUpTallerThanTheWindowShowsEveryItemAndItsOpeningClickChoosesNothing) {
+  StartBlue();
+  HMENU tall = CreatePopupMenu();
+  // Its first item opens, its last quits, the others have no command.
+  for (int i = 0; i < 60; ++i)
+    AppendMenuA(tall, MF_STRING, i == 0 ? 101 : i == 59 ? 102 : 500 + i, ("項目" + std::to_string(i)).c_str());
+  ASSERT_TRUE(AppendMenuA(bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(tall), "長い(&L)"));
+  dxsetmenu(bar_, false);
+  dxpresent();
+  for (int i = 0; i < 60; ++i) {
+    const RECT r = PopupItem(2, i);  // in the picture, below the bar
+    EXPECT_TRUE(r.left >= 0 && r.top >= kBar && r.right <= 640 && r.bottom <= 480 + kBar) << i;
+  }
+  // The release of the click that opens it chooses nothing; the last item is
+  // seen and chosen.
+  Click(Centre(BarItem(2)));
+  Click(Centre(PopupItem(2, 59)));
+  dxpump();
+  EXPECT_EQ(g_commands, std::vector<int>{102});
+
+  // A cascade with no room on the right comes back over its own item: the
+  // release of the press that opened it chooses nothing there either.
+  g_commands.clear();
+  HMENU wide = CreatePopupMenu(), sub = CreatePopupMenu();
+  AppendMenuA(sub, MF_STRING, 201, "下");
+  AppendMenuA(wide, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), std::string(70, 'w').c_str());
+  AppendMenuA(bar_, MF_POPUP, reinterpret_cast<UINT_PTR>(wide), "幅(&W)");
+  const RECT parent = PopupItem(3, 0);
+  const POINT under{parent.right - 20, Centre(parent).y};
+  Click(Centre(BarItem(3)));
+  Mouse(host::EventType::MouseDown, under);
+  Mouse(host::EventType::MouseUp, under);
+  Key(host::key::Escape);
+  Key(host::key::Escape);
+  Key(host::key::Escape);
+  dxpump();
+  EXPECT_TRUE(g_commands.empty());
+}
+
+TEST_F(MenuTest, BarItemsThatDoNotFitAreNeitherShownNorReached) {
+  StartBlue();
+  HMENU first = CreatePopupMenu(), wide = CreatePopupMenu(), narrow = CreatePopupMenu();
+  AppendMenuA(first, MF_STRING, 101, "開く");
+  AppendMenuA(wide, MF_STRING, 301, "w");
+  AppendMenuA(narrow, MF_STRING, 401, "n");
+  HMENU bar = CreateMenu();
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(first), "ファイル(&F)");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(wide), (std::string(80, 'W') + "(&W)").c_str());
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(narrow), "&N");
+  dxsetmenu(bar, false);
+  RECT r{};
+  EXPECT_FALSE(win32::MenuBarItemRect(bar, 1, 640, &r));
+  EXPECT_FALSE(win32::MenuBarItemRect(bar, 2, 640, &r));  // not shown out of its order
+  // Right from the first item comes round to it again; the letter of an item
+  // not shown opens nothing.
+  Key(host::key::F1 + 9);
+  Key(host::key::Right);
+  Key(host::key::Down);
+  Key(host::key::Return);
+  AltKey('N');
+  Key(host::key::Return);
+  dxpump();
+  EXPECT_EQ(g_commands, std::vector<int>{101});
+  dxsetmenu(nullptr, false);
+  DestroyMenu(bar);
+}
+
+TEST_F(MenuTest, DestroyingTheShownMenuTakesItFromTheWindowWhichGetsItsSizeBack) {
+  StartBlue();
+  dxsetmenu(bar_, false);
+  ASSERT_EQ(host_.window_height(), 480 + kBar);
+  ASSERT_TRUE(DestroyMenu(bar_));
+  EXPECT_EQ(GetMenu(dxmainwindow), nullptr);
+  dxpump();
+  EXPECT_EQ(ClientHeight(), 480);
+  EXPECT_EQ(host_.window_height(), 480);
+  dxcls(dxrgb(0, 0, 255));
+  dxpresent();
+  EXPECT_EQ(host_.last_frame()->h, 480);
+  dxsetmenu(nullptr, false);
+  EXPECT_EQ(ClientHeight(), 480);
 }
 
 TEST_F(MenuTest, AMenuSetBeforeTheWindowAndTheWindowSwitchCountTheBar) {
