@@ -465,7 +465,9 @@ int32_t QvsStreamRender(void* dst, int32_t* count, const WAVEFORMATEX*, QvSoundS
   int32_t want = *count;
   int32_t n = QvxAcmRead(slot->decoder, dst, want);
   int32_t go = 1;
-  if (n < want) {
+  // Short before the end: the read stopped inside a run that decodes to nothing,
+  // and the rest of this half stays silent while later refills go on through it.
+  if (n < want && slot->decoder->ended) {
     if (slot->loop) {
       // One rewind per call: a sound shorter than the space leaves the rest to silence.
       QvxAcmRewind(slot->decoder);

@@ -8,6 +8,11 @@
 
 namespace {
 constexpr uint32_t kData = QvFourCC('d', 'a', 't', 'a');
+// The most source bytes one read goes through without decoding anything. Reads
+// run on the refill timer with the streams' lock held, so a long run of bytes
+// that are not sound (a large tag, or damage the codec skips) is spread over
+// several reads. Far more than a codec needs to find its next frame.
+constexpr uint32_t kMaxQuietRead = 64 * 1024;
 }
 
 WAVEFORMATEX* QvxAcmSuggestPcm(const WAVEFORMATEX* src, WORD tag, DWORD rate, WORD bits, WORD channels) {
@@ -95,6 +100,7 @@ QvAcmStream* QvxAcmOpen(const char* name, int32_t ms, WAVEFORMATEX* pcm) {
   s->read = 0;
   s->leftover = 0;
   s->restart = 0;
+  s->ended = 0;
   std::memcpy(pcm, dst, sizeof(WAVEFORMATEX));
   return s;
 
@@ -121,7 +127,8 @@ int32_t QvxAcmRead(QvAcmStream* s, void* dst, int32_t count) {
     delivered = n;
     if (s->leftover || delivered == wanted) return static_cast<int32_t>(delivered);
   }
-  while (delivered < wanted) {
+  uint32_t quiet = 0;  // source bytes read since the last output
+  while (delivered < wanted && !s->ended) {
     uint32_t ask = std::min(s->src_size, s->data_size - s->read);
     int32_t got = ask ? PkgFileRead(s->file, h.pbSrc, static_cast<int32_t>(ask)) : 0;
     if (got < 0) got = 0;
@@ -135,11 +142,18 @@ int32_t QvxAcmRead(QvAcmStream* s, void* dst, int32_t count) {
     if (h.cbDstLengthUsed == 0) {
       // A variable-rate codec keeps a frame that these bytes only began for the
       // next conversion, so a conversion that gives nothing ends the data only
-      // when there was nothing left to read (or the codec failed).
+      // when there was nothing left to read, the codec failed, or it took none
+      // of the bytes (it cannot go on).
       s->leftover = 0;
-      if (r != MMSYSERR_NOERROR || got == 0) break;
+      if (r != MMSYSERR_NOERROR || got == 0 || h.cbSrcLengthUsed == 0) {
+        s->ended = 1;
+        break;
+      }
+      quiet += static_cast<uint32_t>(got);
+      if (quiet >= kMaxQuietRead) break;
       continue;
     }
+    quiet = 0;
     uint32_t n = std::min(wanted - delivered, static_cast<uint32_t>(h.cbDstLengthUsed));
     std::memcpy(out + delivered, h.pbDst, n);
     delivered += n;
@@ -158,6 +172,7 @@ void QvxAcmRewind(QvAcmStream* s) {
   s->read = 0;
   s->leftover = 0;
   s->restart = 1;
+  s->ended = 0;
 }
 
 void QvxAcmClose(QvAcmStream* s) {

@@ -21,10 +21,14 @@ struct QvAcmStream {
   uint32_t read;         // source bytes read so far
   uint32_t leftover;     // decoded bytes of the last conversion not yet delivered
   int32_t restart;       // the next conversion starts the data afresh
+  int32_t ended;         // the data ran out or the codec stopped: nothing more until a rewind
 };
 
 WAVEFORMATEX* QvxAcmSuggestPcm(const WAVEFORMATEX* src, WORD tag, DWORD rate, WORD bits, WORD channels);
 QvAcmStream* QvxAcmOpen(const char* name, int32_t ms, WAVEFORMATEX* pcm);
+// Fewer bytes than asked at the end of the data (`ended` set), or when a run of
+// source that decodes to nothing passes the most one call reads; the next call
+// goes on from there.
 int32_t QvxAcmRead(QvAcmStream* s, void* dst, int32_t count);
 void QvxAcmRewind(QvAcmStream* s);
 void QvxAcmClose(QvAcmStream* s);

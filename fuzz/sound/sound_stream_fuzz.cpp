@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i < 32; ++i) {
         int32_t n = QvxAcmRead(s, out.data(), static_cast<int32_t>(out.size()) - i);
         if (n < 0 || n > static_cast<int32_t>(out.size()) - i) __builtin_trap();
-        if (n == 0) break;
+        if (s->ended) break;
       }
       QvxAcmRewind(s);
     }

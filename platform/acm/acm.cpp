@@ -203,6 +203,8 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* h, DWORD flags) {
   DWORD src_len = h->cbSrcLength;
   if (flags & ACM_STREAMCONVERTF_BLOCKALIGN && !s.decoder->Variable())
     src_len = static_cast<DWORD>(src_len / s.decoder->BlockBytes() * s.decoder->BlockBytes());
+  // A decoder stopped by damage takes nothing more: no source used tells the caller so.
+  if (s.decoder->Ended()) src_len = 0;
   s.decoded.clear();
   if (src_len) s.decoder->Decode(h->pbSrc, src_len, s.decoded);
   s.pending.erase(s.pending.begin(), s.pending.begin() + static_cast<ptrdiff_t>(s.pending_at));

@@ -20,6 +20,9 @@ class Decoder {
   virtual void Decode(const uint8_t* src, size_t n, std::vector<int16_t>& out) = 0;
   // Forgets everything decoded so far (a new start of the data).
   virtual void Reset() {}
+  // The data met something the decoder cannot go on from: it takes no more
+  // source until the next Reset.
+  virtual bool Ended() const { return false; }
   // Source bytes of one block and the frames one block gives; for a variable
   // rate format these are typical values and sizes are estimated from the rates.
   virtual size_t BlockBytes() const = 0;

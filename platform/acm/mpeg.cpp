@@ -43,7 +43,7 @@ class MpegDecoder : public Decoder {
   }
 
   void Decode(const uint8_t* src, size_t n, std::vector<int16_t>& out) override {
-    if (!open_) return;
+    if (!open_ || ended_) return;
     if (n && mpg123_feed(h_, src, n) != MPG123_OK) return;
     for (;;) {
       unsigned char buf[8192];
@@ -52,14 +52,21 @@ class MpegDecoder : public Decoder {
       const int16_t* s = reinterpret_cast<const int16_t*>(buf);
       out.insert(out.end(), s, s + done / 2);
       if (r == MPG123_OK || r == MPG123_NEW_FORMAT) continue;
-      break;  // needs more input, done, or damaged beyond what it resyncs over
+      // Damage it cannot resync over ends the data, as it ends a decode of the
+      // whole file: fed on, the library would take up again inside the damage
+      // and play it as noise.
+      if (r != MPG123_NEED_MORE) ended_ = true;
+      break;
     }
   }
 
   void Reset() override {
     mpg123_close(h_);
     open_ = mpg123_open_feed(h_) == MPG123_OK;
+    ended_ = false;
   }
+
+  bool Ended() const override { return ended_; }
 
   size_t BlockBytes() const override { return block_; }
   size_t BlockFrames() const override { return 1152; }
@@ -68,6 +75,7 @@ class MpegDecoder : public Decoder {
  private:
   mpg123_handle* h_ = nullptr;
   bool open_ = false;
+  bool ended_ = false;
   int channels_;
   DWORD rate_;
   size_t block_;

@@ -4,6 +4,7 @@
 #include <mpg123.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -157,6 +158,84 @@ TEST_F(Mp3Stream, DamagedFilesPlayWhatTheyCanWithoutAWord) {
     QvxSoundUnload(0);
   }
   EXPECT_EQ(err.Text(), "");
+}
+
+// The first frame at or after `at` of the 128 kbit/s, 44.1 kHz file, whose
+// frames are 417 bytes and one more when padded.
+size_t FrameAtOrAfter(const std::string& cbr128, size_t at) {
+  size_t p = 0;
+  while (p < at && p + 4 <= cbr128.size()) p += 417 + ((static_cast<unsigned char>(cbr128[p + 2]) >> 1) & 1);
+  return p;
+}
+
+// Seeded bytes that are no sound, though they hold false frame headers.
+std::string Garbage(size_t n) {
+  std::string g(n, '\0');
+  uint32_t x = 12345;
+  for (char& c : g) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+  return g;
+}
+
+std::vector<int16_t> WithoutSilence(const std::vector<int16_t>& s) {
+  std::vector<int16_t> out;
+  for (int16_t v : s)
+    if (v) out.push_back(v);
+  return out;
+}
+
+TEST_F(Mp3Stream, DamageTheDecoderGivesUpOnEndsTheStreamAsItEndsTheWholeFile) {
+  std::string good = Generated("cbr128_44100.mp3");
+  TempDir::Write("good.mp3", good);
+  TempDir::Write("garbage.mp3", good.substr(0, 20000) + Garbage(300 * 1024) + good.substr(20000));
+  Decoded whole = WholeFile(dir_.path() / "good.mp3");
+  Decoded ref = WholeFile(dir_.path() / "garbage.mp3");
+  ASSERT_GT(ref.stereo.size(), 0u);
+  ASSERT_LT(ref.stereo.size(), whole.stereo.size() / 2);  // it stops at the garbage
+  ASSERT_EQ(QvxSoundLoad(0, "garbage.mp3", 100), 1);
+  QvxSoundSetFrequency(0, 44100);
+  QvxSoundPlay(0, 0);
+  std::vector<int16_t> out = Run(static_cast<int>(ref.stereo.size() / 2) + 44100);
+  std::vector<int16_t> expected = ref.stereo;
+  expected.resize(out.size(), 0);
+  EXPECT_EQ(FirstDifference(out, expected), out.size());
+  EXPECT_FALSE(Playing(0));
+  QvxSoundUnload(0);
+}
+
+TEST_F(Mp3Stream, ARefillReadsABoundedRunOfBytesThatAreNotSound) {
+  std::string good = Generated("cbr128_44100.mp3");
+  const size_t cut = FrameAtOrAfter(good, 20000);
+  ASSERT_EQ(good.substr(cut, 2), good.substr(0, 2));
+  // Zeros the decoder gives up on, and a tag inside the data that it skips to
+  // play on: both far longer than one refill may read.
+  const size_t n = 300 * 1024;
+  std::string tag = std::string("ID3\x03\0\0", 6);
+  for (int shift : {21, 14, 7, 0}) tag += static_cast<char>((n >> shift) & 0x7F);
+  TempDir::Write("zeros.mp3", good.substr(0, 20000) + std::string(n, '\0') + good.substr(20000));
+  TempDir::Write("tag.mp3", good.substr(0, cut) + tag + std::string(n, '\0') + good.substr(cut));
+  for (const char* name : {"zeros.mp3", "tag.mp3"}) {
+    SCOPED_TRACE(name);
+    Decoded ref = WholeFile(dir_.path() / name);
+    ASSERT_GT(ref.stereo.size(), 0u);
+    ASSERT_EQ(QvxSoundLoad(0, name, 100), 1);
+    QvxSoundSetFrequency(0, 44100);
+    PkgFile* file = QvsGetState()->slots[0].decoder->file;
+    int32_t most = PkgFileTell(file);  // the first refill, made by the play itself
+    QvxSoundPlay(0, 0);
+    most = PkgFileTell(file) - most;
+    std::vector<int16_t> out;
+    for (int step = 0; step < 600 && Playing(0); ++step) {
+      int32_t before = PkgFileTell(file);
+      std::vector<int16_t> part = Run(441);
+      most = std::max(most, PkgFileTell(file) - before);
+      out.insert(out.end(), part.begin(), part.end());
+    }
+    EXPECT_LT(most, 128 * 1024);
+    EXPECT_FALSE(Playing(0));
+    // What the whole file plays, though a tag may leave silence where it was read.
+    EXPECT_EQ(WithoutSilence(out), WithoutSilence(ref.stereo));
+    QvxSoundUnload(0);
+  }
 }
 
 }  // namespace
