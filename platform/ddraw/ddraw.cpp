@@ -617,6 +617,9 @@ HRESULT IDirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bpp) {
   win32::DisplayMode m{static_cast<int>(width), static_cast<int>(height), static_cast<int>(bpp)};
   if (!win32::SetCurrentMode(m)) return DDERR_INVALIDMODE;
   mode_set_ = true;
+  // The window that owns the screen covers it, wherever it stood as a window:
+  // the primary surface is clipped to its client area.
+  if (exclusive_ && window_) MoveWindow(window_, 0, 0, m.width, m.height, TRUE);
   return DD_OK;
 }
 

@@ -345,6 +345,7 @@ struct IDirectDraw : public DdObject {
   HRESULT GetCaps(DDCAPS* driver, DDCAPS* emulation);
   HRESULT SetCooperativeLevel(HWND window, DWORD flags);
   // Modes of 8, 16 (5-6-5), 24 and 32 bits exist at the desktop size and at 640 x 480.
+  // With the exclusive level, the cooperative window is moved to cover the new screen.
   HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp);
   HRESULT RestoreDisplayMode();
   HRESULT GetDisplayMode(DDSURFACEDESC* desc);

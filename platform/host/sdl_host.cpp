@@ -155,7 +155,9 @@ class SdlHost : public Host {
 
   void resize_window(int w, int h) override {
     if (!window_ || w <= 0 || h <= 0 || (w == logical_w_ && h == logical_h_)) return;
-    if (!(SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_FULLSCREEN_DESKTOP)) SDL_SetWindowSize(window_.get(), w, h);
+    // A full-screen window keeps covering the desktop, with or without a window
+    // manager (without one it is only a borderless desktop-sized window).
+    if (!fullscreen_) SDL_SetWindowSize(window_.get(), w, h);
     // The picture and the mouse take the new size at once.
     texture_.reset(SDL_CreateTexture(renderer_.get(), SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, w, h));
     SDL_RenderSetLogicalSize(renderer_.get(), w, h);

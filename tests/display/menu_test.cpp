@@ -406,6 +406,18 @@ TEST_F(MenuTest, AMenuSetBeforeTheWindowAndTheWindowSwitchCountTheBar) {
   EXPECT_EQ(ClientHeight(), 480);
   EXPECT_EQ(host_.window_height(), 480 + kBar);
   dxddreinit(true);
+  // Full screen: the bar covers the top of the screen, the picture keeps its
+  // place and size under it.
+  dxcls(dxrgb(0, 0, 255));
+  dxpresent();
+  const host::Frame* full = host_.last_frame();
+  ASSERT_EQ(full->w, 640);
+  ASSERT_EQ(full->h, 480);
+  EXPECT_EQ(full->at(630, 10), kFace);
+  int other = 0;
+  for (int y = kBar; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) other += full->at(x, y) != kBlue;
+  EXPECT_EQ(other, 0);
   dxddreinit(false);
   EXPECT_EQ(ClientHeight(), 480);
   RECT w{};

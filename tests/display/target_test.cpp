@@ -149,6 +149,15 @@ TEST_F(DxTest, PrimaryRefusedForFiveSecondsStops) {
   ddraw::RefusePrimary(false);
 }
 
+// Pixels of the last presented frame that are not `rgb`; -1 when it is not w x h.
+int FrameDiffers(const host::HeadlessHost& h, int w, int h_, uint32_t rgb) {
+  const host::Frame* f = h.last_frame();
+  if (!f || f->w != w || f->h != h_) return -1;
+  int n = 0;
+  for (uint32_t p : f->pixels) n += p != rgb;
+  return n;
+}
+
 TEST_F(DxTest, SwitchToFullScreenAndBack) {
   Start();
   dxddreinit(false);  // the current mode: nothing happens
@@ -157,9 +166,19 @@ TEST_F(DxTest, SwitchToFullScreenAndBack) {
   EXPECT_TRUE(dxfullscreen);
   EXPECT_TRUE(host_.fullscreen());
   EXPECT_GT(host_.frames_presented(), presented);
+  // The whole frame is the screen, not the part under the old window.
+  dxcls(dxrgb(0, 0, 255));
+  dxpresent();
+  EXPECT_EQ(FrameDiffers(host_, 640, 480, 0x0000FF), 0);
+  EXPECT_EQ(host_.window_width(), 640);
+  EXPECT_EQ(host_.window_height(), 480);
   dxddreinit(false);
   EXPECT_FALSE(dxfullscreen);
+  EXPECT_FALSE(host_.fullscreen());
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(dxgetwindow(), GWL_STYLE)), 0x96CA0000u);
+  dxcls(dxrgb(0, 255, 0));
+  dxpresent();
+  EXPECT_EQ(FrameDiffers(host_, 640, 480, 0x00FF00), 0);
 }
 
 TEST_F(DxTest, RefusedFullScreenModeStaysAWindow) {

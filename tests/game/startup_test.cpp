@@ -70,9 +70,9 @@ std::string Log(int n, const std::string& more = "") {
   return "LOG = LOG . \"" + std::to_string(n) + ",\"; " + more;
 }
 
-// A whole start from a small package beside the program, through every
-// choice of the title event to the end.
-TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
+// Writes a small package beside the program: the files start-up reads, and
+// the given events; its path.
+std::string WritePackage(const std::vector<std::pair<int, std::string>>& events) {
   std::vector<packwriter::Entry> entries = {
       {"data/sound/sound.cfg", Bytes("# no sounds\n")},
       {"data/system/loading.png", testpng::Encode(8, 8, 2, 8, std::vector<uint8_t>(192, 30))},
@@ -86,6 +86,21 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
       {"data/mon_cfg/group.csv", {}},
       {"data/system/cata.txt", {}},
   };
+  std::string table;
+  for (const auto& [n, script] : events) {
+    table += std::to_string(n) + ",e" + std::to_string(n) + ".txt\n";
+    entries.push_back({"data/event/e" + std::to_string(n) + ".txt", Bytes(script)});
+  }
+  entries.push_back({"data/event/event.csv", Bytes(table)});
+  std::string pak = win32::HostPath(PackageFileName().c_str());
+  std::string error;
+  EXPECT_TRUE(packwriter::Write(entries, pak, error)) << error;
+  return pak;
+}
+
+// A whole start from a small package beside the program, through every
+// choice of the title event to the end.
+TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
   std::vector<std::pair<int, std::string>> events = {
       {1, Log(1, "MOVE_MOTION = 1;")},
       {3, Log(3)},
@@ -99,15 +114,7 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
       {15, Log(15)},
       {51, Log(51)},
   };
-  std::string table;
-  for (const auto& [n, script] : events) {
-    table += std::to_string(n) + ",e" + std::to_string(n) + ".txt\n";
-    entries.push_back({"data/event/e" + std::to_string(n) + ".txt", Bytes(script)});
-  }
-  entries.push_back({"data/event/event.csv", Bytes(table)});
-  std::string pak = win32::HostPath(PackageFileName().c_str());
-  std::string error;
-  ASSERT_TRUE(packwriter::Write(entries, pak, error)) << error;
+  const std::string pak = WritePackage(events);
 
   win32::SetDesktopDepth(16);
   char* argv[] = {const_cast<char*>("dolvicar"), const_cast<char*>("save dir")};
@@ -129,6 +136,23 @@ TEST_F(StartupTest, StartsFromThePackageAndRunsTheTitleLoop) {
   EXPECT_EQ(SetupRecord.move_motion, 1);
   EXPECT_EQ(GetVarInt("FLAG"), 16);  // the map's flags were set for the new game
   EXPECT_EQ(host_.message_boxes().size(), 0u);
+}
+
+// A full-screen setting, applied after the start-up event, shows the whole
+// frame on the screen.
+TEST_F(StartupTest, AFullScreenSettingShowsTheWholeFrame) {
+  const std::string pak =
+      WritePackage({{1, "FULL_SCREEN = 1;"}, {4, "fill(0, 0, 255, 0, 0, 640, 480); ref(); RET = 3;"}});
+  win32::SetDesktopDepth(16);
+  EXPECT_EQ(RunGame(), 0);
+  std::filesystem::remove(pak);
+  const host::Frame* f = host_.last_frame();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->w, 640);
+  ASSERT_EQ(f->h, 480);
+  int blue = 0;
+  for (uint32_t p : f->pixels) blue += p == 0x0000FF;
+  EXPECT_EQ(blue, 640 * 480);
 }
 
 TEST_F(StartupTest, ADesktopBelowSixteenBitsStops) {

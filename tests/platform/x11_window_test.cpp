@@ -9,10 +9,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <vector>
 
+#include "dx/dx.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/host/sdl_host.h"
 #include "platform/win32/menu.h"
 #include "platform/win32/msgbox_view.h"
@@ -119,15 +122,20 @@ class X11WindowTest : public ::testing::Test {
     }
   }
 
-  // Presents and pumps until the screen shows what `ok` wants (X is
-  // asynchronous); false when it never does within a few seconds.
-  bool ShowUntil(const std::function<bool(const Frame&)>& ok, Frame* seen) {
+  // Presents and pumps (or has `show` do both) until the screen shows what
+  // `ok` wants (X is asynchronous); false when it never does within a few seconds.
+  bool ShowUntil(const std::function<bool(const Frame&)>& ok, Frame* seen,
+                 const std::function<void()>& show = nullptr) {
     Uint64 end = SDL_GetTicks64() + 5000;
     do {
-      host::Event e;
-      while (host_->poll_event(e)) {
+      if (show) {
+        show();
+      } else {
+        host::Event e;
+        while (host_->poll_event(e)) {
+        }
+        host_->present(frame_.data(), 640, 480, 640 * 4);
       }
-      host_->present(frame_.data(), 640, 480, 640 * 4);
       *seen = FindFrame(Grab());
       if (ok(*seen)) return true;
       SDL_Delay(20);
@@ -158,10 +166,37 @@ class X11WindowTest : public ::testing::Test {
     EXPECT_TRUE(ShowUntil(windowed, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
   }
 
+  // The same through the display layer, switched while it runs: the window
+  // first shown at the middle of the screen must not cut the full-screen picture.
+  void CheckDisplaySwitch() {
+    host::set(host_.get());
+    ASSERT_TRUE(dxinit("switch test", 640, 480, 32, false));
+    auto show = [this] {
+      platform::PixelBuffer pb = dxbackbuffer->pixels();
+      for (int y = 0; y < 480; ++y)
+        std::memcpy(pb.bits + static_cast<ptrdiff_t>(y) * pb.pitch, frame_.data() + static_cast<size_t>(y) * 640,
+                    640 * 4);
+      dxpresent();
+      dxpump();
+    };
+    Frame f;
+    auto windowed = [](const Frame& f) { return f.whole && f.x1 - f.x0 == 639 && f.y1 - f.y0 == 479; };
+    EXPECT_TRUE(ShowUntil(windowed, &f, show)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+    dxddreinit(true);
+    Screen s = Grab();
+    auto full = [&](const Frame& f) { return f.whole && f.x0 == 0 && f.y0 == 0 && f.x1 + 1 == s.w && f.y1 + 1 == s.h; };
+    EXPECT_TRUE(ShowUntil(full, &f, show)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+    dxddreinit(false);
+    EXPECT_TRUE(ShowUntil(windowed, &f, show)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+    dxrelease();
+    host::set(nullptr);
+  }
+
   std::unique_ptr<host::Host> host_;
   std::vector<uint32_t> frame_;
   pid_t wm_ = 0;
 };
+
 
 TEST_F(X11WindowTest, FullScreenAndBackKeepThePictureWholeOnABareServer) { CheckFullScreenAndBack(); }
 
@@ -169,6 +204,14 @@ TEST_F(X11WindowTest, FullScreenAndBackKeepThePictureWholeUnderAWindowManager) {
   StartWindowManager();
   if (!WindowManagerManages()) GTEST_SKIP() << "openbox did not start";
   CheckFullScreenAndBack();
+}
+
+TEST_F(X11WindowTest, TheDisplaySwitchedWhileRunningFillsTheScreenOnABareServer) { CheckDisplaySwitch(); }
+
+TEST_F(X11WindowTest, TheDisplaySwitchedWhileRunningFillsTheScreenUnderAWindowManager) {
+  StartWindowManager();
+  if (!WindowManagerManages()) GTEST_SKIP() << "openbox did not start";
+  CheckDisplaySwitch();
 }
 
 // What the screen should show at a place while the box is up.
