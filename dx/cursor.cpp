@@ -48,7 +48,7 @@ int CurrentFrame() { return static_cast<int>((timeGetTime() - g_start) / g_frame
 // the rows of the picture that a menu bar covers.
 RECT ClientArea() {
   POINT origin{0, 0};
-  if (!dxfullscreen && dxmainwindow) ClientToScreen(dxmainwindow, &origin);
+  if (dxmainwindow) ClientToScreen(dxmainwindow, &origin);
   RECT r{origin.x, origin.y, origin.x + dxscreenwidth, origin.y + dxscreenheight};
   r.bottom -= dxmenuoverlap();
   return r;

@@ -444,7 +444,7 @@ void dxpresent() {
 }
 
 int dxmenuoverlap() {
-  if (dxfullscreen || !dxmainwindow || !GetMenu(dxmainwindow)) return 0;
+  if (!dxmainwindow || !GetMenu(dxmainwindow)) return 0;
   RECT c{0, 0, 0, 0};
   GetClientRect(dxmainwindow, &c);
   return c.bottom < dxscreenheight ? GetSystemMetrics(SM_CYMENU) : 0;

@@ -63,7 +63,7 @@ void dxusevram(bool on);
 void dxpresent();
 // The rows of the picture that lie under the window's menu bar: the bar's height
 // when it took them from a client area that the window did not grow for (an
-// auto-hidden bar, or no room on the desktop), else 0. The picture keeps its
+// auto-hidden bar, no room on the desktop, or full screen), else 0. The picture keeps its
 // place and size; the bar covers its top.
 int dxmenuoverlap();
 HRESULT dxenummodecallback(DDSURFACEDESC* mode, void* format);

@@ -130,10 +130,14 @@ void dxreadmouse() {
   POINT p{0, 0};
   GetCursorPos(&p);
   ScreenToClient(dxmainwindow, &p);
+  // The picture's coordinates: where a menu bar covers its top, the client
+  // area begins that many rows down the picture.
+  const int covered = dxmenuoverlap();
+  p.y += covered;
   if (!dxcursorshown && (p.x != g_mouse_x || p.y != g_mouse_y)) dxcursorshown = true;
   g_mouse_x = p.x;
   g_mouse_y = p.y;
-  if (p.x >= 0 && p.x < dxscreenwidth && p.y >= 0 && p.y < dxscreenheight) {
+  if (p.x >= 0 && p.x < dxscreenwidth && p.y >= covered && p.y < dxscreenheight) {
     for (int i = 0; i < 5; ++i) g_buttons[i] = (GetAsyncKeyState(kButtonVk[i]) & 0x8000) != 0;
     g_mouse_wheel = dxwheelaccum;
     dxwheelaccum = 0;

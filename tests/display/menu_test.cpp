@@ -443,4 +443,26 @@ TEST_F(MenuTest, AMenuSetBeforeTheWindowAndTheWindowSwitchCountTheBar) {
   EXPECT_EQ(host_.last_frame()->at(0, 479), kBlue);
 }
 
+TEST_F(MenuTest, TheMouseReadsThePictureWhereABarCoversItsTop) {
+  dxsetmenu(bar_, false);
+  StartBlue();
+  dxddreinit(true);
+  int x = -1, y = -1;
+  Mouse(host::EventType::MouseMove, {100, 50});
+  dxupdate();
+  dxgetmouse(&x, &y, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 50);
+  dxddreinit(false);
+
+  // A shown auto-hidden bar covers the picture's top in a window alike.
+  dxsetmenu(bar_, true);
+  Mouse(host::EventType::MouseMove, {300, 10});
+  dxupdate();
+  ASSERT_EQ(ClientHeight(), 480 - kBar);
+  dxgetmouse(&x, &y, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(x, 300);
+  EXPECT_EQ(y, 10);
+}
+
 }  // namespace
