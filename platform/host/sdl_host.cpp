@@ -272,6 +272,10 @@ class SdlHost : public Host {
         e.length = s.editExt.length;
         SDL_free(s.editExt.text);
         return true;
+      case SDL_DROPFILE:
+      case SDL_DROPTEXT:
+        SDL_free(s.drop.file);  // the game takes no drops; the name is ours to free
+        return false;
       case SDL_MOUSEMOTION:
         e.type = EventType::MouseMove;
         e.x = s.motion.x, e.y = s.motion.y;
@@ -547,6 +551,10 @@ class SdlHost : public Host {
           break;
         case SDL_TEXTEDITING_EXT:
           SDL_free(s.editExt.text);  // no answer to the box, and its text is ours to free
+          break;
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+          SDL_free(s.drop.file);
           break;
         default:
           break;

@@ -194,6 +194,29 @@ TEST_F(SdlHostTest, ACompositionTypedWhileABoxIsUpIsFreed) {
   h->close_window();
 }
 
+TEST_F(SdlHostTest, AFileDroppedOnTheWindowLeavesNoNameBehind) {
+  auto h = host::MakeSdlHost();
+  ASSERT_TRUE(h->open_window("drop", 640, 480, false));
+  SDL_malloc_func m;
+  SDL_calloc_func c;
+  SDL_realloc_func r;
+  SDL_GetMemoryFunctions(&m, &c, &r, &g_sdl_free);
+  ASSERT_EQ(SDL_SetMemoryFunctions(m, c, r, WatchingFree), 0);
+  SDL_Event ev{};
+  ev.type = SDL_DROPFILE;
+  ev.drop.file = SDL_strdup("/tmp/dropped.txt");
+  g_watched = ev.drop.file;
+  g_watched_freed = false;
+  ASSERT_EQ(SDL_PushEvent(&ev), 1);
+  host::Event e;
+  while (h->poll_event(e)) {
+  }
+  SDL_SetMemoryFunctions(m, c, r, g_sdl_free);
+  EXPECT_TRUE(g_watched_freed);
+  g_watched = nullptr;
+  h->close_window();
+}
+
 TEST_F(SdlHostTest, CandidateListGoesWhereTheScaledPictureShowsIt) {
   auto h = host::MakeSdlHost();
   int x = 0, y = 0, w = 0, hh = 0;
