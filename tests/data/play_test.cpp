@@ -194,8 +194,7 @@ TEST_P(DemoPlay, TheSpiritsShardLightsTheLighthouseAndTheParadeEndsTheGame) {
                            key::Down, key::Down, key::Down,      // the lamp
                            key::Return, key::Escape, key::Escape,
                            key::Up, key::Return,                 // equip: the place for the lamp
-                           key::Down, key::Down,                 // the list starts with no row chosen,
-                           key::Return, key::Escape,             // then "take off", then the lamp
+                           key::Return, key::Escape,             // the list opens on the lamp
                            key::Return, key::Return,             // the spirit's two waits
                            key::Return, key::Return};            // the altar's two waits
   keys.insert(keys.end(), 20, key::Return);                     // through the parade and the closing pictures

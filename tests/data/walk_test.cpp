@@ -28,6 +28,7 @@ namespace key = host::key;
 using demoplay::DemoPlay;
 
 constexpr int kLamp = 1051, kAxe = 1052, kBronzeKey = 1053, kHerb = 1061, kSword = 1002, kShard = 1064;
+constexpr int kWoodenSword = 1001, kCoat = 1021;  // worn from the start
 constexpr int kDx[4] = {0, 1, 0, -1};
 constexpr int kDy[4] = {1, 0, -1, 0};
 
@@ -396,10 +397,12 @@ TEST_P(DemoWalk, AWholeGameIsPlayedByKeysToBothEndings) {
          Press(key::Down, "herbs"), Press(key::Down, "antidote"), Press(key::Down, "feather"),
          Press(key::Return, "buy the lamp"), Press(key::Escape, "done buying"), Press(key::Escape, "leave the shop"),
          WaitUntil([] { return Carried(kLamp); }, "the lamp bought")});
+  // The list opens on its first item: Enter on it wears it.
   p.Add({Press(key::Return, "camp menu", 1000000), Press(key::Down, "equipment"), Press(key::Return, "equipment"),
-         Press(key::Up, "the lamp's place"), Press(key::Return, "choose for it"), Press(key::Down, "take off"),
-         Press(key::Down, "the lamp"), Press(key::Return, "wear the lamp"), Press(key::Escape, "done equipping"),
-         Press(key::Escape, "close the camp menu"), WaitUntil([] { return Worn(kLamp); }, "the lamp worn")});
+         Press(key::Up, "the lamp's place"), Press(key::Return, "choose for it"), Press(key::Return, "wear the lamp"),
+         Press(key::Escape, "done equipping"), Press(key::Escape, "close the camp menu"),
+         WaitUntil([] { return FindItemSlot(kLamp, 1) == kSelEquip + 6 && !Carried(kLamp); }, "the lamp worn"),
+         WaitUntil([] { return Worn(kWoodenSword) && Worn(kCoat); }, "the gear worn from the start still worn")});
   p.Add({WalkTo(0, 10, 22, "the axe's chest"), Press(key::Return, "the chest's words", 1000000),
          WaitUntil([] { return Carried(kAxe); }, "the axe taken")});
   p.Add({WalkTo(0, 22, 2, "the stairs up"), Press(key::Return, "go up", 1000000),
