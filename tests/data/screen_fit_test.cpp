@@ -1,7 +1,8 @@
-// What a new player sees of the demo: every menu text inside its button, the
-// item lists' page label on a plain band of the frame, the exploring minimap
-// wholly on the screen, and the control hint after the name shown to an
-// ordinary press of Enter.
+// What a new player sees of the demo: every menu and yes/no text inside its
+// button, the endings' lines on the screen, the item lists' page label on a
+// plain band of the frame, the exploring minimap wholly on the screen, the
+// hero marked on the floor map, and the control hint after the name shown to
+// an ordinary press of Enter.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "dx/dx.h"
+#include "game/enemy.h"
+#include "game/event.h"
 #include "game/gamestate.h"
 #include "game/macro/macro_menu.h"
 #include "game/macro/macro_mes.h"
@@ -123,6 +126,55 @@ TEST_P(DemoScreen, EveryMenuTextStaysInsideItsButton) {
   EXPECT_GE(menus, 10);
 }
 
+TEST_P(DemoScreen, EveryYesNoCaptionStaysInsideItsButton) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  // The box's buttons are 64 wide; their captions are centred in the
+  // buttons' own font, between 8-pixel caps.
+  dxsetfont(GameFontFace, 12, 8, 0, 0, 1);
+  int boxes = 0;
+  for (const auto& [file, args] : Calls("yesno")) {
+    SCOPED_TRACE(file);
+    ASSERT_GE(args.size(), 5u);
+    EXPECT_LE(std::stoi(args[0]) + 128, 640);
+    EXPECT_LE(std::stoi(args[1]) + 64, 480);
+    const std::string script = datacheck::ReadFile(file);
+    for (size_t a = 3; a < 5; ++a) {
+      const std::vector<std::string> choices = Choices(script, args[a]);
+      ASSERT_FALSE(choices.empty()) << args[a];
+      for (const std::string& c : choices) EXPECT_LE(dxtextwidth(c.c_str()), 64 - 16) << c;
+    }
+    ++boxes;
+  }
+  EXPECT_GE(boxes, 6);
+}
+
+TEST_P(DemoScreen, EveryMonstersLinesInTheEndingsStayOnTheScreen) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  int shown = 0;
+  for (const MonsterRec& m : MonsterTable) {
+    if (!m.pic[0] || !m.pic[0][0] || (m.demo & 2)) continue;  // not in the endings
+    ++shown;
+    SCOPED_TRACE(m.num);
+    ASSERT_NE(m.auth, nullptr);
+    ASSERT_NE(m.name, nullptr);
+    // The parade's lines come to rest where their motion ends: the author
+    // line right-aligned at 612 (29 moves of 28 from -200) in the 48 x 28
+    // font, the name line from 60 (29 moves of 20 from 640) at 30 x 24, with
+    // a defeat count of three figures.
+    dxsetfont(GameFontFace, 48, 28, 1, 0, 0);
+    EXPECT_GE(612 - dxtextwidth((std::string(m.auth) + " 様").c_str()), 0) << m.auth;
+    dxsetfont(GameFontFace, 30, 24, 1, 0, 0);
+    EXPECT_LE(60 + dxtextwidth((std::string(m.name) + "(999回)").c_str()), 640) << m.name;
+    // The roll centres the author at 32 x 16 and right-aligns the name at 500
+    // at 24 x 12.
+    dxsetfont(GameFontFace, 32, 16, 1, 0, 1);
+    EXPECT_LE(dxtextwidth(("■" + std::string(m.auth) + "■").c_str()), 640) << m.auth;
+    dxsetfont(GameFontFace, 24, 12, 1, 0, 1);
+    EXPECT_GE(500 - dxtextwidth(("………" + std::string(m.name)).c_str()), 0) << m.name;
+  }
+  EXPECT_GE(shown, 8);
+}
+
 TEST_P(DemoScreen, TheMinimapsLieWhollyOnTheScreen) {
   ASSERT_TRUE(Start()) << BoxTexts();
   InitMap2DSurface();
@@ -140,6 +192,48 @@ TEST_P(DemoScreen, TheMinimapsLieWhollyOnTheScreen) {
     ++calls;
   }
   EXPECT_GE(calls, 2);
+}
+
+TEST_P(DemoScreen, TheFloorMapMarksTheHerosCellAndHeading) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  const auto calls = Calls("draw2dall");
+  ASSERT_EQ(calls.size(), 1u);
+  const int mx = std::stoi(calls[0].second[0]), my = std::stoi(calls[0].second[1]);
+  Keys({key::Return, key::Return, key::Return});  // the new game's waits and its name
+  NewGame();
+  // 16 pixels a cell, north up.
+  const int cx = mx + 16 * GetPosX(HeroPos), cy = my + 16 * (24 - GetPosY(HeroPos));
+  std::vector<std::vector<uint32_t>> marks;
+  for (int heading = 0; heading < 4; ++heading) {
+    SCOPED_TRACE(heading);
+    HeroPos.T = 90.0 * heading;
+    host_.key_press(host_.frames_presented() + 30, key::Return);  // back from the map
+    ASSERT_NO_THROW(eventExec(305));
+    const std::vector<uint32_t> shown = host_.last_frame()->pixels;
+    // The same screen with the plain map drawn over it.
+    DrawFloorMap(mx, my, -1);
+    dxupdate();
+    const host::Frame& plain = *host_.last_frame();
+    std::vector<uint32_t> mark;
+    int elsewhere = 0, marked = 0;
+    for (int y = my; y < my + 400; ++y)
+      for (int x = mx; x < mx + 400; ++x) {
+        const uint32_t px = shown[static_cast<size_t>(y) * plain.w + x];
+        if (x >= cx && x < cx + 16 && y >= cy && y < cy + 16) {
+          mark.push_back(px);
+          marked += px != plain.at(x, y);
+        } else {
+          elsewhere += px != plain.at(x, y);
+        }
+      }
+    EXPECT_GT(marked, 16 * 16 / 4);
+    EXPECT_EQ(elsewhere, 0);
+    marks.push_back(mark);
+  }
+  // Each heading its own mark.
+  for (size_t i = 0; i < marks.size(); ++i)
+    for (size_t j = i + 1; j < marks.size(); ++j) EXPECT_NE(marks[i], marks[j]) << i << " " << j;
+  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
 }
 
 TEST_P(DemoScreen, TheItemListsPageLabelSitsOnAPlainBand) {
