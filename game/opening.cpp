@@ -87,7 +87,9 @@ bool KeyTyped() {
   return GetKeyBits(kKeyRepeatDelay) != 0 || typed;
 }
 
-// Fades a picture in over a capture of the screen in ten presented steps.
+// Fades a picture in over a capture of the screen in ten presented steps and
+// ends on the picture itself: the last step still shows a tenth of the old
+// screen, which would stay under the picture's text while it waits.
 void FadeInOverScreen(dx::bitmap* pic) {
   dx::bitmap* screen = dxcapture(0, 0, 640, 480, false);
   for (int op = 0; op <= 90; op += 10) {
@@ -95,6 +97,8 @@ void FadeInOverScreen(dx::bitmap* pic) {
     dxbltalpha(pic, 0, 0, static_cast<uint32_t>(op));
     dxupdate();
   }
+  dxblt(pic, 0, 0);
+  dxupdate();
   dxdeletebitmap(screen);
 }
 

@@ -131,6 +131,15 @@ TEST_F(SetPieces, AnEmptyRollGoesStraightToTheClosingPictures) {
   EXPECT_EQ(Screen(100, 100), 0x00FF00u);
 }
 
+TEST_F(SetPieces, TheFirstClosingPictureWaitsWholeNotOverTheScreenItFadedInOver) {
+  TempDir::Write("data/system/credit2.png", SolidPng(640, 480, 0x00FF00));
+  dxcls(dxrgb(255, 0, 0));
+  PlayStaffCredits();
+  const host::Frame* last = host_.last_frame();
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->at(100, 100), 0x00FF00u);
+}
+
 TEST_F(SetPieces, AClosingPictureWaitsForWhatIsTypedWhileItIsShown) {
   TempDir::Write("data/system/credit.png", SolidPng(640, 480, 0x00FF00));
   host_.text(0, "typed during the roll");
