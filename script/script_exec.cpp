@@ -28,6 +28,17 @@ StrList* returnValue = nullptr;   // the value of the "return" being carried out
 // A call node remembers its registry entry while the registry keeps this stamp.
 uint64_t registryStamp = 1;
 
+// The running outside call gave locals that its own levels end (made at a
+// depth below its own). Each level then ends as a level, in order, so that
+// they end where their depth says; and a name read before one ended keeps
+// its text.
+bool givenLocalsEnd = false;
+// Groups run inline, without a level's end, while fewer levels than this
+// run: the depth limit, or none while given locals end with levels.
+int inlineDepth = SCRIPT_DEFAULT_MAX_DEPTH;
+
+void SetInlineDepth() { inlineDepth = givenLocalsEnd ? 0 : limits.maxDepth; }
+
 // Value nodes of finished levels, kept for the next values of this run and
 // given back when the outermost level ends: most values live for one
 // operator, and this spares the allocator a block each time.
@@ -146,6 +157,29 @@ int Settle(StrList* value, bool external) {
   if (external && value->pending) WritePending(value);
   return 0;
 }
+
+}  // namespace
+
+namespace script_internal {
+
+RunningStack* runningStacks = nullptr;
+
+// Rare: only given locals and variables removed by built-ins come here.
+[[gnu::cold]] void DetachReferences(StrList* var) {
+  for (RunningStack* s = runningStacks; s; s = s->outer) {
+    for (StrList* value = *s->stack; value; value = value->next) {
+      if (value->ref != var || !IsRef(value)) continue;
+      value->ref = nullptr;
+      value->name[0] = 'S';
+      value->name[1] = '\0';
+      if (CopyText(value, var) != 0) StrListSet(value, "");  // no room for a long text: in place
+    }
+  }
+}
+
+}  // namespace script_internal
+
+namespace {
 
 // A node for a result: an operand's own node when one holds a value of its own.
 StrList* ResultNode(StrList** stack, StrList* left, StrList* right, char tag) {
@@ -482,6 +516,14 @@ void EndLocals(StrList** locals, int depth) {
   if (removed) frameStamp = NewStamp();
 }
 
+// Before given locals end: the values of outer levels that name them keep
+// their texts. (A local made in a run is named only by its own level and
+// those inside it, which have ended.)
+[[gnu::cold]] void DetachEndingLocals(StrList* locals, int depth) {
+  for (; locals; locals = locals->next)
+    if (locals->depth >= depth) DetachReferences(locals);
+}
+
 // A new local of the running call, with the empty text.
 StrList* NewLocal(StrList** locals, const char* name, int depth) {
   size_t length = std::strlen(name);
@@ -753,7 +795,7 @@ bool TryNumberLevel(ScriptNode* first, StrList** locals, StrList** result, int d
   auto& c = first->cache.group;
   if (!c.weight) Classify(first, kClassifyDepth);
   // The level, its group and the group's own levels; the group's step and its children's.
-  if (c.weight < 0 || levels + 1 + c.height > limits.maxDepth ||
+  if (c.weight < 0 || levels + 1 + c.height > inlineDepth ||
       steps + 1 + static_cast<uint64_t>(c.weight) > stepLimit)
     return false;
   double v;
@@ -834,6 +876,8 @@ int AssignLevel(ScriptNode* group, StrList** locals, StrList** stack, ScriptErro
   }
   ++levels;
   StrList* own = nullptr;
+  RunningStack frame = {&own, runningStacks};
+  runningStacks = &frame;
   int rc = RunLevel(right, locals, nullptr, &own, error, depth, name);
   StrList* var = nullptr;
   if (!rc && !CountStep(name, error)) rc = SCRIPT_ERR_STEPS;
@@ -855,7 +899,11 @@ int AssignLevel(ScriptNode* group, StrList** locals, StrList** stack, ScriptErro
     *stack = value;
   }
   if (own) Recycle(own);
-  if (*locals) EndLocals(locals, depth);
+  runningStacks = frame.outer;
+  if (*locals) {
+    if (givenLocalsEnd) DetachEndingLocals(*locals, depth);
+    EndLocals(locals, depth);
+  }
   --levels;
   return rc;
 }
@@ -904,31 +952,31 @@ int RunLevel(ScriptNode* first, StrList** locals, StrList** args, StrList** stac
         break;
       case OP_ONE_VALUE_GROUP:
         // Its operands and operator leave one value on this stack, as a
-        // level of its own would; still counted against the depth limit.
-        if (levels >= limits.maxDepth) {
-          SetError(error, node->children);
-          return SCRIPT_ERR_DEPTH;
-        }
-        if (node->kind == NODE_FRAGMENT && TryNumberGroup(node, locals, stack, &rc)) break;
-        ++levels;
-        if (node->kind == NODE_ASSIGN && node->children->next->kind == NODE_WORD) {
-          // right, name, "=": the name needs no value of its own.
-          ScriptNode* name = node->children->next;
-          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1, name);
-          if (!rc && !CountStep(name, error)) rc = SCRIPT_ERR_STEPS;
-          StrList* var = rc ? nullptr : Resolve(name, locals);
-          if (!rc && !var) rc = SCRIPT_NOMEM;
-          if (!rc && !CountStep(name->next, error)) rc = SCRIPT_ERR_STEPS;
-          if (!rc) {
-            StrList* right = Pop(stack);
-            ChargeText(right);
-            rc = AssignTo(stack, var, right);
+        // level of its own would. Past the depth limit, or when given
+        // locals end with levels, it runs as a level (which stops at the limit).
+        if (levels < inlineDepth) {
+          if (node->kind == NODE_FRAGMENT && TryNumberGroup(node, locals, stack, &rc)) break;
+          ++levels;
+          if (node->kind == NODE_ASSIGN && node->children->next->kind == NODE_WORD) {
+            // right, name, "=": the name needs no value of its own.
+            ScriptNode* name = node->children->next;
+            rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1, name);
+            if (!rc && !CountStep(name, error)) rc = SCRIPT_ERR_STEPS;
+            StrList* var = rc ? nullptr : Resolve(name, locals);
+            if (!rc && !var) rc = SCRIPT_NOMEM;
+            if (!rc && !CountStep(name->next, error)) rc = SCRIPT_ERR_STEPS;
+            if (!rc) {
+              StrList* right = Pop(stack);
+              ChargeText(right);
+              rc = AssignTo(stack, var, right);
+            }
+          } else {
+            rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
           }
-        } else {
-          rc = RunLevel(node->children, locals, nullptr, stack, error, depth + 1);
+          --levels;
+          break;
         }
-        --levels;
-        break;
+        [[fallthrough]];
       case OP_GROUP:
         if (node->kind == NODE_ASSIGN && node->children->next->kind == NODE_WORD) {
           rc = AssignLevel(node, locals, stack, error, depth + 1);
@@ -1036,6 +1084,8 @@ int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, 
   StrList* ownLocals = nullptr;
   if (!locals) locals = &ownLocals;
   StrList* stack = nullptr;
+  RunningStack frame = {&stack, runningStacks};
+  runningStacks = &frame;
   rc = RunLevel(first, locals, args, &stack, error, depth);
   if (depth == 0 && rc > 0 && (rc & 0x100)) {
     // "return" or a "last" outside any loop ends the script normally.
@@ -1077,7 +1127,11 @@ int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, 
     }
   }
   if (stack) Recycle(stack);
-  if (*locals) EndLocals(locals, depth);
+  runningStacks = frame.outer;
+  if (*locals) {
+    if (givenLocalsEnd) DetachEndingLocals(*locals, depth);
+    EndLocals(locals, depth);
+  }
   if (ownLocals) Recycle(ownLocals);
   --levels;
   return rc;
@@ -1119,7 +1173,14 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
   // A call of its own: the locals given may have changed since they were last seen.
   uint64_t caller = frameStamp;
   frameStamp = NewStamp();
+  bool outerLocalsEnd = givenLocalsEnd;
+  givenLocalsEnd = false;
+  for (StrList* local = locals ? *locals : nullptr; local && !givenLocalsEnd; local = local->next)
+    givenLocalsEnd = local->depth > depth;
+  SetInlineDepth();
   int rc = Exec(first, locals, args, result, error, mode, depth, true);
+  givenLocalsEnd = outerLocalsEnd;
+  SetInlineDepth();
   // The caller is outside code.
   if (unwrittenCount) WriteVariables();
   ResumeFrame(caller);
@@ -1139,6 +1200,7 @@ void ScriptSetLimits(const ScriptLimits& l) {
   limits = l;
   if (limits.maxDepth < 1) limits.maxDepth = 1;
   stepLimit = limits.maxSteps ? limits.maxSteps : UINT64_MAX;
+  SetInlineDepth();
 }
 
 ScriptLimits ScriptGetLimits() { return limits; }

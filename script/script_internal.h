@@ -83,6 +83,17 @@ void Unlist(StrList* node);
 // Frees a chain of value or local nodes: their lists are the interpreter's
 // own, so no global stamp changes.
 void FreeValues(StrList* first);
+// The evaluation stacks of the running levels, innermost first. Their
+// values may refer to variables, so a variable that goes away during a run
+// first hands its text to them.
+struct RunningStack {
+  StrList** stack;
+  RunningStack* outer;
+};
+extern RunningStack* runningStacks;
+// Every value on a running stack that refers to the variable becomes a copy
+// of its text, as a value leaving its level does.
+void DetachReferences(StrList* var);
 // A node for the interpreter: room for a name of up to kValueNameRoom - 1
 // bytes (so that an argument can become a local in place) and a text of
 // under 256 bytes.

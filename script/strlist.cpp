@@ -90,6 +90,7 @@ int StrListFree(StrList* first) {
   if (first) GlobalsChanged();
   while (first) {
     StrList* next = first->next;
+    if (runningStacks) DetachReferences(first);  // a built-in removing a variable
     if (first->listed) Unlist(first);
     FreeText(first);
     VFree(first);

@@ -148,6 +148,15 @@ TEST_F(Cache, NamesFindTheVariableThatHoldsNow) {
             "[9]\n[4]\n");
 }
 
+TEST_F(Cache, AValueNamingAVariableThatABuiltInRemovesKeepsItsText) {
+  Register("remove", RemoveX);
+  Register("freeall", FreeAll);
+  // The name was read before the call went: its value is the text the variable had then.
+  Outcome o = Run("x = \"ab\"; writeln(x . remove()); writeln(x . \"|\"); x = 9; writeln(x + freeall(), x);");
+  EXPECT_EQ(o.code, 0) << o.error;
+  EXPECT_EQ(o.output, "[ab0]\n[|]\n[9.000000]\n[]\n");
+}
+
 TEST_F(Cache, RegisteringANameIsSeenByTheNextCall) {
   auto first = [](StrList**, StrList** stack) { return StrListPush(stack, "I", "1") ? 0 : SCRIPT_NOMEM; };
   auto second = [](StrList**, StrList** stack) { return StrListPush(stack, "I", "2") ? 0 : SCRIPT_NOMEM; };
@@ -245,6 +254,42 @@ TEST_F(Cache, GivenLocalsAreReadAfreshOnEachRun) {
   EXPECT_EQ(StrListFind(ScriptVars, "x"), nullptr);
   StrListFree(locals);
   ScriptFreeProgram(program);
+}
+
+// Runs the script at depth 0 with one given local a = "5" made at the given
+// depth; returns what it printed.
+std::string RunWithLocal(std::string& captured, const char* script, int32_t depth) {
+  std::string text = script;
+  ScriptNode* program = nullptr;
+  EXPECT_EQ(ScriptCompile(text.data(), &program, nullptr), 0) << script;
+  StrList* locals = nullptr;
+  StrListPush(&locals, "a", "5")->depth = depth;
+  captured.clear();
+  EXPECT_EQ(ScriptExec(program, &locals, nullptr, nullptr, nullptr, 0, 0), 0) << script;
+  StrListFree(locals);
+  ScriptFreeProgram(program);
+  return captured;
+}
+
+TEST_F(Cache, GivenLocalsEndWithTheFirstLevelOfTheirDepthThatEnds) {
+  const struct {
+    const char* script;
+    int32_t depth;
+    const char* output;
+  } cases[] = {
+      {"x = 1; writeln(a);", 1, "[]\n"},
+      // In the argument level (depth 1) an operator group is a level at depth
+      // 2, and a parenthesis in it one at depth 3, which ends before the name
+      // after it is read.
+      {"writeln(2 * 3, a);", 2, "[6.000000]\n[]\n"},
+      {"writeln((1 + 2) + a);", 3, "[3.000000]\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunWithLocal(captured_, c.script, c.depth), c.output) << c.script;
+}
+
+TEST_F(Cache, AValueNamingAGivenLocalOutlivesIt) {
+  // int's argument level (depth 3) ends the local while the join holds its name.
+  EXPECT_EQ(RunWithLocal(captured_, "writeln(a . int(1)); writeln(a);", 3), "[51]\n[]\n");
 }
 
 std::string peeked;
