@@ -118,6 +118,18 @@ const Case kCases[] = {
      "[-1.000000]\n[1.000000]\n[1.000000]\n", 0, nullptr},
     {"BitwiseAndLogic", "writeln(6 & 3, 6 | 3, 6 ^ 3, 2 && 0, 0 || 3, ~0, !7, !0);",
      "[2]\n[7]\n[5]\n[0]\n[1]\n[-1]\n[0]\n[1]\n", 0, nullptr},
+    // Operands that are calls or joins: no number known before they run.
+    {"ComparisonsOfCallsAndJoins",
+     "writeln(int(3) < 4, int(3) <= 2, int(5) > int(4), int(4) >= 5, int(2) == 2.0, int(2) != 2, (\"1\" . \"0\") > 9);",
+     "[1]\n[0]\n[1]\n[0]\n[1]\n[0]\n[1]\n", 0, nullptr},
+    {"BitsAndLogicOfCalls", "writeln(int(6) & 3, int(6) | 3, int(6) ^ 3, int(2) && 0, int(0) || 3);",
+     "[2]\n[7]\n[5]\n[0]\n[1]\n", 0, nullptr},
+    {"ArithmeticOfCalls", "writeln(int(7) / 2, int(1) / 0, int(7) % 2, (int(1) + 2) * 3);",
+     "[3.500000]\n[0.000000]\n[1.000000]\n[9.000000]\n", 0, nullptr},
+    {"ParenthesisGivesItsTopValue", "writeln((1, 2) + 1);", "[3.000000]\n", 0, nullptr},
+    {"NotOfCalls", "writeln(!int(0), !int(3), ~int(5));", "[1]\n[0]\n[-6]\n", 0, nullptr},
+    {"NotOfNoValue", "!writeln();", "", -2, "ERR(12) Syntax error next char; line[0]\n\t[!writeln();]\n\t ^\n"},
+    {"GroupReadsAGroupAsItsText", "writeln((1 / 3) * 3, (2 / 3) + 0);", "[0.999999]\n[0.666667]\n", 0, nullptr},
     {"IntAndDoubleBuiltins", "writeln(int(\"12.7\"), int(\"0x10\"), double(\"2.5x\"), int(), double());",
      "[12]\n[0]\n[2.500000]\n", 0, nullptr},
 
@@ -131,6 +143,10 @@ const Case kCases[] = {
     {"AssignmentValueIsText", "writeln(x = 1 + 1); writeln(x);", "[2.000000]\n[2.000000]\n", 0, nullptr},
     {"NotToggles", "x = 0; x = !x; writeln(x); x = !x; writeln(x); !x; writeln(x);", "[1]\n[0]\n[0]\n", 0,
      nullptr},
+    {"AssignmentOfNoValue", "x = writeln();", "", -2,
+     "ERR(12) Syntax error next char; line[0]\n\t[x = writeln();]\n\t --^\n"},
+    {"AssignmentChainOfNoValue", "a = b = writeln();", "", -2,
+     "ERR(12) Syntax error next char; line[0]\n\t[a = b = writeln();]\n\t ------^\n"},
     {"SelfAssignment", "x = \"abc\"; x = x; writeln(x . x);", "[abcabc]\n", 0, nullptr},
 
     // ---- control flow ----
@@ -263,6 +279,42 @@ TEST_F(Limits, StepBudgetEndsARun) {
   EXPECT_EQ(o.code, 0);
   EXPECT_GT(ScriptStepsUsed(), 100u);
   EXPECT_LE(ScriptStepsUsed(), 1000u);
+}
+
+// Every node evaluated is a step, and every group, parenthesis and argument
+// list a level: a run that runs out stops at the node that would have gone
+// over, inside an operator group as anywhere else.
+TEST_F(Limits, RunsStopInsideOperatorGroupsWhereTheLimitIsReached) {
+  const struct {
+    const char* script;
+    const char* steps;  // the node each budget from 1 stops at, until it suffices
+    const char* levels;  // the same for each depth limit from 1
+  } cases[] = {
+      {"x = (1 + 2) * 3;", "* ( + 1 2 + 3 * x = ; ", "* ( + 1 "},
+      {"writeln((1 + 2) * 3);", "* ( + 1 2 + 3 * ; ", "* ( + 1 "},
+      {"x = int(1);", "int 1 x = ; ", "int 1 "},
+  };
+  for (const auto& c : cases) {
+    for (int limitDepth = 0; limitDepth < 2; ++limitDepth) {
+      std::string stops;
+      for (int k = 1; k < 30; ++k) {
+        if (limitDepth)
+          ScriptSetLimits({0, k});
+        else
+          ScriptSetLimits({static_cast<uint64_t>(k), SCRIPT_DEFAULT_MAX_DEPTH});
+        std::string text = c.script;
+        ScriptNode* program = nullptr;
+        ScriptError error;
+        ASSERT_EQ(ScriptCompile(text.data(), &program, nullptr), 0);
+        int rc = ScriptExec(program, nullptr, nullptr, nullptr, &error, 0, 0);
+        ScriptFreeProgram(program);
+        if (rc == 0) break;
+        EXPECT_EQ(rc, limitDepth ? SCRIPT_ERR_DEPTH : SCRIPT_ERR_STEPS) << c.script << " " << k;
+        stops += error.text + " ";
+      }
+      EXPECT_EQ(stops, limitDepth ? c.levels : c.steps) << c.script;
+    }
+  }
 }
 
 TEST_F(Limits, LongTextsCostStepsUnderABudget) {
