@@ -1137,6 +1137,43 @@ int Exec(ScriptNode* first, StrList** locals, StrList** args, StrList** result, 
   return rc;
 }
 
+// A call from outside code. What it changes is put back when it ends, also
+// when a built-in leaves it by an exception (the headless host's process exit
+// does), so that the engine is whole for the next call; the values of the
+// levels left so are lost.
+class OutsideCall {
+ public:
+  // A call of its own: the locals given may have changed since they were last seen.
+  OutsideCall()
+      : caller_(frameStamp), levels_(levels), stacks_(runningStacks), localsEnd_(givenLocalsEnd) {
+    frameStamp = NewStamp();
+  }
+  OutsideCall(const OutsideCall&) = delete;
+  OutsideCall& operator=(const OutsideCall&) = delete;
+  ~OutsideCall() {
+    levels = levels_;
+    runningStacks = stacks_;
+    givenLocalsEnd = localsEnd_;
+    SetInlineDepth();
+    // The caller is outside code.
+    if (unwrittenCount) WriteVariables();
+    ResumeFrame(caller_);
+    if (levels == 0) {
+      Recycle(returnValue);
+      returnValue = nullptr;
+      FreeValues(spare);
+      spare = nullptr;
+      spareCount = 0;
+    }
+  }
+
+ private:
+  uint64_t caller_;
+  int levels_;
+  RunningStack* stacks_;
+  bool localsEnd_;
+};
+
 int WriteLn(StrList** args, StrList**) {
   for (StrList* arg = *args; arg; arg = arg->next) {
     const char* text = ScriptValueText(arg);
@@ -1170,28 +1207,12 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
     steps = 0;  // a new run gets the whole budget
     GlobalsChanged();  // the globals may have been changed in any way since the last run
   }
-  // A call of its own: the locals given may have changed since they were last seen.
-  uint64_t caller = frameStamp;
-  frameStamp = NewStamp();
-  bool outerLocalsEnd = givenLocalsEnd;
+  OutsideCall call;
   givenLocalsEnd = false;
   for (StrList* local = locals ? *locals : nullptr; local && !givenLocalsEnd; local = local->next)
     givenLocalsEnd = local->depth > depth;
   SetInlineDepth();
-  int rc = Exec(first, locals, args, result, error, mode, depth, true);
-  givenLocalsEnd = outerLocalsEnd;
-  SetInlineDepth();
-  // The caller is outside code.
-  if (unwrittenCount) WriteVariables();
-  ResumeFrame(caller);
-  if (levels == 0) {
-    Recycle(returnValue);
-    returnValue = nullptr;
-    FreeValues(spare);
-    spare = nullptr;
-    spareCount = 0;
-  }
-  return rc;
+  return Exec(first, locals, args, result, error, mode, depth, true);
 }
 
 // ---- limits and output ----

@@ -357,6 +357,23 @@ TEST_F(Limits, HandlerErrorsStandAtTheCall) {
   EXPECT_EQ(o.code, SCRIPT_ERR_UNDEFINED);
 }
 
+int Leave(StrList**, StrList**) { throw 7; }
+
+// A built-in may leave the run by an exception (the headless host ends the
+// process so): the engine is whole for the next run.
+TEST_F(Limits, ARunLeftByAnExceptionLeavesTheEngineWhole) {
+  ScriptRegisterFunction(&MacroList, "leave", Leave, nullptr);
+  ScriptSetLimits({60, SCRIPT_DEFAULT_MAX_DEPTH});  // room for one run, not two
+  std::string text = "x = 1 + 1; for (i = 0; i < 3; i = i + 1) { } leave();";
+  ScriptNode* program = nullptr;
+  ASSERT_EQ(ScriptCompile(text.data(), &program, nullptr), 0);
+  EXPECT_THROW(ScriptExec(program, nullptr, nullptr, nullptr, nullptr, 0, 0), int);
+  ScriptFreeProgram(program);
+  // The next run has the whole budget.
+  Outcome o = Run("x = 1 + 1; for (i = 0; i < 3; i = i + 1) { }");
+  EXPECT_EQ(o.code, 0) << o.error;
+}
+
 int Collect(StrList** args, StrList** stack) {
   std::string seen;
   for (StrList* a = *args; a; a = a->next) seen += std::string(a->name) + ":" + ScriptValueText(a) + " ";
