@@ -202,6 +202,9 @@ void ScriptUnregisterBody(const ScriptNode* body);
 // "I" "0" when there is none), mode 1 moves every value, first one first;
 // a variable leaves as an "S" copy of its text. depth 0 is the outermost
 // level, where "return" and a "last" outside any loop end the run with 0.
+// Each nested level runs one depth deeper and frees, as it ends, the locals
+// made at its depth or deeper: so a local given at a depth beyond the call's
+// own ends with the first such level, and values that named it keep its text.
 int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** result,
                ScriptError* error, int mode, int depth);
 

@@ -164,7 +164,7 @@ namespace script_internal {
 
 RunningStack* runningStacks = nullptr;
 
-// Rare: only given locals and variables removed by built-ins come here.
+// Rare: only given locals that end, and nodes that built-ins free during a run, come here.
 [[gnu::cold]] void DetachReferences(StrList* var) {
   for (RunningStack* s = runningStacks; s; s = s->outer) {
     for (StrList* value = *s->stack; value; value = value->next) {
