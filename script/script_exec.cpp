@@ -21,7 +21,13 @@ void* outputUser = nullptr;
 
 ScriptLimits limits = {0, SCRIPT_DEFAULT_MAX_DEPTH};
 uint64_t steps = 0;
-uint64_t stepLimit = UINT64_MAX;  // limits.maxSteps, or no limit for 0
+uint64_t stepBudget = UINT64_MAX;  // limits.maxSteps, or no limit for 0
+// The step count at which a run next needs a look: the budget, or the step
+// hook's next turn when that comes first. One compare a step covers both.
+uint64_t stepLimit = UINT64_MAX;
+uint64_t hookEvery = 0;
+ScriptStepHook stepHook = nullptr;
+void* stepHookUser = nullptr;
 int levels = 0;                   // levels running now
 StrList* returnValue = nullptr;   // the value of the "return" being carried out
 
@@ -462,10 +468,25 @@ int Condition(const ScriptNode* group, StrList** locals, ScriptError* error, int
   return rc;
 }
 
+void SetStepLimit() {
+  stepLimit = stepBudget;
+  if (stepHook && steps < stepBudget && stepBudget - steps > hookEvery) stepLimit = steps + hookEvery;
+}
+
+// The step count passed stepLimit: the budget ran out, or the hook is due.
+[[gnu::noinline]] bool StepLimitPassed(const ScriptNode* node, ScriptError* error) {
+  if (steps > stepBudget) {
+    SetError(error, node);
+    return false;
+  }
+  SetStepLimit();
+  stepHook(stepHookUser);
+  return true;
+}
+
 inline bool CountStep(const ScriptNode* node, ScriptError* error) {
   if (++steps <= stepLimit) return true;
-  SetError(error, node);
-  return false;
+  return StepLimitPassed(node, error);
 }
 
 int Loop(const ScriptNode* node, StrList** locals, ScriptError* error, int depth) {
@@ -1205,6 +1226,7 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
                int mode, int depth) {
   if (levels == 0) {
     steps = 0;  // a new run gets the whole budget
+    SetStepLimit();
     GlobalsChanged();  // the globals may have been changed in any way since the last run
   }
   OutsideCall call;
@@ -1220,13 +1242,21 @@ int ScriptExec(ScriptNode* first, StrList** locals, StrList** args, StrList** re
 void ScriptSetLimits(const ScriptLimits& l) {
   limits = l;
   if (limits.maxDepth < 1) limits.maxDepth = 1;
-  stepLimit = limits.maxSteps ? limits.maxSteps : UINT64_MAX;
+  stepBudget = limits.maxSteps ? limits.maxSteps : UINT64_MAX;
+  SetStepLimit();
   SetInlineDepth();
 }
 
 ScriptLimits ScriptGetLimits() { return limits; }
 
 uint64_t ScriptStepsUsed() { return steps; }
+
+void ScriptSetStepHook(uint64_t every, ScriptStepHook hook, void* user) {
+  stepHook = every ? hook : nullptr;
+  hookEvery = every;
+  stepHookUser = user;
+  SetStepLimit();
+}
 
 void ScriptSetOutput(ScriptOutputSink sink, void* user) {
   outputSink = sink;

@@ -317,6 +317,27 @@ TEST_F(Limits, RunsStopInsideOperatorGroupsWhereTheLimitIsReached) {
   }
 }
 
+TEST_F(Limits, AStepHookLooksOutNowAndThenWithoutChangingTheRun) {
+  const char* loop = "x = 0; for (i = 0; i < 5000; i = i + 1) { x = x + i % 7; } writeln(x);";
+  const std::string plain = Run(loop).output;
+  uint64_t calls = 0;
+  ScriptSetStepHook(100, [](void* n) { ++*static_cast<uint64_t*>(n); }, &calls);
+  struct Off {
+    ~Off() { ScriptSetStepHook(0, nullptr, nullptr); }
+  } off;
+  Outcome o = Run(loop);
+  EXPECT_EQ(o.code, 0);
+  EXPECT_EQ(o.output, plain);
+  // Once every 100 steps, though runs of numbers are counted in bulk.
+  EXPECT_LE(calls, ScriptStepsUsed() / 100);
+  EXPECT_GE(calls, ScriptStepsUsed() / 110);
+  // The budget still ends a run, however the two fall.
+  ScriptSetLimits({1050, SCRIPT_DEFAULT_MAX_DEPTH});
+  calls = 0;
+  EXPECT_EQ(Run("while (1) { }").code, SCRIPT_ERR_STEPS);
+  EXPECT_EQ(calls, 10u);
+}
+
 TEST_F(Limits, LongTextsCostStepsUnderABudget) {
   // Without a budget, doubling reaches the largest text and fails as out of memory.
   ScriptSetLimits({0, SCRIPT_DEFAULT_MAX_DEPTH});
