@@ -15,9 +15,26 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show);
 
+namespace {
+
+// The host is made before anything registers an exit handler, so it goes after
+// all of them, when the timer thread has stopped; deleting it closes the audio
+// device and waits for the mixer. It is uninstalled first: whatever asks for
+// the host after that gets the stand-in, never a deleted one.
+struct OwnedHost {
+  std::unique_ptr<host::Host> h;
+  ~OwnedHost() {
+    host::set(nullptr);
+    h.reset();
+  }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const char* headless = std::getenv("DOLVICAR_HEADLESS");
-  static std::unique_ptr<host::Host> owned;
+  static OwnedHost owner;
+  std::unique_ptr<host::Host>& owned = owner.h;
   if (headless && *headless && std::strcmp(headless, "0") != 0) {
     auto h = std::make_unique<host::HeadlessHost>();
     const char* input = std::getenv("DOLVICAR_INPUT");

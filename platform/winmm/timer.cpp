@@ -1,6 +1,7 @@
 #include "platform/winmm/timer.h"
 
 #include <condition_variable>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -29,15 +30,32 @@ struct State {
   std::map<UINT, std::thread::id> running;  // callbacks in progress, by timer
   std::map<UINT, int> periods;
   std::thread thread;
-  bool stop = false;
+  bool stop = false;  // the process is ending: the thread is gone and not started again
 };
 
 // Never destroyed: the layer's exit handler kills the music's timers after the
-// function-local statics made since start-up are gone. The timer thread then
-// waits on it until the process ends.
+// function-local statics made since start-up are gone.
 State& S() {
   static auto* s = new State;
   return *s;
+}
+
+// The process is ending: no callback may run on into the exit, where the host
+// and what the callbacks touch go away. Registered when the thread starts, after
+// the host was made, so this runs before the host is deleted. Timers of a real
+// host set from now on never fire.
+void EndThread() {
+  State& s = S();
+  {
+    std::lock_guard<std::mutex> lock(s.m);
+    s.stop = true;
+    s.cv.notify_all();
+  }
+  if (s.thread.get_id() == std::this_thread::get_id()) {
+    s.thread.detach();  // a callback ended the process: it cannot wait for itself
+  } else if (s.thread.joinable()) {
+    s.thread.join();
+  }
 }
 
 // Runs timer `id` with the lock held on entry and exit; the callback itself runs unlocked.
@@ -114,7 +132,10 @@ MMRESULT timeSetEvent(UINT delay_ms, UINT, LPTIMECALLBACK proc, DWORD_PTR user, 
   host::add_clock_listener(OnVirtualClock);
   State& s = S();
   std::lock_guard<std::mutex> lock(s.m);
-  if (!headless && !s.thread.joinable()) s.thread = std::thread(ThreadMain);
+  if (!headless && !s.thread.joinable() && !s.stop) {
+    s.thread = std::thread(ThreadMain);
+    std::atexit(EndThread);
+  }
   UINT id = s.next_id++;
   if (s.next_id == 0) s.next_id = 1;
   s.timers[id] = Timer{h.now_us() + static_cast<uint64_t>(delay_ms) * 1000, delay_ms,

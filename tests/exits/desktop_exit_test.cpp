@@ -1,0 +1,185 @@
+// The game's ends on a real (virtual) X server, as a player meets them on the
+// SDL host (CTest runs this under xvfb-run): there streamed music is refilled
+// by the timer thread and mixed on the audio thread, and the player closes the
+// window through the window system. Each child must end with its exit code and
+// print no fault report.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/exits/child.h"
+
+// After our headers: Xlib defines None and other short names as macros.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Asks every window of process `pid` to close, as a window manager's close
+// button does.
+class WindowCloser {
+ public:
+  WindowCloser() : d_(XOpenDisplay(nullptr)) {
+    if (!d_) return;
+    // A window may go away while it is looked at: that is no error here.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    pid_ = XInternAtom(d_, "_NET_WM_PID", False);
+    protocols_ = XInternAtom(d_, "WM_PROTOCOLS", False);
+    delete_ = XInternAtom(d_, "WM_DELETE_WINDOW", False);
+  }
+  ~WindowCloser() {
+    if (d_) XCloseDisplay(d_);
+  }
+  bool ok() const { return d_ != nullptr; }
+
+  void Close(pid_t pid) {
+    Walk(DefaultRootWindow(d_), pid);
+    XSync(d_, False);
+  }
+
+ private:
+  void Walk(Window w, pid_t pid) {
+    if (PidOf(w) == pid) {
+      XEvent e{};
+      e.xclient.type = ClientMessage;
+      e.xclient.window = w;
+      e.xclient.message_type = protocols_;
+      e.xclient.format = 32;
+      e.xclient.data.l[0] = static_cast<long>(delete_);
+      e.xclient.data.l[1] = CurrentTime;
+      XSendEvent(d_, w, False, NoEventMask, &e);
+    }
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d_, w, &root, &parent, &children, &n)) return;
+    std::vector<Window> list(children, children + n);
+    if (children) XFree(children);
+    for (Window c : list) Walk(c, pid);
+  }
+
+  long PidOf(Window w) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    long pid = -1;
+    if (XGetWindowProperty(d_, w, pid_, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
+        data && format == 32 && count == 1)
+      pid = *reinterpret_cast<long*>(data);
+    if (data) XFree(data);
+    return pid;
+  }
+
+  Display* d_;
+  Atom pid_ = 0, protocols_ = 0, delete_ = 0;
+};
+
+class DesktopExit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "no X server (CTest runs this under xvfb-run)";
+    ASSERT_TRUE(closer_.ok());
+  }
+
+  // The demo with the opening's logo left out (it only takes time) and the
+  // title's event replaced.
+  void PackWithTitle(const std::string& title) {
+    ASSERT_EQ(child::PackDemo(folder_.path(),
+                              [&](auto& entries) {
+                                child::Replace(entries, "data/event/sys_logo.txt", "RET = 0;\n");
+                                child::Replace(entries, "data/event/sys_title.txt", title);
+                              }),
+              "");
+  }
+
+  struct Outcome {
+    child::Run run;
+    int number;
+    int64_t closing_ms = 0;  // from the first request to close to the end
+  };
+
+  // Runs the game `count` times, a few at a time, each with a settings folder
+  // of its own as its argument. Once a run's settings file appears (written
+  // by the script as a sign that it got there), its windows are asked to
+  // close, again and again, until it ends.
+  std::vector<Outcome> PlayMany(int count, bool close_when_saved, int64_t deadline_ms) {
+    struct Running {
+      pid_t pid;
+      int number;
+      fs::path dir, log;
+      int64_t start, closed;
+    };
+    constexpr int kAtOnce = 6;
+    std::vector<Outcome> done;
+    std::vector<Running> running;
+    int started = 0;
+    while (started < count || !running.empty()) {
+      while (started < count && static_cast<int>(running.size()) < kAtOnce) {
+        Running r{-1, started, folder_.path() / ("run" + std::to_string(started)),
+                  folder_.path() / ("run" + std::to_string(started) + ".txt"), child::NowMs(), 0};
+        fs::create_directories(r.dir);
+        r.pid = child::Start(folder_.exe(), {r.dir.string()}, folder_.path(),
+                             {"DOLVICAR_DESKTOP_DEPTH=16", "SDL_AUDIODRIVER=dummy"}, r.log);
+        running.push_back(r);
+        ++started;
+      }
+      for (size_t i = 0; i < running.size();) {
+        Running& r = running[i];
+        child::Run run;
+        bool late = child::NowMs() - r.start > deadline_ms;
+        if (late || child::Ended(r.pid, run)) {
+          if (late) run = child::Finish(r.pid, r.log, 0);
+          run.output = TempDir::Read(r.log.string());
+          done.push_back({run, r.number, r.closed ? child::NowMs() - r.closed : 0});
+          running.erase(running.begin() + static_cast<long>(i));
+          continue;
+        }
+        if (close_when_saved && fs::exists(r.dir / "setup.jpg")) {
+          if (!r.closed) r.closed = child::NowMs();
+          closer_.Close(r.pid);
+        }
+        ++i;
+      }
+      usleep(50000);
+    }
+    std::sort(done.begin(), done.end(), [](const Outcome& a, const Outcome& b) { return a.number < b.number; });
+    return done;
+  }
+
+  child::Folder folder_{DOLVICAR_GAME_EXE};
+  WindowCloser closer_;
+};
+
+// Music streams from the title until the game ends: the timer thread that
+// refills it must not outlive the host it asks for the time.
+constexpr int kRuns = 30;
+constexpr int64_t kRunDeadlineMs = 90000;
+
+TEST_F(DesktopExit, QuittingFromTheTitleWhileMusicPlaysEndsWithZeroEveryTime) {
+  ASSERT_NO_FATAL_FAILURE(PackWithTitle("music(1);\nsleep(300);\nRET = 3;\n"));
+  for (const Outcome& o : PlayMany(kRuns, false, kRunDeadlineMs)) {
+    EXPECT_FALSE(o.run.timed_out) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(o.run.signal, 0) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(o.run.code, 0) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(child::FaultReport(o.run.output), "") << "run " << o.number << "\n" << o.run.output;
+  }
+}
+
+TEST_F(DesktopExit, AFatalStopWhileMusicPlaysEndsWithOneEveryTime) {
+  // The stop's box is closed with the window.
+  ASSERT_NO_FATAL_FAILURE(
+      PackWithTitle("music(1);\nsleep(300);\nsetupsave();\nblt(\"data/bg/lost.png\", 0, 0);\n"));
+  for (const Outcome& o : PlayMany(kRuns, true, kRunDeadlineMs)) {
+    EXPECT_FALSE(o.run.timed_out) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(o.run.signal, 0) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(o.run.code, 1) << "run " << o.number << "\n" << o.run.output;
+    EXPECT_EQ(child::FaultReport(o.run.output), "") << "run " << o.number << "\n" << o.run.output;
+  }
+}
+
+}  // namespace
