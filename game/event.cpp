@@ -10,6 +10,7 @@
 #include "script/strlist.h"
 #include "game/win.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/window.h"
 
 ScriptNode* EventScripts[kEventCount];
 int32_t LastFailedEvent = 0;
@@ -23,6 +24,17 @@ constexpr const char* kLoadingPicture = "data/system/loading.png";
 // passed its limit.
 int g_nesting = 0;
 bool g_runaway = false;
+
+// How often a running script looks for the player's close: far apart enough to
+// cost nothing measurable, close enough to answer at once.
+constexpr uint64_t kCloseLookSteps = 1 << 18;
+
+// A script that loops without waiting never reaches the message pump; the
+// player's close must still end the game, the way it does at any other time.
+void LookForClose(void*) {
+  MSG msg;
+  if (PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE)) dxpump();
+}
 
 // The script texts stay alive as long as their trees, which point into them.
 char* g_texts[kEventCount];
@@ -66,6 +78,7 @@ char* ReadWholeFile(const char* path) {
 
 void FreeEventData() {
   for (int n = 0; n < kEventCount; ++n) FreeEvent(n);
+  ScriptSetStepHook(0, nullptr, nullptr);  // the look for a close goes with the events
 }
 
 void CompileEventTable(char*** rows, bool show_progress) {
@@ -117,6 +130,7 @@ void ReadEventData() {
     ~Rows() { FreeCsv(rows); }
   } owned{rows};
   CompileEventTable(rows, true);
+  ScriptSetStepHook(kCloseLookSteps, LookForClose, nullptr);
 }
 
 void eventExec(int32_t n) {

@@ -182,4 +182,23 @@ TEST_F(DesktopExit, AFatalStopWhileMusicPlaysEndsWithOneEveryTime) {
   }
 }
 
+// A script that loops without a waiting built-in never reaches the message
+// pump; closing the window must end the game all the same.
+TEST_F(DesktopExit, ClosingTheWindowEndsAScriptThatNeverWaits) {
+  ASSERT_EQ(child::PackDemo(folder_.path(),
+                            [](auto& entries) {
+                              child::Replace(entries, "data/event/sys_logo.txt",
+                                             "setupsave();\nwhile (1) { N = N + 1; }\n");
+                            }),
+            "");
+  std::vector<Outcome> runs = PlayMany(1, true, 30000);
+  ASSERT_EQ(runs.size(), 1u);
+  const child::Run& run = runs[0].run;
+  EXPECT_FALSE(run.timed_out) << run.output;
+  EXPECT_EQ(run.signal, 0) << run.output;
+  EXPECT_EQ(run.code, 0) << run.output;
+  EXPECT_LT(runs[0].closing_ms, 10000) << run.output;
+  EXPECT_EQ(child::FaultReport(run.output), "") << run.output;
+}
+
 }  // namespace
