@@ -63,6 +63,8 @@ class Canvas {
 };
 
 // A repeatable pseudo-random generator (no dependency on the C library's rand).
+// Draw each number into a variable of its own before a call that uses several:
+// compilers work out a call's arguments in different orders.
 class Random {
  public:
   explicit Random(uint32_t seed) : state_(seed ? seed : 1) {}

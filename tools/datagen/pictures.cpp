@@ -44,7 +44,10 @@ Canvas SandWall() { return Blocks({196, 160, 104}, {120, 92, 60}, 3, 2, 13, true
 Canvas MossWall() {
   Canvas c = Blocks({90, 110, 86}, {40, 52, 40}, 4, 3, 14, true);
   Random r(99);
-  for (int i = 0; i < 60; ++i) c.BlendEllipse(r.Range(0, 127), r.Range(0, 127), r.Range(3, 10), r.Range(2, 6), {60, 140, 50}, 0.6);
+  for (int i = 0; i < 60; ++i) {
+    const int ry = r.Range(2, 6), rx = r.Range(3, 10), y = r.Range(0, 127), x = r.Range(0, 127);
+    c.BlendEllipse(x, y, rx, ry, {60, 140, 50}, 0.6);
+  }
   return c;
 }
 
@@ -63,7 +66,9 @@ Canvas Grass() {
   Random r(21);
   for (int i = 0; i < 500; ++i) {
     int x = r.Range(0, 127), y = r.Range(0, 127);
-    c.Line(x, y, x + r.Range(-2, 2), y - r.Range(3, 7), Scale({90, 170, 70}, 0.7 + 0.5 * r.Unit()));
+    const double shade = 0.7 + 0.5 * r.Unit();
+    const int up = r.Range(3, 7), across = r.Range(-2, 2);
+    c.Line(x, y, x + across, y - up, Scale({90, 170, 70}, shade));
   }
   return c;
 }
@@ -177,9 +182,11 @@ Canvas Tree() {
   c.Line(64, 190, 30, 150, {90, 60, 36}, 6);
   c.Line(64, 180, 100, 140, {90, 60, 36}, 6);
   Random r(31);
-  for (int i = 0; i < 40; ++i)
-    c.FillEllipse(64 + r.Range(-44, 44), 100 + r.Range(-70, 50), r.Range(14, 26), r.Range(12, 22),
-                  Scale({50, 120, 50}, 0.7 + 0.5 * r.Unit()));
+  for (int i = 0; i < 40; ++i) {
+    const double shade = 0.7 + 0.5 * r.Unit();
+    const int ry = r.Range(12, 22), rx = r.Range(14, 26), y = 100 + r.Range(-70, 50), x = 64 + r.Range(-44, 44);
+    c.FillEllipse(x, y, rx, ry, Scale({50, 120, 50}, shade));
+  }
   return c;
 }
 
@@ -231,7 +238,10 @@ Canvas Panorama(Rgb top, Rgb horizon, Rgb ground, bool dunes, uint32_t seed) {
   c.VerticalGradient(0, 0, 720, 150, top, horizon);
   c.VerticalGradient(0, 150, 720, 90, Scale(ground, 0.9), Scale(ground, 0.5));
   Random r(seed);
-  for (int i = 0; i < 90; ++i) c.Plot(r.Range(0, 719), r.Range(0, 100), {255, 255, 230});
+  for (int i = 0; i < 90; ++i) {
+    const int y = r.Range(0, 100), x = r.Range(0, 719);
+    c.Plot(x, y, {255, 255, 230});
+  }
   for (int x = 0; x < 720; ++x) {
     double a = x / 720.0 * 2 * M_PI;
     double h = dunes ? 18 * std::sin(a * 3) + 10 * std::sin(a * 7 + 1) : 24 * std::sin(a * 4) + 12 * std::sin(a * 9 + 2);
@@ -591,9 +601,15 @@ Canvas EndBackground(int n) {
   const Rgb bottoms[6] = {{60, 30, 80}, {80, 60, 140}, {90, 140, 80}, {90, 40, 30}, {200, 120, 60}, {240, 240, 255}};
   Canvas c = NightSky(100 + n, tops[n], bottoms[n]);
   Random r(200 + n);
-  for (int i = 0; i < 12; ++i) c.BlendEllipse(r.Range(0, 639), r.Range(300, 479), r.Range(40, 120), r.Range(20, 50), Scale(bottoms[n], 0.6), 0.5);
+  for (int i = 0; i < 12; ++i) {
+    const int ry = r.Range(20, 50), rx = r.Range(40, 120), y = r.Range(300, 479), x = r.Range(0, 639);
+    c.BlendEllipse(x, y, rx, ry, Scale(bottoms[n], 0.6), 0.5);
+  }
   if (n == 4)
-    for (int i = 0; i < 20; ++i) c.BlendEllipse(r.Range(0, 639), r.Range(0, 479), 8, 10, kLamp, 0.7);
+    for (int i = 0; i < 20; ++i) {
+      const int y = r.Range(0, 479), x = r.Range(0, 639);
+      c.BlendEllipse(x, y, 8, 10, kLamp, 0.7);
+    }
   return c;
 }
 
@@ -629,7 +645,10 @@ Canvas Scene(const char* name) {
     c.VerticalGradient(0, 0, 640, 300, {110, 80, 56}, {70, 50, 36});
     for (int i = 0; i < 4; ++i) c.FillRect(40, 60 + i * 56, 560, 8, {140, 100, 60});
     Random r(41);
-    for (int i = 0; i < 40; ++i) c.FillRect(50 + r.Range(0, 520), 30 + (i % 4) * 56, 14, 28, Scale({200, 120, 80}, 0.5 + r.Unit()));
+    for (int i = 0; i < 40; ++i) {
+      const double shade = 0.5 + r.Unit();
+      c.FillRect(50 + r.Range(0, 520), 30 + (i % 4) * 56, 14, 28, Scale({200, 120, 80}, shade));
+    }
     c.FillRect(0, 300, 640, 180, {120, 84, 50});
     c.FillRect(0, 300, 640, 10, {150, 110, 70});
     return c;
@@ -669,7 +688,10 @@ Canvas Scene(const char* name) {
     Canvas c(640, 480);
     c.VerticalGradient(0, 0, 640, 480, {30, 26, 40}, {70, 56, 60});
     Random r(53);
-    for (int i = 0; i < 30; ++i) c.BlendEllipse(r.Range(0, 639), r.Range(340, 479), r.Range(30, 90), r.Range(10, 30), {50, 40, 50}, 0.7);
+    for (int i = 0; i < 30; ++i) {
+      const int ry = r.Range(10, 30), rx = r.Range(30, 90), y = r.Range(340, 479), x = r.Range(0, 639);
+      c.BlendEllipse(x, y, rx, ry, {50, 40, 50}, 0.7);
+    }
     return c;
   }
   if (n == "gameover") {
