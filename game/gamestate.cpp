@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "game/position.h"
 
@@ -19,4 +20,18 @@ void BringSavedStateIntoRange(GameState& state) {
   p.N = on_map(p.N, kFloors);
   p.T = WrapDegrees(p.T);
   p.P = WrapDegrees(p.P);
+  // Objects keep their pictures and events and stand on the map as the hero
+  // does, so that the view can turn them into places and sizes. A size that
+  // is not a number has nothing to draw; any other is held to what "bill" can
+  // give.
+  auto size = [](double v) {
+    return std::isfinite(v) ? std::clamp(v, double{INT32_MIN}, double{INT32_MAX}) : 0.0;
+  };
+  for (ObjectRec& o : state.objects) {
+    o.X = on_map(o.X, kMapSize);
+    o.Y = on_map(o.Y, kMapSize);
+    o.N = on_map(o.N, kFloors);
+    o.width = size(o.width);
+    o.height = size(o.height);
+  }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -188,6 +189,35 @@ TEST_F(HostileScript, LoadedSavesAreBroughtIntoRange) {
   EXPECT_EQ(HeroPos.Y, 4);
   EXPECT_EQ(HeroPos.N, 1);
   EXPECT_EQ(HeroPos.T, 90);
+}
+
+// Placed objects in a save are the player's too: they stay placed, with
+// their pictures and events, and stand on the map with sizes the view can
+// draw. Before, a size of infinity reached the view's conversions to int.
+TEST_F(HostileScript, LoadedObjectsAreBroughtIntoRange) {
+  GameState bad{};
+  bad.hp = 10;
+  bad.objects[0] = ObjectRec{1e308, NAN, -5, 1, 44, 3, 116, INFINITY, -1e308, 255, 0};
+  bad.objects[1] = ObjectRec{2.5, 3, 1, 1, 44, 0, 0, NAN, 3e9, 200, 0};
+  ASSERT_EQ(WriteSaveFile((dir_.path() / "objects").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
+  EXPECT_EQ(Int("load(\"objects\")"), 0);
+  const ObjectRec& far = ObjectTable[0];
+  EXPECT_EQ(far.active, 1u);
+  EXPECT_EQ(far.picture, 44u);
+  EXPECT_EQ(far.event, 116u);
+  EXPECT_EQ(far.X, 24);
+  EXPECT_EQ(far.Y, 0);
+  EXPECT_EQ(far.N, 0);
+  EXPECT_EQ(far.width, 0);
+  EXPECT_EQ(far.height, INT32_MIN);
+  const ObjectRec& near = ObjectTable[1];
+  EXPECT_EQ(near.X, 2.5);
+  EXPECT_EQ(near.Y, 3);
+  EXPECT_EQ(near.N, 1);
+  EXPECT_EQ(near.width, 0);
+  EXPECT_EQ(near.height, INT32_MAX);
+  EXPECT_EQ(near.alpha, 200u);
+  EXPECT_EQ(Eval("pos(0, 23, 0, 90); draw3d(); pos(1, 2, 3, 0); draw3d(); 1"), "1");
 }
 
 }  // namespace
