@@ -8,90 +8,33 @@
 // Input: commands, each a two-byte name index, a byte of argument count (low
 // three bits) and key pattern (the rest), then its arguments, each a kind byte
 // and that kind's bytes.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "dx/dx.h"
-#include "dx/shell.h"
-#include "fuzz/common/scratch.h"
-#include "game/event.h"
-#include "game/explore.h"
-#include "game/gamestate.h"
+#include "fuzz/common/demo_play.h"
 #include "game/macro/macro.h"
-#include "game/macro/macro_draw.h"
-#include "game/macro/macro_mes.h"
-#include "game/main.h"
-#include "game/map.h"
-#include "platform/host/headless_host.h"
-#include "platform/win32/display.h"
-#include "qv/qvsapi.h"
-#include "script/script.h"
 #include "script/strlist.h"
-#include "tests/common/demo_game.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-namespace key = host::key;
 
 constexpr uint64_t kStepBudget = 20000;
 constexpr uint64_t kFrameBudget = 60;  // a second of game time a command
 constexpr int kMaxCommands = 8;
 
-// Thrown from the clock when a command has run out of frames.
-struct FrameBudgetSpent {};
-uint64_t g_frame_limit = UINT64_MAX;
-void WatchFrames(uint64_t) {
-  if (host::HeadlessHost* h = host::headless(); h && h->frames_presented() > g_frame_limit) {
-    g_frame_limit = UINT64_MAX;
-    throw FrameBudgetSpent{};
-  }
-}
-
 struct Game {
-  host::HeadlessHost* host = nullptr;
-  fs::path caller;  // the fuzzer's own folder, which its paths are relative to
-  ScratchFolder folder{"command_fuzz_"};
+  demoplay::DemoGame demo{"command_fuzz_", kStepBudget, 16};
   std::vector<std::string> names;
-  GameState state{};
-  std::vector<MapFloor> map;
-  std::vector<std::pair<std::string, std::string>> vars;
 };
-
-// What InitGame loads, read from the run's folder instead of a package.
-void Start(Game& g) {
-  win32::SetDesktopDepth(16);
-  if (!dxinit(GameTitle, 640, 480, 0, false)) __builtin_trap();
-  fs::current_path(g.folder.path());
-  std::snprintf(BaseDir, sizeof BaseDir, "%s", (g.folder.path() / "saves").c_str());
-  if (!testcommon::ReadDemoData()) __builtin_trap();
-}
 
 Game& TheGame() {
   static Game* game = [] {
     auto* g = new Game;
-    g->caller = fs::current_path();
-    g->host = &InstallFuzzHost();
-    g->host->set_frames_kept(0);
-    testcommon::LinkDemoData(g->folder.path());
-    fs::create_directories(g->folder.path() / "saves");
-    std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
-    RegisterMacros();
-    try {
-      Start(*g);
-    } catch (const host::ProcessExit&) {
-      std::fprintf(stderr, "the demo game did not start\n");
-      __builtin_trap();
-    }
     for (MacroEntry* e = MacroList; e; e = e->next)
       if (e->handler) g->names.push_back(e->name);
     std::sort(g->names.begin(), g->names.end());
@@ -99,36 +42,9 @@ Game& TheGame() {
     // The indices the inputs use, for writing seeds.
     if (std::getenv("COMMAND_FUZZ_NAMES"))
       for (size_t i = 0; i < g->names.size(); ++i) std::printf("%zu %s\n", i, g->names[i].c_str());
-    // A new game stands on the first floor, at the stairs of the demo map.
-    HeroPos = ViewPos{2, 22, 0, 0, 0};
-    g->state = GameStateBlock;
-    g->map.assign(DungeonMap, DungeonMap + kFloors);
-    for (StrList* v = ScriptVars; v; v = v->next)
-      if (v->name) g->vars.emplace_back(v->name, v->text ? v->text : "");
-    ScriptSetLimits({kStepBudget, SCRIPT_DEFAULT_MAX_DEPTH});
-    ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
-    host::add_clock_listener(WatchFrames);
-    fs::current_path(g->caller);
     return g;
   }();
   return *game;
-}
-
-void Restore(Game& g) {
-  GameStateBlock = g.state;
-  std::copy(g.map.begin(), g.map.end(), DungeonMap);
-  StrListFree(ScriptVars);
-  ScriptVars = nullptr;
-  for (auto it = g.vars.rbegin(); it != g.vars.rend(); ++it) SetVarStr(it->first.c_str(), it->second.c_str());
-  while (dxtargetdepth() > 0) dxpoptarget(false);
-  dxresetclip();
-  ResetMesWindow();
-  ResetMesText();
-  ResetKeyBits();
-  g.host->clear_message_boxes();
-  // Keys meant for the last input's waits are not this one's.
-  g.host->clear_script();
-  srand(1);
 }
 
 class Reader {
@@ -209,25 +125,12 @@ std::string Argument(Reader& in, const std::vector<std::string>& names, bool& te
   }
 }
 
-void PressKeys(host::HeadlessHost& h, uint8_t pattern) {
-  static const int kPatterns[][3] = {
-      {key::Return, key::Return, key::Return}, {key::Escape, key::Escape, key::Escape},
-      {key::Return, key::Escape, key::Return}, {key::Down, key::Return, key::Escape},
-      {key::Up, key::Escape, key::Return},     {key::Right, key::Return, key::Escape},
-      {key::Space, key::Escape, key::Return},  {key::Z, key::A + 23, key::Escape},
-  };
-  const int* keys = kPatterns[pattern % std::size(kPatterns)];
-  const uint64_t f = h.frames_presented();
-  for (int i = 0; i < 20; ++i) h.key_press(f + 2 + 3 * static_cast<uint64_t>(i), keys[i % 3]);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Game& g = TheGame();
-  // The game's files are found from the run's folder; the fuzzer's from its own.
-  fs::current_path(g.folder.path());
-  Restore(g);
+  g.demo.EnterFolder();
+  g.demo.Restore();
   Reader in(data, size);
   for (int n = 0; n < kMaxCommands && !in.done(); ++n) {
     const std::string& name = g.names[in.Raw<uint16_t>() % g.names.size()];
@@ -244,30 +147,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StrList* chain = nullptr;
     StrList* stack = nullptr;
     for (auto it = args.rbegin(); it != args.rend(); ++it) StrListPush(&chain, it->second ? "S" : "I", it->first.c_str());
-    PressKeys(*g.host, head >> 3);
-    g_frame_limit = g.host->frames_presented() + kFrameBudget;
-    try {
-      entry->handler(&chain, &stack);
-    } catch (const host::ProcessExit&) {
-      // A designed stop (a fatal box, the program's end). The end also
-      // released the display: the game starts again.
-      if (dxexiting) {
-        dxexiting = false;
-        dxquit = false;
-        FreeEventData();
-        QvxSoundTerminate();
-        try {
-          Start(g);
-        } catch (const host::ProcessExit&) {
-          __builtin_trap();
-        }
-      }
-    } catch (const FrameBudgetSpent&) {
-    }
-    g_frame_limit = UINT64_MAX;
+    g.demo.PressKeys(head >> 3);
+    g.demo.Play(kFrameBudget, [&] { entry->handler(&chain, &stack); });
     StrListFree(chain);
     StrListFree(stack);
   }
-  fs::current_path(g.caller);
+  g.demo.LeaveFolder();
   return 0;
 }

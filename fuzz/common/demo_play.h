@@ -1,0 +1,173 @@
+// The demo game running on the headless host for the fuzz targets that play
+// it: started once in a folder of the run's own (its data linked in, its saves
+// beside it), brought back to the state after its start before every input,
+// and played within a budget of frames with keys pressed every few frames.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dx/dx.h"
+#include "dx/shell.h"
+#include "fuzz/common/scratch.h"
+#include "game/event.h"
+#include "game/explore.h"
+#include "game/gamestate.h"
+#include "game/macro/macro.h"
+#include "game/macro/macro_draw.h"
+#include "game/macro/macro_mes.h"
+#include "game/main.h"
+#include "game/map.h"
+#include "platform/host/headless_host.h"
+#include "platform/win32/display.h"
+#include "qv/qvsapi.h"
+#include "script/script.h"
+#include "script/strlist.h"
+#include "tests/common/demo_game.h"
+
+namespace demoplay {
+
+namespace fs = std::filesystem;
+
+// Thrown from the clock when a run has used up its frames.
+struct FrameBudgetSpent {};
+
+class DemoGame {
+ public:
+  // Starts the game on the demo data, on a desktop of `depth` bits, with
+  // scripts held to `step_budget` steps.
+  DemoGame(const char* prefix, uint64_t step_budget, int depth) : folder_(prefix), depth_(depth) {
+    caller_ = fs::current_path();
+    host_ = &InstallFuzzHost();
+    host_->set_frames_kept(0);
+    testcommon::LinkDemoData(folder_.path());
+    fs::create_directories(folder_.path() / "saves");
+    std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
+    RegisterMacros();
+    try {
+      Start();
+    } catch (const host::ProcessExit&) {
+      std::fprintf(stderr, "the demo game did not start\n");
+      __builtin_trap();
+    }
+    // A new game stands on the first floor, at the stairs of the demo map.
+    HeroPos = ViewPos{2, 22, 0, 0, 0};
+    state_ = GameStateBlock;
+    map_.assign(DungeonMap, DungeonMap + kFloors);
+    for (StrList* v = ScriptVars; v; v = v->next)
+      if (v->name) vars_.emplace_back(v->name, v->text ? v->text : "");
+    ScriptSetLimits({step_budget, SCRIPT_DEFAULT_MAX_DEPTH});
+    ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
+    host::add_clock_listener(WatchFrames);
+    fs::current_path(caller_);
+  }
+
+  host::HeadlessHost& host() { return *host_; }
+  const fs::path& folder() const { return folder_.path(); }
+  // The saved block as it stood after the start.
+  const GameState& state() const { return state_; }
+
+  // The game's files are found from the run's folder; the fuzzer's from its own.
+  void EnterFolder() { fs::current_path(folder_.path()); }
+  void LeaveFolder() { fs::current_path(caller_); }
+
+  // The saved block, the map, the script variables, the drawing targets, the
+  // message window, keys and the random numbers as they were after the start.
+  void Restore() {
+    GameStateBlock = state_;
+    std::copy(map_.begin(), map_.end(), DungeonMap);
+    StrListFree(ScriptVars);
+    ScriptVars = nullptr;
+    for (auto it = vars_.rbegin(); it != vars_.rend(); ++it) SetVarStr(it->first.c_str(), it->second.c_str());
+    while (dxtargetdepth() > 0) dxpoptarget(false);
+    dxresetclip();
+    ResetMesWindow();
+    ResetMesText();
+    ResetKeyBits();
+    host_->clear_message_boxes();
+    // Keys meant for the last input's waits are not this one's.
+    host_->clear_script();
+    srand(1);
+  }
+
+  // Presses `keys` in turn, one every `every` frames from the next but one.
+  void PressKeys(const std::vector<int>& keys, uint64_t every) {
+    const uint64_t f = host_->frames_presented();
+    for (size_t i = 0; i < keys.size(); ++i) host_->key_press(f + 2 + every * i, keys[i]);
+  }
+  // Twenty keys of one of eight patterns of three, one every three frames.
+  void PressKeys(uint8_t pattern) {
+    namespace key = host::key;
+    static const int kPatterns[][3] = {
+        {key::Return, key::Return, key::Return}, {key::Escape, key::Escape, key::Escape},
+        {key::Return, key::Escape, key::Return}, {key::Down, key::Return, key::Escape},
+        {key::Up, key::Escape, key::Return},     {key::Right, key::Return, key::Escape},
+        {key::Space, key::Escape, key::Return},  {key::Z, key::A + 23, key::Escape},
+    };
+    const int* keys = kPatterns[pattern % std::size(kPatterns)];
+    std::vector<int> presses;
+    for (int i = 0; i < 20; ++i) presses.push_back(keys[i % 3]);
+    PressKeys(presses, 3);
+  }
+
+  // Runs `play` for at most `frames` frames. A designed stop (a fatal box,
+  // the program's end) ends the run too; the end also released the display,
+  // so the game starts again.
+  template <typename Fn>
+  void Play(uint64_t frames, Fn&& play) {
+    limit_ = host_->frames_presented() + frames;
+    try {
+      play();
+    } catch (const host::ProcessExit&) {
+      if (dxexiting) {
+        dxexiting = false;
+        dxquit = false;
+        FreeEventData();
+        QvxSoundTerminate();
+        try {
+          Start();
+        } catch (const host::ProcessExit&) {
+          __builtin_trap();
+        }
+      }
+    } catch (const FrameBudgetSpent&) {
+    }
+    limit_ = UINT64_MAX;
+  }
+
+ private:
+  // What InitGame loads, read from the run's folder instead of a package.
+  void Start() {
+    win32::SetDesktopDepth(depth_);
+    if (!dxinit(GameTitle, 640, 480, 0, false)) __builtin_trap();
+    fs::current_path(folder_.path());
+    std::snprintf(BaseDir, sizeof BaseDir, "%s", (folder_.path() / "saves").c_str());
+    if (!testcommon::ReadDemoData()) __builtin_trap();
+  }
+
+  static void WatchFrames(uint64_t) {
+    if (host::HeadlessHost* h = host::headless(); h && h->frames_presented() > limit_) {
+      limit_ = UINT64_MAX;
+      throw FrameBudgetSpent{};
+    }
+  }
+
+  static inline uint64_t limit_ = UINT64_MAX;
+  host::HeadlessHost* host_ = nullptr;
+  fs::path caller_;  // the fuzzer's own folder, which its paths are relative to
+  ScratchFolder folder_;
+  int depth_;
+  GameState state_{};
+  std::vector<MapFloor> map_;
+  std::vector<std::pair<std::string, std::string>> vars_;
+};
+
+}  // namespace demoplay
