@@ -40,11 +40,22 @@ namespace fs = std::filesystem;
 // Thrown from the clock when a run has used up its frames.
 struct FrameBudgetSpent {};
 
+// How a run ends once its frames are used up.
+enum class Stop {
+  Throw,  // at once, from the clock
+  // Through the game's own paths, so that no script is cut off with its
+  // values still held: every script stops at its next step, the hero's hit
+  // points run out (which ends the exploration loop), and Return and Escape
+  // answer whatever waits. Only a run still going after that is thrown out.
+  WindDown,
+};
+
 class DemoGame {
  public:
   // Starts the game on the demo data, on a desktop of `depth` bits, with
   // scripts held to `step_budget` steps.
-  DemoGame(const char* prefix, uint64_t step_budget, int depth) : folder_(prefix), depth_(depth) {
+  DemoGame(const char* prefix, uint64_t step_budget, int depth)
+      : folder_(prefix), depth_(depth), step_budget_(step_budget) {
     caller_ = fs::current_path();
     host_ = &InstallFuzzHost();
     host_->set_frames_kept(0);
@@ -79,10 +90,13 @@ class DemoGame {
   void EnterFolder() { fs::current_path(folder_.path()); }
   void LeaveFolder() { fs::current_path(caller_); }
 
-  // The saved block, the map, the script variables, the drawing targets, the
-  // message window, keys and the random numbers as they were after the start.
+  // The saved block, the map, the script variables and their limits, the
+  // events, the drawing targets, the message window, keys and the random
+  // numbers as they were after the start.
   void Restore() {
     GameStateBlock = state_;
+    ScriptSetLimits({step_budget_, SCRIPT_DEFAULT_MAX_DEPTH});
+    LastFailedEvent = 0;
     std::copy(map_.begin(), map_.end(), DungeonMap);
     StrListFree(ScriptVars);
     ScriptVars = nullptr;
@@ -118,12 +132,13 @@ class DemoGame {
     PressKeys(presses, 3);
   }
 
-  // Runs `play` for at most `frames` frames. A designed stop (a fatal box,
-  // the program's end) ends the run too; the end also released the display,
-  // so the game starts again.
+  // Runs `play` for `frames` frames, then stops it as `stop` says. A
+  // designed stop (a fatal box, the program's end) ends the run too; the end
+  // also released the display, so the game starts again.
   template <typename Fn>
-  void Play(uint64_t frames, Fn&& play) {
+  void Play(uint64_t frames, Stop stop, Fn&& play) {
     limit_ = host_->frames_presented() + frames;
+    wind_down_ = stop == Stop::WindDown;
     try {
       play();
     } catch (const host::ProcessExit&) {
@@ -141,6 +156,7 @@ class DemoGame {
     } catch (const FrameBudgetSpent&) {
     }
     limit_ = UINT64_MAX;
+    wind_down_ = false;
   }
 
  private:
@@ -154,17 +170,29 @@ class DemoGame {
   }
 
   static void WatchFrames(uint64_t) {
-    if (host::HeadlessHost* h = host::headless(); h && h->frames_presented() > limit_) {
-      limit_ = UINT64_MAX;
-      throw FrameBudgetSpent{};
+    host::HeadlessHost* h = host::headless();
+    if (!h || h->frames_presented() <= limit_) return;
+    if (wind_down_) {
+      constexpr uint64_t kGrace = 600;
+      wind_down_ = false;
+      ScriptSetLimits({1, SCRIPT_DEFAULT_MAX_DEPTH});
+      GameStateBlock.hp = 0;
+      const uint64_t f = h->frames_presented();
+      for (uint64_t i = 1; i < kGrace; ++i) h->key_press(f + i, i % 2 ? host::key::Return : host::key::Escape);
+      limit_ = f + kGrace;
+      return;
     }
+    limit_ = UINT64_MAX;
+    throw FrameBudgetSpent{};
   }
 
   static inline uint64_t limit_ = UINT64_MAX;
+  static inline bool wind_down_ = false;
   host::HeadlessHost* host_ = nullptr;
   fs::path caller_;  // the fuzzer's own folder, which its paths are relative to
   ScratchFolder folder_;
   int depth_;
+  uint64_t step_budget_;
   GameState state_{};
   std::vector<MapFloor> map_;
   std::vector<std::pair<std::string, std::string>> vars_;
