@@ -1,5 +1,8 @@
 #include "dx/pump.h"
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
@@ -314,7 +317,12 @@ bool dxworldtoscreen(const D3DVECTOR& point, int* x, int* y) {
   if (c[3] < 0.01f || c[2] < 0.01f) return false;
   const float sx = c[0] / c[3], sy = c[1] / c[3];
   const float h = static_cast<float>(dxviewheight), v = static_cast<float>(dxviewwidth);
-  if (y) *y = static_cast<int>((sy - 1.0f) * h / -2.0f);
-  if (x) *x = static_cast<int>(sx * h / 2.0f + v / 2.0f);
+  const float fy = (sy - 1.0f) * h / -2.0f, fx = sx * h / 2.0f + v / 2.0f;
+  // A point that has no place on the screen plane has no screen position; one
+  // far off it is held to the ends of int, still on its own side.
+  if (!std::isfinite(fx) || !std::isfinite(fy)) return false;
+  auto whole = [](float f) { return static_cast<int>(std::clamp<double>(f, INT_MIN, INT_MAX)); };
+  if (y) *y = whole(fy);
+  if (x) *x = whole(fx);
   return true;
 }

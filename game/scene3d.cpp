@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "dx/dx.h"
 #include "game/fatal.h"
@@ -496,8 +497,11 @@ void BuildDungeonScene(float x, float height, float z, float heading, float pitc
                    0);
     }
   }
+  // A place or size that is no float (not finite, or past the float range) has nothing to draw.
+  auto drawable = [](double v) { return std::fabs(v) <= std::numeric_limits<float>::max() / 2; };
   for (const ObjectRec& o : ObjectTable) {
     if (!o.active || o.N != static_cast<double>(f) || o.picture == 0) continue;
+    if (!drawable(o.X) || !drawable(o.Y) || !drawable(o.width) || !drawable(o.height)) continue;
     const int32_t pic = o.picture > 255 ? 255 : static_cast<int32_t>(o.picture);
     const int alpha = static_cast<int>(o.alpha > 255 ? 255 : o.alpha);
     AddBillboard(v, ahead, static_cast<float>(2 * o.X), 2.0f * f, static_cast<float>(2 * o.Y),

@@ -1,4 +1,7 @@
 // Frame pacing, waits, the clock, the minimised window and random numbers.
+#include <climits>
+#include <limits>
+
 #include "fixture.h"
 
 #include "platform/win32/crt.h"
@@ -206,6 +209,16 @@ TEST_F(DxTest, WorldToScreenProjectsThroughTheDevice) {
   EXPECT_FALSE(dxworldtoscreen(D3DVECTOR{0.0f, 0.0f, -1.0f}, &x, &y));
   EXPECT_EQ(x, -7);
   EXPECT_EQ(y, -7);
+  // Far off the screen a point keeps its side; one with no place has none.
+  ASSERT_TRUE(dxworldtoscreen(D3DVECTOR{1e30f, -1e30f, 1.0f}, &x, &y));
+  EXPECT_EQ(x, INT_MAX);
+  EXPECT_EQ(y, INT_MAX);
+  ASSERT_TRUE(dxworldtoscreen(D3DVECTOR{-1e30f, 1e30f, 1.0f}, &x, &y));
+  EXPECT_EQ(x, INT_MIN);
+  EXPECT_EQ(y, INT_MIN);
+  x = y = -7;
+  EXPECT_FALSE(dxworldtoscreen(D3DVECTOR{std::numeric_limits<float>::infinity(), 0.0f, 1.0f}, &x, &y));
+  EXPECT_EQ(x, -7);
 }
 
 TEST_F(DxTest, LineThroughTheDevice) {

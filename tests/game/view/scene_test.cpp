@@ -2,6 +2,9 @@
 // where, and how the animated words move.
 #include "game/scene3d.h"
 
+#include <cmath>
+#include <limits>
+#include <tuple>
 #include <vector>
 
 #include "tests/game/view/fixture.h"
@@ -178,6 +181,23 @@ TEST_F(SceneBuild, PlacedObjectsStandOnTheirFloorAndFaceTheViewer) {
   ASSERT_EQ(Items().size(), 1u);
   EXPECT_EQ(Items()[0]->transparency, 155);
   EXPECT_EQ(Items()[0]->additive, 1);
+}
+
+TEST_F(SceneBuild, AnObjectOfNoFiniteSizeOrPlaceIsNotDrawn) {
+  ObjectRec& o = ObjectTable[7];
+  const double inf = std::numeric_limits<double>::infinity();
+  o.active = 1, o.picture = 200, o.X = 12, o.Y = 14, o.N = 0, o.alpha = 255;
+  for (auto [w, h, x] : {std::tuple{inf, -1e308, 12.0}, std::tuple{1e300, 2.0, 12.0},
+                         std::tuple{2.0, std::nan(""), 12.0}, std::tuple{2.0, 2.0, -1e300}}) {
+    o.width = w, o.height = h, o.X = x;
+    Build(12, 12, 0);
+    EXPECT_TRUE(Items().empty()) << w << " x " << h << " at " << x;
+  }
+  // As wide as a script can ask: drawn, its corners projected far off the screen.
+  o.width = o.height = 2147483647.0, o.X = 12;
+  Build(12, 12, 0);
+  ASSERT_EQ(Items().size(), 1u);
+  EXPECT_EQ(Items()[0]->visible, 1);
 }
 
 TEST_F(SceneBuild, StairsRiseTowardTheirTurnedSide) {
