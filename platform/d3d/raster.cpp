@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include <emmintrin.h>
@@ -240,7 +241,10 @@ struct Setup {
   bool flat = false;
   int fr = 0, fg = 0, fb = 0, fa = 0;
   float fogA = 0, fogB = 1;  // f = fogA * d + fogB
-  bool fogstep = false;      // start == end: no fog up to start, full fog beyond
+  // A range with no ramp in floats (empty, reversed, not finite): no fog up to
+  // fogedge, full fog beyond.
+  bool fogstep = false;
+  float fogedge = 0;
   float ftw = 0, fth = 0;    // texture size
   int wrapmask_u = 0, wrapmask_v = 0;  // size - 1 for a power-of-two size, else 0
 };
@@ -252,6 +256,10 @@ inline int TexelIndex(float f) {
   int i = static_cast<int>(f);
   return i - (f < static_cast<float>(i));
 }
+
+// The fog factor as a byte. A factor that is not a number (a distance that is
+// none) is full fog, as the step gives it.
+inline int FogByte(float ff) { return ff > 0 ? (ff < 1 ? static_cast<int>(ff * 255.0f + 0.5f) : 255) : 0; }
 
 inline int ToByte(double v) {
   int i = static_cast<int>(v + 0.5);
@@ -354,14 +362,7 @@ void Span(const Setup& st, int y, int xl, int xr) {
       continue;
     if (s.fog) {
       float d = s.fog_eye ? 1.0f / rhw : z;
-      int f;
-      if (st.fogstep) {
-        f = d <= s.fogstart ? 255 : 0;
-      } else {
-        float ff = st.fogA * d + st.fogB;
-        ff = ff < 0 ? 0.0f : (ff > 1 ? 1.0f : ff);
-        f = static_cast<int>(ff * 255.0f + 0.5f);
-      }
+      const int f = st.fogstep ? (d <= st.fogedge ? 255 : 0) : FogByte(st.fogA * d + st.fogB);
       const int fr = (s.fogcolor >> 16) & 0xFF, fg = (s.fogcolor >> 8) & 0xFF, fb = s.fogcolor & 0xFF;
       r = Div255(r * f + fr * (255 - f));
       g = Div255(g * f + fg * (255 - f));
@@ -440,7 +441,7 @@ struct Walker {
   const Format* df;
   int nrl, ngl, nbl, nrs, ngs, nbs;
   bool fog_eye, fogstep;
-  float fogstart, fogA, fogB;
+  float fogedge, fogA, fogB;
   int fr, fg, fb;
   DWORD srcblend, destblend;
 
@@ -485,7 +486,7 @@ struct Walker {
     nrl = 8 - df->r.bits, ngl = 8 - df->g.bits, nbl = 8 - df->b.bits;
     nrs = df->r.shift, ngs = df->g.shift, nbs = df->b.shift;
     fog_eye = s.fog_eye, fogstep = st.fogstep;
-    fogstart = s.fogstart, fogA = st.fogA, fogB = st.fogB;
+    fogedge = st.fogedge, fogA = st.fogA, fogB = st.fogB;
     fr = (s.fogcolor >> 16) & 0xFF, fg = (s.fogcolor >> 8) & 0xFF, fb = s.fogcolor & 0xFF;
     srcblend = s.srcblend, destblend = s.destblend;
   }
@@ -522,14 +523,7 @@ struct Walker {
     b = Div255(wb[(raw & tbm) >> tbs & 0xFF] * b);
     if constexpr (Fog) {
       float d = fog_eye ? 1.0f / rhw : z;
-      int f;
-      if (fogstep) {
-        f = d <= fogstart ? 255 : 0;
-      } else {
-        float ff = fogA * d + fogB;
-        ff = ff < 0 ? 0.0f : (ff > 1 ? 1.0f : ff);
-        f = static_cast<int>(ff * 255.0f + 0.5f);
-      }
+      const int f = fogstep ? (d <= fogedge ? 255 : 0) : FogByte(fogA * d + fogB);
       r = Div255(r * f + fr * (255 - f));
       g = Div255(g * f + fg * (255 - f));
       b = Div255(b * f + fb * (255 - f));
@@ -825,11 +819,15 @@ bool Prepare(Setup& st, const Target& t, const PixelState& s, const Texture* tex
   st.zbits = 0;
   if (t.depth.bits && (t.depth.format.bpp == 16 || t.depth.format.bpp == 32)) st.zbits = t.depth.format.bpp;
   if (s.fog) {
-    float range = s.fogend - s.fogstart;
-    st.fogstep = !(range > 0);
+    const float range = s.fogend - s.fogstart, a = -1.0f / range, b = s.fogend / range;
+    st.fogstep = !(range > 0 && a != 0 && std::isfinite(range) && std::isfinite(a) && std::isfinite(b));
+    st.fogedge = s.fogstart;
     if (!st.fogstep) {
-      st.fogA = -1.0f / range;
-      st.fogB = s.fogend / range;
+      st.fogA = a;
+      st.fogB = b;
+    } else if (s.fogend == std::numeric_limits<float>::infinity() && !std::isnan(s.fogstart)) {
+      // The ramp to an end at infinity never leaves "no fog".
+      st.fogedge = s.fogend;
     }
   }
   return true;

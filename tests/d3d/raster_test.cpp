@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -401,6 +402,13 @@ TEST(Raster, LinearFogByDepthAndByEyeDistanceAtEveryDepth) {
   Quad(TargetOf(b), s, nullptr, 2, 0, 4, 4, 0.1f, 1, c, 255);
   EXPECT_EQ(b.Get(0, 0), 0x123456u);
   EXPECT_EQ(b.Get(3, 0), RefWrite(b, c));
+  // A range without end never fogs; one without start fogs everything.
+  s.fogend = std::numeric_limits<float>::infinity();
+  Quad(TargetOf(b), s, nullptr, 0, 0, 4, 4, 0.6f, 1, c, 255);
+  EXPECT_EQ(b.Get(1, 1), RefWrite(b, c));
+  s.fogstart = -s.fogend, s.fogend = 0.4f;
+  Quad(TargetOf(b), s, nullptr, 0, 0, 4, 4, 0.1f, 1, c, 255);
+  EXPECT_EQ(b.Get(1, 1), 0x123456u);
 }
 
 TEST(Raster, GouraudInterpolatesAcrossTheTriangle) {
@@ -493,7 +501,7 @@ TEST(Raster, ClipRectangleAndBufferEdgesBoundEveryWrite) {
 // The fast spans against the per-pixel reference, bit for bit: random
 // triangles (slivers, huge and off-screen ones, odd spans) over random targets
 // and depth buffers, with every state the fast spans take (depth widths and
-// writes, fog by depth and by eye distance, fog ranges of zero, perspective,
+// writes, fog by depth and by eye distance, fog ranges of zero or not finite, perspective,
 // blending, the colour key, textures with alpha, sizes that are not powers of
 // two, every addressing mode) and some they leave alone.
 TEST(Raster, FastSpansMatchTheReferenceBitForBit) {
@@ -534,6 +542,12 @@ TEST(Raster, FastSpansMatchTheReferenceBitForBit) {
     s.fogstart = uni(0, 0.6f);
     s.fogend = round % 17 == 0 ? s.fogstart : s.fogstart + uni(0.05f, 1.5f);
     s.fogcolor = rng() & 0xFFFFFF;
+    // Ranges that are not finite numbers.
+    const float inf = std::numeric_limits<float>::infinity();
+    if (round % 17 == 4) s.fogend = inf;
+    if (round % 17 == 8) s.fogstart = -inf;
+    if (round % 17 == 12) s.fogstart = -inf, s.fogend = inf;
+    if (round % 17 == 15) s.fogend = std::numeric_limits<float>::quiet_NaN();
     s.blend = round % 9 == 4;
     s.srcblend = D3DBLEND_SRCALPHA, s.destblend = D3DBLEND_INVSRCALPHA;
     if (round % 19 == 0) s.zfunc = D3DCMP_LESS;
