@@ -270,6 +270,8 @@ int32_t AddItemToList(int32_t selector, int32_t n) {
   int32_t a = n >= 1 ? std::min(n, cur->count) : cur->count;
   if (selector < kSelCarried + kCarriedSlots) return a > 0 ? AddToCarried(cur, a, n, stack) : 0;
   if (selector >= kSelEquip && selector < kSelEquip + kEquipSlots) {
+    // A slot with no unit has nothing to wear, whatever n asks for.
+    if (cur->count <= 0) return 0;
     ItemSlot& slot = EquipSlots[selector - kSelEquip];
     slot = *cur;
     slot.count = 1;

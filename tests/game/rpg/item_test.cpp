@@ -297,6 +297,16 @@ TEST_F(ItemTest, NothingIsEquippedFromAnEmptySlot) {
   EXPECT_EQ(SwapEquipItem(2, 0, 0), 0);
   EXPECT_EQ(EquipSlots[0].item, 0);
   EXPECT_EQ(TempItemSlot.count, 0);
+  // Pushed straight into a position, an empty slot is refused the same way.
+  EXPECT_EQ(RunWithMacros("hero_clear(); item_set(1001, 0); item_push(100, 1)"), "0");
+  EXPECT_EQ(EquipSlots[0].count, 0);
+  for (int32_t held : {0, -3})
+    for (int32_t n : {1, 0, -1}) {
+      SetTempItem(1001, held);
+      EXPECT_EQ(AddItemToList(100, n), 0);
+      EXPECT_EQ(EquipSlots[0].count, 0);
+      EXPECT_EQ(TempItemSlot.count, held);
+    }
 }
 
 TEST_F(ItemTest, TheSheetIsLetGoWhenTheDisplayCloses) {
