@@ -83,6 +83,8 @@ struct Entry {
 // for none, -2 when cancelled.
 template <typename Draw>
 int32_t ChooseEntry(const ItemWindowLayout& l, int x, int y, int32_t cursor, int32_t total, Draw draw_row) {
+  // A start cursor is held to the list: before it, it stands on no entry (-1).
+  cursor = std::clamp(cursor, int32_t{-1}, total - 1);
   int32_t page = cursor / kRows, row = cursor % kRows;
   const int32_t last_page = total / kRows;  // P
   dx::bitmap* saved = dxcapture(x, y, l.width, l.height, false);

@@ -1,4 +1,5 @@
 // The item windows: choosing with scripted keys, what they leave on the screen.
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -83,6 +84,14 @@ TEST_F(ItemWindowTest, ShortListsStayOnTheirPage) {
   // A cursor past the end comes back to the last entry.
   Keys({Return});
   EXPECT_EQ(ShowItemEquipList(2, 0, 0, 50, 3, 0), 4);
+  // One before the list stands on no entry, as -1 does: none is chosen, and
+  // down goes to the first.
+  Keys({Return});
+  EXPECT_EQ(ShowItemSellList(1, 0, 0, -9, 2), -1);
+  Keys({host::key::Down, Return});
+  EXPECT_EQ(ShowItemSellList(1, 0, 0, INT32_MIN, 2), 0);
+  Keys({host::key::Down, Return});
+  EXPECT_EQ(ShowItemEquipList(2, 0, 0, INT32_MIN, 3, 0), 0);
   // The carried list starts with the take-off entry.
   CarriedItems[0] = ItemSlot{1, 0, 0, 7};
   CarriedItems[1] = ItemSlot{1, 0, 0, 9};
