@@ -1,6 +1,7 @@
 #include "platform/win32/imm.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -74,7 +75,13 @@ void OnHostEvent(const host::Event& e) {
         h->open = true;
         h->composition = win32::Utf8ToUtf16(e.text);
         h->cursor = std::clamp(CursorUnits(e.text, e.cursor), 0, static_cast<int>(h->composition.size()));
-        h->selected = e.length > 0 ? CursorUnits(e.text, e.cursor + e.length) - h->cursor : 0;
+        if (e.length > 0) {
+          // The host's numbers are its own: a selection past the text ends with it.
+          const int64_t end = int64_t{e.cursor} + e.length;
+          h->selected = CursorUnits(e.text, static_cast<int>(std::min<int64_t>(end, INT32_MAX))) - h->cursor;
+        } else {
+          h->selected = 0;
+        }
         h->ended = false;
       } else if (!h->composition.empty()) {
         h->composition.clear();

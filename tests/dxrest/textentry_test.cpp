@@ -152,6 +152,12 @@ TEST_F(TextEntry, InputMethodsSelectionIsTheClauseBeingConverted) {
   dxdrawime(20, 100);
   EXPECT_EQ(Back(20 + dxtextwidth("今日は"), 100) & 0xFFFFFFu, 0u);  // the caret inverts white
   EXPECT_EQ(host_.text_input_rect(), (host::HeadlessHost::Rect{20, 100, 1, h}));
+
+  // A selection as long as the host can say runs to the end of the text.
+  host_.compose(Next(), U8(text), 5, INT32_MAX);
+  dxupdate();
+  ASSERT_EQ(ImmGetCompositionStringW(dximecontext, GCS_COMPCLAUSE, clause, sizeof clause), 12);
+  EXPECT_EQ((std::vector<DWORD>(clause, clause + 3)), (std::vector<DWORD>{0, 5, 22}));
   dximeoff();
 }
 
