@@ -161,7 +161,8 @@ TEST_F(SdlHostTest, LongCompositionsArriveWholeWithTheirSelection) {
   EXPECT_EQ(got[1].length, 1);
 }
 
-// SDL's memory, freed through a wrapper that notes one pointer going.
+// SDL's memory, freed through a wrapper that notes one pointer going, while
+// a watch is set.
 SDL_free_func g_sdl_free = nullptr;
 const void* g_watched = nullptr;
 bool g_watched_freed = false;
@@ -170,50 +171,59 @@ void WatchingFree(void* p) {
   g_sdl_free(p);
 }
 
-TEST_F(SdlHostTest, ACompositionTypedWhileABoxIsUpIsFreed) {
-  auto h = host::MakeSdlHost();
-  ASSERT_TRUE(h->open_window("ime", 640, 480, false));
+struct FreeWatch {
   SDL_malloc_func m;
   SDL_calloc_func c;
   SDL_realloc_func r;
-  SDL_GetMemoryFunctions(&m, &c, &r, &g_sdl_free);
-  ASSERT_EQ(SDL_SetMemoryFunctions(m, c, r, WatchingFree), 0);
-  SDL_Event ev{};
-  ev.type = SDL_TEXTEDITING_EXT;
-  ev.editExt.text = SDL_strdup(U8(u8"今日はとても良い天気ですね散歩に行きましょう"));
-  g_watched = ev.editExt.text;
-  g_watched_freed = false;
-  ASSERT_EQ(SDL_PushEvent(&ev), 1);
-  PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
-  win32::MessageBoxView ok("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0);
-  EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0, &ok),
-            host::MessageResult::Ok);
-  SDL_SetMemoryFunctions(m, c, r, g_sdl_free);
-  EXPECT_TRUE(g_watched_freed);
-  g_watched = nullptr;
+  FreeWatch() {
+    SDL_GetMemoryFunctions(&m, &c, &r, &g_sdl_free);
+    SDL_SetMemoryFunctions(m, c, r, WatchingFree);
+  }
+  // Text of SDL's own making, to be watched.
+  char* Text(const char* text) {
+    g_watched_freed = false;
+    char* p = SDL_strdup(text);
+    g_watched = p;
+    return p;
+  }
+  ~FreeWatch() {
+    SDL_SetMemoryFunctions(m, c, r, g_sdl_free);
+    g_watched = nullptr;
+  }
+};
+
+TEST_F(SdlHostTest, ACompositionTypedWhileABoxIsUpIsFreed) {
+  auto h = host::MakeSdlHost();
+  ASSERT_TRUE(h->open_window("ime", 640, 480, false));
+  {
+    FreeWatch watch;
+    SDL_Event ev{};
+    ev.type = SDL_TEXTEDITING_EXT;
+    ev.editExt.text = watch.Text(U8(u8"今日はとても良い天気ですね散歩に行きましょう"));
+    ASSERT_EQ(SDL_PushEvent(&ev), 1);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
+    win32::MessageBoxView ok("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0);
+    EXPECT_EQ(h->message_box("c", "t", host::MessageButtons::Ok, host::MessageIcon::None, 0, &ok),
+              host::MessageResult::Ok);
+    EXPECT_TRUE(g_watched_freed);
+  }
   h->close_window();
 }
 
 TEST_F(SdlHostTest, AFileDroppedOnTheWindowLeavesNoNameBehind) {
   auto h = host::MakeSdlHost();
   ASSERT_TRUE(h->open_window("drop", 640, 480, false));
-  SDL_malloc_func m;
-  SDL_calloc_func c;
-  SDL_realloc_func r;
-  SDL_GetMemoryFunctions(&m, &c, &r, &g_sdl_free);
-  ASSERT_EQ(SDL_SetMemoryFunctions(m, c, r, WatchingFree), 0);
-  SDL_Event ev{};
-  ev.type = SDL_DROPFILE;
-  ev.drop.file = SDL_strdup("/tmp/dropped.txt");
-  g_watched = ev.drop.file;
-  g_watched_freed = false;
-  ASSERT_EQ(SDL_PushEvent(&ev), 1);
-  host::Event e;
-  while (h->poll_event(e)) {
+  {
+    FreeWatch watch;
+    SDL_Event ev{};
+    ev.type = SDL_DROPFILE;
+    ev.drop.file = watch.Text("/tmp/dropped.txt");
+    ASSERT_EQ(SDL_PushEvent(&ev), 1);
+    host::Event e;
+    while (h->poll_event(e)) {
+    }
+    EXPECT_TRUE(g_watched_freed);
   }
-  SDL_SetMemoryFunctions(m, c, r, g_sdl_free);
-  EXPECT_TRUE(g_watched_freed);
-  g_watched = nullptr;
   h->close_window();
 }
 
