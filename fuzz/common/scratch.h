@@ -45,6 +45,7 @@ inline host::HeadlessHost& InstallFuzzHost() {
   static host::HeadlessHost h;
   h.set_catch_exits(true);
   h.set_quiet(true);
+  h.clear_message_boxes();  // each keeps a copy of the screen: a campaign would grow without end
   host::set(&h);
   return h;
 }
