@@ -101,6 +101,7 @@ class SdlHost : public Host {
       return false;
     }
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+    EndOnLostDisplay();
     video_ = true;
     return true;
   }

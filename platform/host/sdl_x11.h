@@ -9,4 +9,9 @@ namespace host {
 // nobody carries out a request to go full screen.
 bool HasWindowManager(SDL_Window* window);
 
+// From now on a lost connection to the X server (the server ended, the user
+// logged out) ends the process at once with status 1 and a line on standard
+// error.
+void EndOnLostDisplay();
+
 }  // namespace host

@@ -43,13 +43,21 @@ struct Run {
 };
 
 // Starts `exe` in `folder` with the extra environment (our own variables are
-// not inherited), its output into `log`; a child that spins past two minutes
-// of processor time is ended by its limit. Returns its process id, or -1.
+// not inherited, nor others that it sets), its output into `log`; a child that
+// spins past two minutes of processor time is ended by its limit. Returns its
+// process id, or -1.
 inline pid_t Start(const fs::path& exe, const std::vector<std::string>& args, const fs::path& folder,
                    const std::vector<std::string>& env, const fs::path& log) {
+  auto set_here = [&](const char* e) {
+    for (const std::string& mine : env) {
+      size_t eq = mine.find('=');
+      if (eq != std::string::npos && std::strncmp(e, mine.c_str(), eq + 1) == 0) return true;
+    }
+    return false;
+  };
   std::vector<std::string> envs;
   for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "DOLVICAR_", 9) != 0) envs.push_back(*e);
+    if (std::strncmp(*e, "DOLVICAR_", 9) != 0 && !set_here(*e)) envs.push_back(*e);
   envs.insert(envs.end(), env.begin(), env.end());
   std::vector<char*> envp, argv;
   for (std::string& e : envs) envp.push_back(e.data());
