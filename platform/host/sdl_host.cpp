@@ -101,6 +101,9 @@ class SdlHost : public Host {
       return false;
     }
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+    // The window system's own events tell when a window manager changes the
+    // window's full-screen state.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     EndOnLostDisplay();
     video_ = true;
     return true;
@@ -213,6 +216,15 @@ class SdlHost : public Host {
     fullscreen_ = fullscreen;
   }
 
+  // Full screen is the game's setting and the window's size is fixed: a window
+  // manager's own full-screen action (its key or menu) is undone, either way.
+  void KeepFullScreenState(const SDL_SysWMmsg* message) {
+    if (!window_ || (SDL_GetWindowFlags(window_.get()) & SDL_WINDOW_HIDDEN)) return;
+    int state = FullScreenStateIn(window_.get(), message);
+    if (state < 0 || (state != 0) == fullscreen_ || !HasWindowManager(window_.get())) return;
+    AskFullScreen(window_.get(), fullscreen_);
+  }
+
   void show_window(bool shown) override {
     if (!window_) return;
     if (shown)
@@ -317,6 +329,9 @@ class SdlHost : public Host {
             e.joystick = i;
             return true;
           }
+        return false;
+      case SDL_SYSWMEVENT:
+        KeepFullScreenState(s.syswm.msg);
         return false;
       case SDL_WINDOWEVENT:
         switch (s.window.event) {
@@ -535,6 +550,9 @@ class SdlHost : public Host {
             changed = true;
           else if (in_window)
             Translate(s, e);  // keep the window's focus and state current
+          break;
+        case SDL_SYSWMEVENT:
+          if (in_window) Translate(s, e);
           break;
         case SDL_KEYUP:
           keep.push_back(s);

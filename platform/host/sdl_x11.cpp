@@ -53,6 +53,60 @@ bool HasWindowManager(SDL_Window* window) {
 #endif
 }
 
+int FullScreenStateIn(SDL_Window* window, const SDL_SysWMmsg* message) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (!window || !message || message->subsystem != SDL_SYSWM_X11) return -1;
+  const XEvent& e = message->msg.x11.event;
+  // A withdrawn window's state is taken away: that says nothing of full screen.
+  if (e.type != PropertyNotify || e.xproperty.state != PropertyNewValue) return -1;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11 ||
+      e.xproperty.window != info.info.x11.window)
+    return -1;
+  Display* d = info.info.x11.display;
+  if (e.xproperty.atom != XInternAtom(d, "_NET_WM_STATE", False)) return -1;
+  const Atom full = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  int state = 0;
+  if (XGetWindowProperty(d, info.info.x11.window, e.xproperty.atom, 0, 64, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) == Success &&
+      data && type == XA_ATOM && format == 32) {
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long i = 0; i < count; ++i) state |= atoms[i] == full;
+  }
+  if (data) XFree(data);
+  return state;
+#else
+  (void)window, (void)message;
+  return -1;
+#endif
+}
+
+void AskFullScreen(SDL_Window* window, bool fullscreen) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* d = info.info.x11.display;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = info.info.x11.window;
+  e.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = fullscreen ? 1 : 0;  // add, remove
+  e.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False));
+  e.xclient.data.l[3] = 1;  // asked by the application
+  XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d);
+#else
+  (void)window, (void)fullscreen;
+#endif
+}
+
 void EndOnLostDisplay() {
 #if defined(SDL_VIDEO_DRIVER_X11)
   XSetIOErrorHandler(DisplayLost);

@@ -23,6 +23,7 @@
 
 // After our headers: Xlib defines None and other short names as macros.
 #include <SDL.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -100,6 +101,79 @@ bool WindowManagerManages() {
   XCloseDisplay(d);
   return framed;
 }
+
+// The window manager's full-screen key, as a user or `wmctrl -b toggle,fullscreen`
+// uses it on this process's window.
+class FullScreenKey {
+ public:
+  FullScreenKey() : d_(XOpenDisplay(nullptr)) {
+    if (!d_) return;
+    state_ = XInternAtom(d_, "_NET_WM_STATE", False);
+    full_ = XInternAtom(d_, "_NET_WM_STATE_FULLSCREEN", False);
+    Find(DefaultRootWindow(d_), XInternAtom(d_, "_NET_WM_PID", False));
+  }
+  ~FullScreenKey() {
+    if (d_) XCloseDisplay(d_);
+  }
+  bool ok() const { return window_ != 0; }
+
+  // The window's full-screen state as the window manager keeps it.
+  bool Full() {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    bool full = false;
+    if (XGetWindowProperty(d_, window_, state_, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data) ==
+            Success &&
+        data)
+      for (unsigned long i = 0; i < count; ++i) full |= reinterpret_cast<Atom*>(data)[i] == full_;
+    if (data) XFree(data);
+    return full;
+  }
+
+  // Asks for the state and waits (the host not pumping meanwhile) until the
+  // window manager has carried it out.
+  bool Press(bool full) {
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = window_;
+    e.xclient.message_type = state_;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = full ? 1 : 0;
+    e.xclient.data.l[1] = static_cast<long>(full_);
+    e.xclient.data.l[3] = 2;  // from the user
+    XSendEvent(d_, DefaultRootWindow(d_), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(d_);
+    for (int i = 0; i < 250; ++i) {
+      if (Full() == full) return true;
+      SDL_Delay(20);
+    }
+    return false;
+  }
+
+ private:
+  void Find(Window w, Atom pid) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d_, w, pid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
+        data && count == 1 && *reinterpret_cast<long*>(data) == getpid())
+      window_ = w;
+    if (data) XFree(data);
+    Window root, parent, *children = nullptr;
+    unsigned n = 0;
+    if (window_ || !XQueryTree(d_, w, &root, &parent, &children, &n)) return;
+    for (unsigned i = 0; i < n && !window_; ++i) Find(children[i], pid);
+    if (children) XFree(children);
+  }
+
+  Display* d_;
+  Atom state_ = 0, full_ = 0;
+  Window window_ = 0;
+};
 
 class X11WindowTest : public ::testing::Test {
  protected:
@@ -212,6 +286,29 @@ TEST_F(X11WindowTest, TheDisplaySwitchedWhileRunningFillsTheScreenUnderAWindowMa
   StartWindowManager();
   if (!WindowManagerManages()) GTEST_SKIP() << "openbox did not start";
   CheckDisplaySwitch();
+}
+
+// Full screen is the game's setting: the window manager's full-screen key
+// changes neither the window nor the full screen that the game chose.
+TEST_F(X11WindowTest, TheWindowManagersFullScreenKeyLeavesTheScreenAsTheGameSetIt) {
+  StartWindowManager();
+  if (!WindowManagerManages()) GTEST_SKIP() << "openbox did not start";
+  ASSERT_TRUE(host_->open_window("window test", 640, 480, false));
+  FullScreenKey key;
+  ASSERT_TRUE(key.ok());
+  Screen s = Grab();
+  Frame f;
+  auto windowed = [&](const Frame& f) { return f.whole && f.x1 - f.x0 == 639 && f.y1 - f.y0 == 479 && !key.Full(); };
+  auto full = [&](const Frame& f) {
+    return f.whole && f.x0 == 0 && f.y0 == 0 && f.x1 + 1 == s.w && f.y1 + 1 == s.h && key.Full();
+  };
+  ASSERT_TRUE(ShowUntil(windowed, &f));
+  ASSERT_TRUE(key.Press(true));
+  EXPECT_TRUE(ShowUntil(windowed, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+  host_->set_fullscreen(true);
+  ASSERT_TRUE(ShowUntil(full, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+  ASSERT_TRUE(key.Press(false));
+  EXPECT_TRUE(ShowUntil(full, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
 }
 
 // What the screen should show at a place while the box is up.
