@@ -14,9 +14,9 @@ namespace {
 // Xlib's own handler calls exit, whose handlers then tear down the window and
 // the renderer over the dead connection: a crash in the GL driver or a wait
 // for a reply that never comes. Nothing on the server is left to release, so
-// the process ends here without them. This runs on the thread that talks to
-// the server (the main thread); the game writes its files there too, each to
-// a temporary name renamed when whole, so none is ever left half written.
+// the process ends here without them, the audio and timer threads with it.
+// Every file the game writes goes to a temporary name renamed when whole, so
+// an end in the middle of a save leaves the last whole one.
 [[noreturn]] int DisplayLost(Display*) {
   std::fflush(stdout);
   static const char kLine[] = "dolvicar: the connection to the display was lost\n";
