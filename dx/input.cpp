@@ -193,6 +193,13 @@ HRESULT dxreadkeyboard() {
   return hr;
 }
 
+void dxclearkeys() {
+  std::memset(dxkeytable, 0, sizeof(dxkeytable));
+  std::memset(dxkeypressed, 0, sizeof(dxkeypressed));
+  std::memset(dxkeypumped, 0, sizeof(dxkeypumped));
+  dxlastkey = 0;
+}
+
 unsigned dxvktodik(unsigned vk) { return vk > 255 ? 0 : T().vktodik[vk]; }
 unsigned dxdiktovk(unsigned dik) { return dik > 255 ? 0 : T().diktovk[dik]; }
 

@@ -25,6 +25,9 @@ bool dxinitinput();
 void dxreleaseinput();
 // Clears this frame's presses and reads the keyboard's events.
 HRESULT dxreadkeyboard();
+// Forgets every key held or pressed: a key that has done its work (closed a
+// screen) is not seen again by what follows; only a later press is.
+void dxclearkeys();
 unsigned dxvktodik(unsigned vk);
 unsigned dxdiktovk(unsigned dik);
 // Held or pressed this frame.

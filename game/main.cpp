@@ -106,6 +106,15 @@ void CheckSaveFolder() {
     GAME_WARNING("記録の保存先[%s]に書き込めません\n記録と設定は保存できません", ShownPath(BaseDir).c_str());
 }
 
+// The dungeon until the game leaves it. The key that ended the run there (the
+// last picture of an ending, the pause menu's yes) is used up, so the title
+// menu shows and waits for a key of its own.
+void PlayDungeon() {
+  ExploreMainLoop();
+  dxclearchars();
+  dxclearkeys();
+}
+
 }  // namespace
 
 std::string BaseDirPath(const char* name) {
@@ -176,7 +185,7 @@ void TitlePass() {
       eventExec(6);
       eventExec(5);
       eventExec(51);
-      ExploreMainLoop();
+      PlayDungeon();
       break;
     case 1:
       std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
@@ -185,7 +194,7 @@ void TitlePass() {
       eventExec(12);
       if (GetVarInt("RET") == 0) {
         eventExec(51);
-        ExploreMainLoop();
+        PlayDungeon();
       }
       break;
     default:

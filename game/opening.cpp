@@ -102,6 +102,14 @@ void FadeInOverScreen(dx::bitmap* pic) {
   dxdeletebitmap(screen);
 }
 
+// The key that closed a picture is used up there: the picture waits for its
+// character only now and then, so a player presses again, and that key, still
+// held or typed, would close the next picture unseen or choose on the title.
+void UseUpKeys() {
+  dxclearchars();
+  dxclearkeys();
+}
+
 // The two closing pictures, each until a typed character. A missing picture
 // is passed over, so the ending still reaches its end.
 void ShowClosingPictures() {
@@ -115,6 +123,7 @@ void ShowClosingPictures() {
       dxwait(800);
       if (dxgetchar() != 0) break;
     }
+    UseUpKeys();
     dxdeletebitmap(pic);
   }
   if (dx::bitmap* pic = LoadPngBitmap("data/system/credit.png")) {
@@ -126,6 +135,7 @@ void ShowClosingPictures() {
       dxwait(1000);
       if (dxgetchar() != 0) break;
     }
+    UseUpKeys();
     dxdeletebitmap(pic);
   }
 }

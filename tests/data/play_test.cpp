@@ -48,6 +48,11 @@ struct EndingWatch {
   std::vector<uint32_t> alone[2];  // credit2.png, credit.png
   bool shown[2] = {false, false};
   uint64_t last_frame = ~uint64_t{0};
+  // Enter as a player presses it (held 150 ms) on the first closing picture
+  // once it stands alone, and again a second later.
+  bool press_on_pictures = false;
+  int presses = 0;
+  uint64_t first_press_us = 0;
 };
 EndingWatch* g_ending = nullptr;
 
@@ -61,11 +66,23 @@ int WatchPieceStart(StrList** args, StrList** stack) {
   return g_ending->piece(args, stack);
 }
 
-void WatchClosingPictures(uint64_t) {
-  const host::Frame* f = host::headless()->last_frame();
-  if (!g_ending || !f || f->index == g_ending->last_frame) return;
-  g_ending->last_frame = f->index;
-  for (int i = 0; i < 2; ++i) g_ending->shown[i] |= f->pixels == g_ending->alone[i];
+void WatchClosingPictures(uint64_t now) {
+  host::HeadlessHost* host = host::headless();
+  const host::Frame* f = host->last_frame();
+  if (!g_ending || !f) return;
+  if (f->index != g_ending->last_frame) {
+    g_ending->last_frame = f->index;
+    for (int i = 0; i < 2; ++i) g_ending->shown[i] |= f->pixels == g_ending->alone[i];
+  }
+  EndingWatch& w = *g_ending;
+  if (!w.press_on_pictures || w.presses >= 2 || !w.shown[0]) return;
+  if (w.presses == 1 && now < w.first_press_us + 1000000) return;
+  if (w.presses == 0) w.first_press_us = now;
+  ++w.presses;
+  host->key_down(host->frames_presented(), key::Return);
+  host->key_up(host->frames_presented() + 9, key::Return);
+  // Two seconds of what follows are enough to see it.
+  if (w.presses == 2) host->close(host->frames_presented() + 120);
 }
 
 class DemoEnding : public DemoPlay {
@@ -304,6 +321,48 @@ TEST_P(DemoEnding, WithoutTheShardTheSmallLightEndsWithTheCredits) {
   EXPECT_EQ(StoryFlags[9], 1);
   EXPECT_EQ(GetVarInt("RET"), 0x20000);
   ExpectCleanEnding();
+}
+
+// A second Enter on the closing pictures, while the first still closes its
+// picture, is not a choice of the title that follows.
+TEST_P(DemoEnding, TheTitleAfterTheEndingWaitsForAKeyOfItsOwn) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
+  // A record beside the altar, the guardian beaten, facing it.
+  Keys({key::Return, key::Return, key::Return});  // the new game
+  NewGame();
+  ASSERT_EQ(Eval("setflag(2, 1); pos(2, 13, 22, 0); save(\"save1.jpg\")"), "0");
+  dx::bitmap* title = LoadPngBitmap("data/system/title.png");
+  ASSERT_NE(title, nullptr);
+  dxcls(0);
+  dxblt(title, 0, 0);
+  dxdeletebitmap(title);
+  dxupdate();
+  const std::vector<uint32_t> alone = host_.last_frame()->pixels;
+  Watch("ending_demo2");
+  watch_.press_on_pictures = true;
+  Keys({key::Down, key::Return, key::Return,  // title: continue, record 1
+        key::Up,                              // onto the altar
+        key::Return, key::Return});           // the altar's two waits
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_EQ(StoryFlags[9], 1);
+  EXPECT_EQ(watch_.presses, 2);
+  ExpectCleanEnding();
+  // The next pass shows the title and waits there until the window closes.
+  bool waited = false;
+  try {
+    TitlePass();
+  } catch (const host::ProcessExit&) {
+    waited = true;
+  }
+  EXPECT_TRUE(waited);
+  EXPECT_EQ(StoryFlags[9], 1) << "a new game was started";
+  const std::vector<uint32_t>& shown = host_.last_frame()->pixels;
+  ASSERT_EQ(shown.size(), alone.size());
+  // Above the menu, the title picture.
+  EXPECT_TRUE(std::equal(alone.begin(), alone.begin() + 640 * 250, shown.begin()));
 }
 
 TEST_P(DemoPlay, TheWalkAlongTheSouthCorridorReachesTheInn) {
