@@ -214,6 +214,21 @@ TEST_P(DemoPlay, AFightWithASlimeIsWon) {
   EXPECT_EQ(GameStateBlock.max_hp, 41);
 }
 
+TEST_P(DemoPlay, TheBelongingsOpenOnTheFirstItem) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return,  // the new game
+        key::Return,                            // camp: the belongings
+        key::Return,                            // the first item, the herbs
+        key::Return,                            // the herb's words
+        key::Escape});                          // close the camp menu
+  NewGame();
+  GameStateBlock.hp = 7;
+  ASSERT_NO_THROW(eventExec(10));
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_EQ(GameStateBlock.carried[0].count, 2);
+  EXPECT_EQ(GameStateBlock.hp, 37);
+}
+
 TEST_P(DemoPlay, TheOpeningLeadsToTheTitleAndANewGameShopsInTheVillage) {
   ASSERT_TRUE(Start()) << BoxTexts();
   Keys({key::Return,                            // ends the opening show

@@ -193,7 +193,7 @@ class Player {
       // with Enter: fight, and read on.
       if (CommandMenuShown() && GameStateBlock.hp * 5 < GameStateBlock.max_hp * 2 && HerbRow() > 0) {
         battle_keys_ = {key::Return};
-        for (int k = 0; k <= HerbRow(); ++k) battle_keys_.push_back(key::Down);
+        for (int k = 1; k < HerbRow(); ++k) battle_keys_.push_back(key::Down);  // from the first item
         battle_keys_.push_back(key::Return);
         PressKey(key::Right, 1, now);
         return;
@@ -288,8 +288,7 @@ class Player {
     plan_.push_front(Press(key::Escape, "close the camp menu"));
     plan_.push_front(Press(key::Return, "read the herb's words"));
     plan_.push_front(Press(key::Return, "eat the herb"));
-    for (int k = 0; k < HerbRow(); ++k) plan_.push_front(Press(key::Down, "to the herb"));
-    plan_.push_front(Press(key::Down, "to the first row"));
+    for (int k = 1; k < HerbRow(); ++k) plan_.push_front(Press(key::Down, "to the herb"));  // from the first item
     plan_.push_front(Press(key::Return, "the belongings"));
     plan_.push_front(Press(key::Return, "open the camp menu"));
     plan_.push_front(Settle());
