@@ -400,6 +400,69 @@ TEST_P(DemoPlay, TheWalkAlongTheSouthCorridorReachesTheInn) {
   EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
 }
 
+// The settings as the settings screen keeps them, and the game started again
+// as a new program would start: only the files on disk are left.
+uint64_t g_turned_at = 0;  // the frame the hero stood turned east
+void WatchTurn(uint64_t) {
+  if (!g_turned_at && HeroPos.T == 90) g_turned_at = host::headless()->frames_presented();
+}
+
+class DemoSettings : public DemoPlay {
+ protected:
+  void TearDown() override {
+    host::remove_clock_listener(WatchTurn);
+    g_turned_at = 0;
+    SetupRecord = {};
+    DemoPlay::TearDown();
+  }
+  bool Restart() {
+    dxrelease();
+    QvxSoundTerminate();
+    ClearSoundData();
+    PackageOpen("");
+    win32::RestoreDesktopMode();
+    FreeEventData();
+    ClearMapData();
+    ScriptClearFunctions();
+    gametest::ResetVars();
+    dxclearchars();
+    SetupRecord = {};
+    if (GetParam() > 16) host_.answer_next(host::MessageResult::No);  // the depth offer again
+    return Start();
+  }
+};
+
+TEST_P(DemoSettings, EverySettingIsInForceAfterARestart) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  Keys({key::Down, key::Down, key::Return,  // title: settings
+        key::Return,                        // no movement animation
+        key::Down, key::Return,             // pictures in video memory
+        key::Down, key::Return,             // full screen
+        key::Down, key::Return});           // save and go back
+  ASSERT_NO_THROW(TitlePass());
+  ASSERT_TRUE(Restart()) << BoxTexts();
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_EQ(SetupRecord.move_motion, 1);
+  EXPECT_EQ(SetupRecord.video_mode, 1);
+  EXPECT_EQ(SetupRecord.full_screen, 1);
+  EXPECT_TRUE(dxvram);
+  EXPECT_TRUE(dxfullscreen);
+  // A turn in the dungeon is drawn at once, with no frames of its motion.
+  SetVarInt("OPENING_SEEN", 1);
+  const uint64_t turn = host_.frames_presented() + 60 * 5;
+  Keys({key::Return, key::Return, key::Return, key::Return,  // title and new game
+        key::Right,                                          // turn east
+        key::Escape, key::Down, key::Return, key::Left, key::Return});  // back to the title
+  host::add_clock_listener(WatchTurn);
+  ASSERT_NO_THROW(TitlePass());
+  ASSERT_NE(g_turned_at, 0u);
+  EXPECT_LT(g_turned_at, turn + 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, DemoSettings, ::testing::Values(16, 32),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
+
 INSTANTIATE_TEST_SUITE_P(Depths, DemoPlay, ::testing::Values(16, 24, 32),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
 INSTANTIATE_TEST_SUITE_P(Depths, DemoEnding, ::testing::Values(16, 24, 32),
