@@ -7,17 +7,22 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <queue>
 #include <string>
 #include <vector>
 
 #include "game/gamestate.h"
 #include "game/item.h"
+#include "game/main.h"
 #include "game/map.h"
 #include "game/position.h"
+#include "game/savefile.h"
 #include "platform/host/headless_host.h"
 #include "script/strlist.h"
 #include "tests/data/demo_play.h"
@@ -113,7 +118,7 @@ int FirstMove(const Cell& from, const Cell& goal) {
 
 // One thing the player does: a key, a walk to a cell, a wait.
 struct Step {
-  enum Kind { Press, Walk, Wait, Pace, Repeat } kind = Press;
+  enum Kind { Press, Walk, Wait, Pace, Repeat, Close } kind = Press;
   std::string what;
   int key = 0;
   int hold_frames = 1;
@@ -147,6 +152,13 @@ Step RepeatUntil(int k, std::function<bool()> until, const std::string& what) {
 // notice a step may have left (the desert's sand storms come at random)
 // before a menu is opened.
 Step Settle() { return Press(key::PageUp, "close any notice", 1000000); }
+
+// Closes the window, which ends the run: the end of a stage.
+Step CloseWindow() {
+  Step s;
+  s.kind = Step::Close, s.what = "close the window", s.gap_us = 1000000;
+  return s;
+}
 
 // Walks between two neighbouring cells, meeting monsters, until `until`.
 Step PaceUntil(Cell a, Cell b, std::function<bool()> until, const std::string& what) {
@@ -188,10 +200,11 @@ class Player {
         battle_keys_.pop_front();
         return;
       }
-      // Weak at the command menu: a herb from the belongings ("どうぐ",
-      // the second command). Otherwise every question of a fight is answered
-      // with Enter: fight, and read on.
-      if (CommandMenuShown() && GameStateBlock.hp * 5 < GameStateBlock.max_hp * 2 && HerbRow() > 0) {
+      // Below half its strength at the command menu (the guardian's blows
+      // reach half): a herb from the belongings ("どうぐ", the second
+      // command). Otherwise every question of a fight is answered with Enter:
+      // fight, and read on.
+      if (CommandMenuShown() && GameStateBlock.hp * 2 < GameStateBlock.max_hp && HerbRow() > 0) {
         battle_keys_ = {key::Return};
         for (int k = 1; k < HerbRow(); ++k) battle_keys_.push_back(key::Down);  // from the first item
         battle_keys_.push_back(key::Return);
@@ -232,6 +245,10 @@ class Player {
         break;
       case Step::Wait:
         break;
+      case Step::Close:
+        host_.close(host_.frames_presented());
+        s.key = -1;  // done
+        break;
     }
   }
 
@@ -243,6 +260,7 @@ class Player {
   bool Over(const Step& s) {
     switch (s.kind) {
       case Step::Press: return s.key == 0;
+      case Step::Close: return s.key == -1;
       case Step::Walk: return Here() == s.goal;
       case Step::Wait: return s.until();
       case Step::Pace: return s.until();
@@ -325,10 +343,32 @@ void OnClock(uint64_t now) {
   if (g_player) g_player->Tick(now);
 }
 
+// The walk is played in stages, so that ctest runs them side by side. Every
+// stage but the first starts, by "continue" at the title, from a record that
+// the stage before made by keys; those records are kept under
+// tests/data/walk/. A stage that makes one checks that it holds the same game
+// as the kept one, so the stages together are one game played by keys from
+// the opening to both endings. When the game changes on purpose, remake the
+// records in order: DOLVICAR_WALK_RECORDS=write ctest -R DemoWalk -j1.
+std::filesystem::path KeptRecord(const std::string& name) { return datacheck::Root() / "tests/data/walk" / name; }
+
+// A record's game; empty when it cannot be read.
+std::vector<uint8_t> RecordedGame(const std::string& path) {
+  uint8_t* data = nullptr;
+  uint32_t length = 0;
+  if (ReadSaveFile(path.c_str(), &data, &length) != LOAD_OK) return {};
+  std::vector<uint8_t> game(data, data + length);
+  std::free(data);
+  return game;
+}
+
 class DemoWalk : public DemoPlay {
  protected:
   void SetUp() override {
     DemoPlay::SetUp();
+    // The name offered at a new game is the login name, and records keep it.
+    if (const char* user = std::getenv("USER")) user_ = user;
+    setenv("USER", "kai", 1);
     player_ = std::make_unique<Player>(host_);
     g_player = player_.get();
     host::add_clock_listener(OnClock);
@@ -336,10 +376,12 @@ class DemoWalk : public DemoPlay {
   void TearDown() override {
     host::remove_clock_listener(OnClock);
     g_player = nullptr;
+    if (user_) setenv("USER", user_->c_str(), 1);
+    else unsetenv("USER");
     DemoPlay::TearDown();
   }
   // One pass of the title, as the program runs it; false when the run ended
-  // the program (the player gave up and closed the window).
+  // the program (the window was closed).
   bool Title() {
     try {
       TitlePass();
@@ -348,12 +390,73 @@ class DemoWalk : public DemoPlay {
       return false;
     }
   }
+  // Start-up, and the settings at the title as a player would set them: no
+  // walking animation.
+  void StartAtTheTitle() {
+    ASSERT_TRUE(Start()) << BoxTexts();
+    // The opening show has its own test; the walk starts at the title.
+    SetVarInt("OPENING_SEEN", 1);
+    player_->Add({Press(key::Down, "title: settings", 1000000), Press(key::Down, "title: settings"),
+                  Press(key::Return, "open the settings"), Press(key::Return, "moving animation off"),
+                  Press(key::Down, "to save"), Press(key::Down, "to save"), Press(key::Down, "to save"),
+                  Press(key::Return, "save the settings")});
+    ASSERT_TRUE(Title()) << player_->Failure();
+    EXPECT_EQ(GetVarInt("MOVE_MOTION"), 1);
+  }
+  // Continues the journey from the kept record `name`, as record 1, which
+  // leaves the hero at `at`.
+  void ContinueFrom(const std::string& name, Cell at) {
+    ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+    std::error_code ec;
+    ASSERT_TRUE(std::filesystem::copy_file(KeptRecord(name), win32::HostPath(BaseDirPath("save1.jpg").c_str()),
+                                           std::filesystem::copy_options::overwrite_existing, ec))
+        << ec.message();
+    player_->Add({Press(key::Down, "title: continue", 1000000), Press(key::Return, "continue"),
+                  Press(key::Return, "record 1"), WaitUntil([at] { return Here() == at; }, "back where it was kept")});
+  }
+  // Records the journey in record 1 from the camp menu, closes the window, and
+  // checks that the record holds the game the next stage starts from.
+  void RecordAs(const std::string& name) {
+    Player& p = *player_;
+    p.Add({Settle(), Press(key::Return, "camp menu"), Press(key::Down, "to record"), Press(key::Down, "to record"),
+           Press(key::Down, "to record"), Press(key::Down, "to record"), Press(key::Down, "to record"),
+           Press(key::Down, "to record"), Press(key::Return, "record the journey"), Press(key::Return, "in record 1"),
+           Press(key::Return, "the notice"), Press(key::Escape, "close the camp menu"), CloseWindow()});
+    EXPECT_FALSE(Title()) << "the run ends with the window";
+    ASSERT_EQ(p.Failure(), "") << " at " << Here().n << "," << Here().x << "," << Here().y;
+    ASSERT_TRUE(p.Done());
+    EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+    const std::string made = win32::HostPath(BaseDirPath("save1.jpg").c_str());
+    const char* mode = std::getenv("DOLVICAR_WALK_RECORDS");
+    if (mode && std::string(mode) == "write") {
+      std::error_code ec;
+      std::filesystem::create_directories(KeptRecord(name).parent_path(), ec);
+      ASSERT_TRUE(std::filesystem::copy_file(made, KeptRecord(name), std::filesystem::copy_options::overwrite_existing,
+                                             ec))
+          << ec.message();
+    }
+    const std::vector<uint8_t> game = RecordedGame(BaseDirPath("save1.jpg"));
+    ASSERT_EQ(game.size(), sizeof(GameState));
+    EXPECT_TRUE(game == RecordedGame(KeptRecord(name).string()))
+        << "the record made differs from " << KeptRecord(name)
+        << ", from which the next stage starts (remade by DOLVICAR_WALK_RECORDS=write ctest -R DemoWalk -j1)";
+  }
+  // Plays on to the ending and back to the title.
+  void PlayToTheEnding() {
+    Player& p = *player_;
+    ASSERT_TRUE(Title()) << p.Failure() << " at " << Here().n << "," << Here().x << "," << Here().y;
+    EXPECT_TRUE(p.Done());
+    EXPECT_EQ(StoryFlags[9], 1);
+    EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
+  }
   std::unique_ptr<Player> player_;
+  std::optional<std::string> user_;
 };
 
-// From the spirit's field of floor 2 through the iron door, up to the
-// desert, a night at its inn, the guardian, and the altar's ending.
-void AddToTheAltar(Player& p) {
+// From the spirit's field of floor 2 up to the desert, its shop, and a night
+// at its inn; then a step off the inn's cell, out of its event, on the way to
+// the guardian.
+void AddToTheInn(Player& p) {
   p.Add({WalkTo(1, 14, 7, "the stairs to floor 3"), Press(key::Return, "go up", 1000000),
          WaitUntil([] { return Here().n == 2; }, "floor 3"),
          WalkTo(2, 13, 12, "the desert shop"), Press(key::Return, "buy", 1500000),
@@ -363,27 +466,23 @@ void AddToTheAltar(Player& p) {
          WalkTo(2, 23, 3, "the desert inn"), Press(key::Return, "stay the night", 1500000),
          Press(key::Return, "the night's notice"), Press(key::Escape, "no record"),
          WaitUntil([] { return GameStateBlock.hp == GameStateBlock.max_hp + 5; }, "rested"),
-         WalkTo(2, 13, 22, "the guardian"), Press(key::Return, "the guardian's words", 1500000),
+         WalkTo(2, 22, 3, "beside the inn")});
+}
+
+// From the inn to the guardian, and the altar's ending.
+void AddToTheAltar(Player& p) {
+  p.Add({WalkTo(2, 13, 22, "the guardian"), Press(key::Return, "the guardian's words", 1500000),
          WaitUntil([] { return StoryFlags[2] == 1; }, "the guardian beaten"),
          Press(key::Return, "the notice"),
          WalkTo(2, 13, 23, "the altar"),
          RepeatUntil(key::Return, [] { return StoryFlags[9] == 1; }, "the ending")});
 }
 
-TEST_P(DemoWalk, AWholeGameIsPlayedByKeysToBothEndings) {
-  ASSERT_TRUE(Start()) << BoxTexts();
-  Player& p = *player_;
-  // The opening show has its own test; this walk starts at the title.
-  SetVarInt("OPENING_SEEN", 1);
-  // The settings, as a player would set them: no walking animation.
-  p.Add({Press(key::Down, "title: settings", 1000000), Press(key::Down, "title: settings"),
-         Press(key::Return, "open the settings"),
-         Press(key::Return, "moving animation off"),
-         Press(key::Down, "to save"), Press(key::Down, "to save"), Press(key::Down, "to save"),
-         Press(key::Return, "save the settings")});
-  ASSERT_TRUE(Title()) << p.Failure();
-  EXPECT_EQ(GetVarInt("MOVE_MOTION"), 1);
+constexpr Cell kBesideTheInn{2, 22, 3};
 
+TEST_P(DemoWalk, Stage1ANewGameEarnsTheLampsPrice) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  Player& p = *player_;
   Step name = Press(key::Return, "take the offered name");
   name.hold_frames = 9;  // an ordinary 150 ms press
   p.Add({Press(key::Return, "title: new game"), Press(key::Return, "the prologue"), name,
@@ -392,6 +491,13 @@ TEST_P(DemoWalk, AWholeGameIsPlayedByKeysToBothEndings) {
   // Enough gold for the lamp, from the monsters of the start hall.
   p.Add(PaceUntil({0, 11, 12}, {0, 11, 13}, [] { return GameStateBlock.gold >= 110 && Here() == Cell{0, 11, 12}; },
                   "gold for the lamp"));
+  RecordAs("1-gold.jpg");
+  EXPECT_GT(p.Fights(), 0);
+}
+
+TEST_P(DemoWalk, Stage2TheLampTheAxeAndTheKeyLeadToTheSpirit) {
+  ASSERT_NO_FATAL_FAILURE(ContinueFrom("1-gold.jpg", {0, 11, 12}));
+  Player& p = *player_;
   p.Add({WalkTo(0, 10, 17, "the village shop"), Press(key::Return, "buy", 1500000),
          Press(key::Down, "herbs"), Press(key::Down, "antidote"), Press(key::Down, "feather"),
          Press(key::Return, "buy the lamp"), Press(key::Escape, "done buying"), Press(key::Escape, "leave the shop"),
@@ -409,33 +515,42 @@ TEST_P(DemoWalk, AWholeGameIsPlayedByKeysToBothEndings) {
   p.Add({WalkTo(1, 23, 23, "the bronze key's chest"), Press(key::Return, "the chest's words", 1000000),
          WaitUntil([] { return Carried(kBronzeKey); }, "the key taken")});
   // Beside the spirit the journey is recorded: the two endings part here.
-  p.Add({WalkTo(1, 6, 20, "beside the forest spirit"), Settle(), Press(key::Return, "camp menu"),
-         Press(key::Down, "to record"), Press(key::Down, "to record"), Press(key::Down, "to record"),
-         Press(key::Down, "to record"), Press(key::Down, "to record"), Press(key::Down, "to record"),
-         Press(key::Return, "record the journey"), Press(key::Return, "in record 1"),
-         Press(key::Return, "the notice"), Press(key::Escape, "close the camp menu")});
-  // Without the spirit's shard: the small light.
-  AddToTheAltar(p);
-  ASSERT_TRUE(Title()) << p.Failure() << " at " << Here().n << "," << Here().x << "," << Here().y;
-  EXPECT_TRUE(p.Done());
-  EXPECT_EQ(StoryFlags[9], 1);
+  p.Add(WalkTo(1, 6, 20, "beside the forest spirit"));
+  RecordAs("2-spirit.jpg");
+}
+
+// Without the spirit's shard: the small light.
+TEST_P(DemoWalk, Stage3SmallLightUpToTheDesertInn) {
+  ASSERT_NO_FATAL_FAILURE(ContinueFrom("2-spirit.jpg", {1, 6, 20}));
+  AddToTheInn(*player_);
+  RecordAs("3-small-light-inn.jpg");
+  EXPECT_GT(player_->Fights(), 0);
+}
+
+TEST_P(DemoWalk, Stage4SmallLightTheGuardianAndTheAltar) {
+  ASSERT_NO_FATAL_FAILURE(ContinueFrom("3-small-light-inn.jpg", kBesideTheInn));
+  AddToTheAltar(*player_);
+  ASSERT_NO_FATAL_FAILURE(PlayToTheEnding());
   EXPECT_EQ(StoryFlags[5], 0);
   EXPECT_EQ(CountOf(kShard), 0);
-  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
-  const int first_fights = p.Fights();
+}
 
-  // The record, and the spirit's shard: the great light.
-  p.Add({Press(key::Down, "title: continue", 1000000), Press(key::Return, "continue"),
-         Press(key::Return, "record 1"), WaitUntil([] { return Here() == Cell{1, 6, 20}; }, "back beside the spirit"),
-         WalkTo(1, 6, 21, "the forest spirit"), Press(key::Return, "the spirit's words", 1000000),
+// With the spirit's shard: the great light.
+TEST_P(DemoWalk, Stage3GreatLightTheShardAndUpToTheDesertInn) {
+  ASSERT_NO_FATAL_FAILURE(ContinueFrom("2-spirit.jpg", {1, 6, 20}));
+  Player& p = *player_;
+  p.Add({WalkTo(1, 6, 21, "the forest spirit"), Press(key::Return, "the spirit's words", 1000000),
          Press(key::Return, "the shard given"), WaitUntil([] { return Carried(kShard); }, "the shard")});
-  AddToTheAltar(p);
-  ASSERT_TRUE(Title()) << p.Failure() << " at " << Here().n << "," << Here().x << "," << Here().y;
-  EXPECT_TRUE(p.Done());
+  AddToTheInn(p);
+  RecordAs("3-great-light-inn.jpg");
+  EXPECT_GT(p.Fights(), 0);
+}
+
+TEST_P(DemoWalk, Stage4GreatLightTheGuardianAndTheAltar) {
+  ASSERT_NO_FATAL_FAILURE(ContinueFrom("3-great-light-inn.jpg", kBesideTheInn));
+  AddToTheAltar(*player_);
+  ASSERT_NO_FATAL_FAILURE(PlayToTheEnding());
   EXPECT_EQ(StoryFlags[5], 1);
-  EXPECT_EQ(StoryFlags[9], 1);
-  EXPECT_GT(p.Fights(), first_fights);
-  EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
 }
 
 // One depth is enough: the play tests cover the others.
