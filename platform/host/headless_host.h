@@ -40,6 +40,7 @@ class HeadlessHost : public Host {
   bool headless() const override { return true; }
 
   uint64_t now_us() override;
+  uint64_t coarse_now_us() override { return clock_us_; }
   void sleep_us(uint64_t us) override;
   void wait_vblank() override;
 

@@ -118,6 +118,9 @@ class Host {
 
   // Clock: microseconds since the host started; monotonic.
   virtual uint64_t now_us() = 0;
+  // The same clock read cheaply, a few milliseconds coarse: for code that
+  // looks at the time very often.
+  virtual uint64_t coarse_now_us() = 0;
   virtual void sleep_us(uint64_t us) = 0;
   // Waits for the next tick of the 60 Hz vertical-blank clock.
   virtual void wait_vblank() = 0;

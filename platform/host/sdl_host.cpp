@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -42,6 +43,7 @@ class SdlHost : public Host {
     SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
     freq_ = SDL_GetPerformanceFrequency();
     base_ = SDL_GetPerformanceCounter();
+    coarse_base_ = CoarseUs();
   }
   ~SdlHost() override {
     close_audio();
@@ -52,6 +54,13 @@ class SdlHost : public Host {
     SDL_Quit();
   }
 
+  // The kernel's tick clock: no hardware counter is read.
+  static uint64_t CoarseUs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return static_cast<uint64_t>(t.tv_sec) * 1000000 + static_cast<uint64_t>(t.tv_nsec) / 1000;
+  }
+
   const char* name() const override { return "sdl2"; }
   bool headless() const override { return false; }
 
@@ -59,6 +68,8 @@ class SdlHost : public Host {
     uint64_t ticks = SDL_GetPerformanceCounter() - base_;
     return ticks / freq_ * 1000000 + ticks % freq_ * 1000000 / freq_;
   }
+
+  uint64_t coarse_now_us() override { return CoarseUs() - coarse_base_; }
 
   void sleep_us(uint64_t us) override {
     if (us == 0) {
@@ -594,6 +605,7 @@ class SdlHost : public Host {
 
  private:
   uint64_t freq_ = 1, base_ = 0;
+  uint64_t coarse_base_ = 0;
   bool video_ = false, video_failed_ = false;
   std::unique_ptr<SDL_Window, WindowDeleter> window_;
   std::unique_ptr<SDL_Renderer, RendererDeleter> renderer_;
