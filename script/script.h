@@ -224,8 +224,9 @@ ScriptLimits ScriptGetLimits();
 // Steps used by the running or last run (each outermost run starts from 0).
 uint64_t ScriptStepsUsed();
 // Calls hook(user) once every `every` steps of a run (null or 0: never), so
-// that the user can look at the outside world while a long script runs. The
-// run goes on unchanged when the hook returns.
+// that the user can look at the outside world while a long script runs; a
+// call of a built-in handler counts as 64 steps toward it, as outside code
+// may take long. The run goes on unchanged when the hook returns.
 using ScriptStepHook = void (*)(void* user);
 void ScriptSetStepHook(uint64_t every, ScriptStepHook hook, void* user);
 

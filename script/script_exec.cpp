@@ -24,8 +24,13 @@ uint64_t steps = 0;
 uint64_t stepBudget = UINT64_MAX;  // limits.maxSteps, or no limit for 0
 // The step count at which a run next needs a look: the budget, or the step
 // hook's next turn when that comes first. One compare a step covers both.
+// A run of numbers counted in bulk keeps to the budget only: it may pass the
+// hook's turn, and the hook then comes at the next step.
 uint64_t stepLimit = UINT64_MAX;
 uint64_t hookEvery = 0;
+// Outside code can take long (a file written, the whole screen drawn): each
+// handler's call brings the hook's next turn nearer by this many steps.
+constexpr uint64_t kHandlerHookSteps = 64;
 ScriptStepHook stepHook = nullptr;
 void* stepHookUser = nullptr;
 int levels = 0;                   // levels running now
@@ -404,6 +409,7 @@ int Invoke(MacroEntry* entry, StrList* args, StrList** stack, ScriptError* error
     for (StrList* value = *stack; value; value = value->next)
       if (value->pending) WritePending(value);
     rc = entry->handler(&args, stack);
+    if (stepHook) stepLimit = stepLimit > steps + kHandlerHookSteps ? stepLimit - kHandlerHookSteps : steps;
   } else {
     rc = SCRIPT_ERR_UNDEFINED;
   }
@@ -793,7 +799,7 @@ bool GroupNumber(ScriptNode* group, StrList** locals, double* raw, bool* isDoubl
 bool TryNumberGroup(ScriptNode* group, StrList** locals, StrList** stack, int* rc) {
   auto& c = group->cache.group;
   if (!c.weight) Classify(group, kClassifyDepth);
-  if (c.weight < 0 || levels + c.height > limits.maxDepth || steps + static_cast<uint64_t>(c.weight) > stepLimit)
+  if (c.weight < 0 || levels + c.height > limits.maxDepth || steps + static_cast<uint64_t>(c.weight) > stepBudget)
     return false;
   double v;
   bool isDouble;
@@ -817,7 +823,7 @@ bool TryNumberLevel(ScriptNode* first, StrList** locals, StrList** result, int d
   if (!c.weight) Classify(first, kClassifyDepth);
   // The level, its group and the group's own levels; the group's step and its children's.
   if (c.weight < 0 || levels + 1 + c.height > inlineDepth ||
-      steps + 1 + static_cast<uint64_t>(c.weight) > stepLimit)
+      steps + 1 + static_cast<uint64_t>(c.weight) > stepBudget)
     return false;
   double v;
   bool isDouble;

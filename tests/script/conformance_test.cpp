@@ -338,6 +338,19 @@ TEST_F(Limits, AStepHookLooksOutNowAndThenWithoutChangingTheRun) {
   EXPECT_EQ(calls, 10u);
 }
 
+TEST_F(Limits, ABuiltInsCallBringsTheStepHookNearer) {
+  // Outside code may take long, so a loop of few steps that calls it still
+  // looks out often: 1,000 calls at 64 steps each make at least 64 turns.
+  uint64_t calls = 0;
+  ScriptSetStepHook(1000, [](void* n) { ++*static_cast<uint64_t*>(n); }, &calls);
+  struct Off {
+    ~Off() { ScriptSetStepHook(0, nullptr, nullptr); }
+  } off;
+  EXPECT_EQ(Run("for (i = 0; i < 1000; i = i + 1) { int(i); }").code, 0);
+  EXPECT_LT(ScriptStepsUsed(), 64000u);
+  EXPECT_GE(calls, 64u);
+}
+
 TEST_F(Limits, LongTextsCostStepsUnderABudget) {
   // Without a budget, doubling reaches the largest text and fails as out of memory.
   ScriptSetLimits({0, SCRIPT_DEFAULT_MAX_DEPTH});
