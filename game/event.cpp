@@ -10,6 +10,7 @@
 #include "script/strlist.h"
 #include "game/win.h"
 #include "platform/win32/msgbox.h"
+#include "platform/win32/time.h"
 #include "platform/win32/window.h"
 
 ScriptNode* EventScripts[kEventCount];
@@ -25,13 +26,38 @@ constexpr const char* kLoadingPicture = "data/system/loading.png";
 int g_nesting = 0;
 bool g_runaway = false;
 
-// How often a running script looks for the player's close: far apart enough to
-// cost nothing measurable, close enough to answer at once.
-constexpr uint64_t kCloseLookSteps = 1 << 18;
+// A running script reads the clock every kClockSteps steps (a built-in's call
+// counts as many): seldom enough to cost nothing measurable in a loop of the
+// cheapest steps, often enough that a loop of costly built-ins (a file
+// written and flushed, the whole screen filled) still reads it several times
+// a second.
+constexpr uint64_t kClockSteps = 1024;
+// The player's close is looked for once this much time has passed since the
+// last look.
+constexpr DWORD kCloseLookMs = 50;
+// The headless host's clock moves only while the program waits, so there a
+// script that never waits takes no time: a close is then looked for after
+// this many reads of a clock that stood still (1 << 22 steps). A real clock
+// never stands still that long.
+constexpr uint32_t kStillReadsPerLook = 1u << 12;
+
+DWORD g_lastLook = 0;
+DWORD g_lastRead = 0;
+uint32_t g_stillReads = 0;
 
 // A script that loops without waiting never reaches the message pump; the
 // player's close must still end the game, the way it does at any other time.
 void LookForClose(void*) {
+  DWORD now = GetTickCount();
+  if (now != g_lastRead) {
+    g_lastRead = now;
+    g_stillReads = 0;
+  } else if (++g_stillReads >= kStillReadsPerLook) {
+    g_stillReads = 0;
+    g_lastLook = now - kCloseLookMs;
+  }
+  if (now - g_lastLook < kCloseLookMs) return;
+  g_lastLook = now;
   MSG msg;
   if (PeekMessageA(&msg, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE)) dxpump();
 }
@@ -130,7 +156,9 @@ void ReadEventData() {
     ~Rows() { FreeCsv(rows); }
   } owned{rows};
   CompileEventTable(rows, true);
-  ScriptSetStepHook(kCloseLookSteps, LookForClose, nullptr);
+  g_lastLook = g_lastRead = GetTickCount();
+  g_stillReads = 0;
+  ScriptSetStepHook(kClockSteps, LookForClose, nullptr);
 }
 
 void eventExec(int32_t n) {

@@ -151,6 +151,50 @@ class DesktopExit : public ::testing::Test {
     return done;
   }
 
+  // Runs the game once. Once its settings file appears (written by the script
+  // as a sign that it got there), its windows are asked to close, one time
+  // only, as a player clicks the close button once.
+  Outcome PlayClosedOnce(int64_t deadline_ms) {
+    const fs::path dir = folder_.path() / "once", log = folder_.path() / "once.txt";
+    fs::create_directories(dir);
+    const int64_t start = child::NowMs();
+    const pid_t pid = child::Start(folder_.exe(), {dir.string()}, folder_.path(),
+                                   {"DOLVICAR_DESKTOP_DEPTH=16", "SDL_AUDIODRIVER=dummy"}, log);
+    Outcome o{{}, 0};
+    int64_t closed = 0;
+    while (!child::Ended(pid, o.run)) {
+      if (child::NowMs() - start > deadline_ms) {
+        o.run = child::Finish(pid, log, 0);
+        break;
+      }
+      if (!closed && fs::exists(dir / "setup.jpg")) {
+        closed = child::NowMs();
+        closer_.Close(pid);
+      }
+      usleep(10000);
+    }
+    o.run.output = TempDir::Read(log.string());
+    o.closing_ms = closed ? child::NowMs() - closed : -1;
+    return o;
+  }
+
+  // A logo event that saves the settings and then loops without waiting: one
+  // close ends the game with 0 soon after, however long each step takes.
+  void ExpectOneCloseEnds(const std::string& loop) {
+    ASSERT_EQ(child::PackDemo(folder_.path(),
+                              [&](auto& entries) {
+                                child::Replace(entries, "data/event/sys_logo.txt", "setupsave();\n" + loop);
+                              }),
+              "");
+    const Outcome o = PlayClosedOnce(20000);
+    EXPECT_FALSE(o.run.timed_out) << o.run.output;
+    EXPECT_EQ(o.run.signal, 0) << o.run.output;
+    EXPECT_EQ(o.run.code, 0) << o.run.output;
+    EXPECT_GE(o.closing_ms, 0) << o.run.output;
+    EXPECT_LT(o.closing_ms, 2000) << o.run.output;
+    EXPECT_EQ(child::FaultReport(o.run.output), "") << o.run.output;
+  }
+
   child::Folder folder_{DOLVICAR_GAME_EXE};
   WindowCloser closer_;
 };
@@ -205,6 +249,16 @@ TEST_F(DesktopExit, ClosingTheWindowEndsAScriptThatNeverWaits) {
   EXPECT_EQ(run.code, 0) << run.output;
   EXPECT_LT(runs[0].closing_ms, 10000) << run.output;
   EXPECT_EQ(child::FaultReport(run.output), "") << run.output;
+}
+
+// Each step of these loops costs much more than a counter's: the close is
+// looked for by the time that passed, not by a count of steps.
+TEST_F(DesktopExit, OneCloseEndsAScriptThatFillsTheScreenWithoutWaiting) {
+  ExpectOneCloseEnds("while (1) { fill(1, 1, 1, 0, 0, 640, 480, 60); }\n");
+}
+
+TEST_F(DesktopExit, OneCloseEndsAScriptThatSavesWithoutWaiting) {
+  ExpectOneCloseEnds("while (1) { setupsave(); }\n");
 }
 
 }  // namespace
