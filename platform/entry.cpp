@@ -18,12 +18,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR cmdline, int show);
 namespace {
 
 // The host is made before anything registers an exit handler, so it goes after
-// all of them, when the timer thread has stopped; deleting it closes the audio
-// device and waits for the mixer. It is uninstalled first: whatever asks for
-// the host after that gets the stand-in, never a deleted one.
+// all of them, when the timer thread has stopped. Its audio device stops first,
+// waiting for a mix in progress, so the mixer never meets a host going away;
+// then it is uninstalled: whatever asks for the host after that gets the
+// stand-in, never a deleted one.
 struct OwnedHost {
   std::unique_ptr<host::Host> h;
   ~OwnedHost() {
+    if (h) h->close_audio();
     host::set(nullptr);
     h.reset();
   }

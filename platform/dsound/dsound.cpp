@@ -111,8 +111,11 @@ void MixBuffer(Buffer& b, double* acc, int frames, bool focused) {
   }
 }
 
-void Mix(void*, int16_t* out, int frames) {
-  bool focused = host::get().focused();
+// On the host's audio thread: `user` is the host that opened the device. It
+// lives while the device runs (closing waits for this call), which the current
+// host need not (the process may already have let it go).
+void Mix(void* user, int16_t* out, int frames) {
+  bool focused = static_cast<host::Host*>(user)->focused();
   std::lock_guard<std::mutex> lock(g_mutex);
   constexpr int kChunk = 256;
   double acc[kChunk * kOutChannels];
@@ -386,8 +389,8 @@ HRESULT IDirectSound::Initialize(const GUID* device) {
     std::lock_guard<std::mutex> lock(g_mutex);
     first = dsound::g_open_devices == 0;
   }
-  if (first && !host::get().open_audio(dsound::kOutRate, dsound::kOutChannels, dsound::Mix, nullptr))
-    return DSERR_NODRIVER;
+  host::Host& h = host::get();
+  if (first && !h.open_audio(dsound::kOutRate, dsound::kOutChannels, dsound::Mix, &h)) return DSERR_NODRIVER;
   std::lock_guard<std::mutex> lock(g_mutex);
   ++dsound::g_open_devices;
   d_->initialized = true;

@@ -2,22 +2,27 @@
 
 #include "platform/host/headless_host.h"
 
+#include <atomic>
+
 namespace host {
 
 namespace {
-Host* g_current = nullptr;
+// Asked for by the timer and audio threads too.
+std::atomic<Host*> g_current{nullptr};
 }  // namespace
 
 Host& get() {
-  if (!g_current) {
+  Host* h = g_current.load(std::memory_order_acquire);
+  if (!h) {
     // Never destroyed: exit handlers still ask for the host.
     static auto* fallback = new HeadlessHost;
-    g_current = fallback;
+    // A host installed meanwhile wins (the exchange leaves it in h).
+    if (g_current.compare_exchange_strong(h, fallback, std::memory_order_acq_rel)) h = fallback;
   }
-  return *g_current;
+  return *h;
 }
 
-void set(Host* h) { g_current = h; }
+void set(Host* h) { g_current.store(h, std::memory_order_release); }
 
 int ButtonCount(MessageButtons b) {
   switch (b) {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -163,6 +164,7 @@ class SdlHost : public Host {
   }
 
   void close_window() override {
+    focused_ = false;
     texture_.reset();
     renderer_.reset();
     window_.reset();
@@ -244,7 +246,9 @@ class SdlHost : public Host {
       SDL_HideWindow(window_.get());
   }
 
-  bool focused() const override { return window_ && focused_; }
+  // Asked by the mixer on the audio thread: only the atomic flag, which is
+  // false while no window is open.
+  bool focused() const override { return focused_; }
   bool minimized() const override { return window_ && minimized_; }
 
   void present(const uint32_t* pixels, int w, int h, int pitch) override {
@@ -346,7 +350,10 @@ class SdlHost : public Host {
         return false;
       case SDL_WINDOWEVENT:
         switch (s.window.event) {
-          case SDL_WINDOWEVENT_FOCUS_GAINED: focused_ = true; e.type = EventType::FocusGained; return true;
+          case SDL_WINDOWEVENT_FOCUS_GAINED:
+            focused_ = window_ != nullptr;
+            e.type = EventType::FocusGained;
+            return true;
           case SDL_WINDOWEVENT_FOCUS_LOST: focused_ = false; e.type = EventType::FocusLost; return true;
           case SDL_WINDOWEVENT_MINIMIZED: minimized_ = true; e.type = EventType::Minimized; return true;
           case SDL_WINDOWEVENT_RESTORED:
@@ -614,7 +621,8 @@ class SdlHost : public Host {
   int logical_w_ = 0, logical_h_ = 0;
   std::vector<uint32_t> icon_;  // 0xAARRGGBB, shown by every window opened
   int icon_w_ = 0, icon_h_ = 0;
-  bool focused_ = false, minimized_ = false;
+  std::atomic<bool> focused_{false};
+  bool minimized_ = false;
   bool fullscreen_ = false;
   int windowed_x_ = SDL_WINDOWPOS_CENTERED, windowed_y_ = SDL_WINDOWPOS_CENTERED;
   SDL_AudioDeviceID audio_dev_ = 0;

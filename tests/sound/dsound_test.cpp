@@ -120,6 +120,25 @@ TEST_F(Mixer, VolumeAndPanAreHundredthsOfADecibel) {
   EXPECT_EQ(plain->SetVolume(-100), DSERR_CONTROLUNAVAIL);
 }
 
+// The mixer asks the host whose device pulls it for the focus, never the
+// current one: at exit the current host is let go while the device may still run.
+TEST_F(Mixer, FocusComesFromTheHostThatPlays) {
+  auto* b = Make({1000, 1000}, 1, 44100, DSBCAPS_CTRLVOLUME);  // muted without the focus
+  ASSERT_EQ(b->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+  host::Event lost, e;
+  lost.type = host::EventType::FocusLost;
+  host::HeadlessHost other;
+  other.push(0, lost);
+  other.poll_event(e);
+  host::set(&other);
+  std::vector<int16_t> out = h_.pull_audio(1);
+  host::set(&h_);
+  EXPECT_EQ(out, (std::vector<int16_t>{1000, 1000}));
+  h_.push(0, lost);
+  h_.poll_event(e);
+  EXPECT_EQ(h_.pull_audio(1), (std::vector<int16_t>{0, 0}));
+}
+
 TEST_F(Mixer, FrequencyResamplesLinearly) {
   auto* b = Make({0, 1000, 2000, 3000}, 1, 22050);
   DWORD hz = 0;
