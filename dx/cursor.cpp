@@ -35,6 +35,7 @@ int g_last_frame = 0;
 POINT g_mouse{-1, -1};
 HANDLE g_thread = nullptr;
 std::atomic<bool> g_stop{false};
+std::atomic<bool> g_pass_due{false};
 
 void ReleaseSurfaces() {
   if (g_cursor_surface) g_cursor_surface->Release();
@@ -91,29 +92,14 @@ IDirectDrawSurface* PlainSurface(int w, int h) {
   return s;
 }
 
+// The thread keeps the cursor's time only: every 10 ms it marks a pass due,
+// and the pump makes it on the main thread, which alone may touch the screen,
+// the window and the host.
 DWORD CursorThread(void*) {
   while (!g_stop) {
     Sleep(10);
     if (g_stop) break;
-    POINT p{0, 0};
-    GetCursorPos(&p);
-    if (p.x == g_mouse.x && p.y == g_mouse.y) {
-      if (g_frames > 1 && CurrentFrame() != g_last_frame) {
-        EnterCriticalSection(&dxcursorlock);
-        dxeraseswcursor();
-        dxdrawswcursor();
-        LeaveCriticalSection(&dxcursorlock);
-      }
-    } else {
-      EnterCriticalSection(&dxcursorlock);
-      GetCursorPos(&p);
-      if (p.x != g_mouse.x || p.y != g_mouse.y) {
-        dxeraseswcursor();
-        g_mouse = p;
-        dxdrawswcursor();
-      }
-      LeaveCriticalSection(&dxcursorlock);
-    }
+    g_pass_due = true;
   }
   return 0;
 }
@@ -124,6 +110,7 @@ void StopThread() {
   WaitForSingleObject(g_thread, INFINITE);
   CloseHandle(g_thread);
   g_thread = nullptr;
+  g_pass_due = false;
 }
 
 }  // namespace
@@ -154,6 +141,22 @@ void dxsetswcursor(dx::bitmap* bitmap, int hot_x, int hot_y, int frames, int fra
     g_stop = false;
     g_thread = CreateThread(nullptr, 0, CursorThread, nullptr, 0, nullptr);
   }
+}
+
+void dxswcursorpump() {
+  if (!g_pass_due.exchange(false) || !g_bitmap) return;
+  POINT p{0, 0};
+  GetCursorPos(&p);
+  EnterCriticalSection(&dxcursorlock);
+  if (p.x != g_mouse.x || p.y != g_mouse.y) {
+    dxeraseswcursor();
+    g_mouse = p;
+    dxdrawswcursor();
+  } else if (g_frames > 1 && CurrentFrame() != g_last_frame) {
+    dxeraseswcursor();
+    dxdrawswcursor();
+  }
+  LeaveCriticalSection(&dxcursorlock);
 }
 
 void dxmakecursorsurfaces() {

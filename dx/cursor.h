@@ -1,5 +1,6 @@
 // The software cursor: an animated picture in place of the mouse pointer, drawn
-// onto the screen by a thread of its own and redrawn by every present. The
+// onto the screen and redrawn by every present. A thread of its own says every
+// 10 ms when to look at the mouse and the clock again; the pump does it. The
 // frames lie side by side in one bitmap.
 #pragma once
 
@@ -16,6 +17,9 @@ void dxsetswcursor(dx::bitmap* bitmap, int hot_x, int hot_y, int frames, int fra
 void dxdrawswcursor();
 // Puts back what the cursor covered on the primary surface.
 void dxeraseswcursor();
+// The pump's part: when the thread has marked a pass due, redraws the cursor
+// where the mouse has moved or when its frame has changed.
+void dxswcursorpump();
 // (Re)makes the cursor's two surfaces from its bitmap.
 void dxmakecursorsurfaces();
 // Draws the current frame into the back buffer under the mouse (for the present).

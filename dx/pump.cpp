@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "dx/cursor.h"
 #include "dx/d3d.h"
 #include "dx/display.h"
 #include "dx/error.h"
@@ -107,6 +108,7 @@ void dxpump() {
   // its size without it.
   if (dxmenushown && dxmenu && !IsMenu(dxmenu)) dxsetmenu(nullptr, false);
   if (resume_midi) dxresumemidi();
+  dxswcursorpump();
   Sleep(0);
   IDirectDrawSurface* surfaces[] = {dxprimary, dxbackbuffer, dxzbuffer};
   bool lost = false;

@@ -1,5 +1,6 @@
-// The software cursor: drawn by its thread on the virtual clock, animated, cut
-// to the client area, and drawn into each presented frame.
+// The software cursor: timed by its thread on the virtual clock and drawn by
+// the pump, animated, cut to the client area, and drawn into each presented
+// frame.
 #include "../display/fixture.h"
 
 namespace {
@@ -23,6 +24,12 @@ class Cursor : public DxTest {
     host_.set_mouse(m);
   }
   uint32_t Shown(int x, int y) { return host_.last_frame()->at(x, y); }
+  // Lets the clock pass, then pumps: the cursor's thread has marked its passes
+  // and the pump makes them.
+  void Pass(uint64_t us) {
+    host_.advance_clock(us);
+    dxpump();
+  }
   static uint32_t FrameColour(int frame, int) { return 0x100000u * (frame + 1) + 0x40; }
 };
 
@@ -35,27 +42,46 @@ TEST_F(Cursor, SettingNoneWhileNoneIsSetChangesNothing) {
   EXPECT_FALSE(dxswcursorset());
 }
 
+// The screen and the host belong to the thread that pumps: the cursor's own
+// thread draws nothing, however long the clock runs, until the pump comes.
+TEST_F(Cursor, ItsThreadLeavesTheDrawingToThePump) {
+  Start(32);
+  Mouse(100, 100);
+  dx::bitmap* b = MakeFrames(1, FrameColour);
+  dxsetswcursor(b, 0, 0, 1, 100);
+  EXPECT_EQ(Shown(100, 100), FrameColour(0, 0));
+  uint64_t presented = host_.frames_presented();
+  Mouse(200, 50);
+  host_.advance_clock(50000);
+  EXPECT_EQ(host_.frames_presented(), presented);
+  dxpump();
+  EXPECT_EQ(Shown(200, 50), FrameColour(0, 0));
+  EXPECT_EQ(Shown(100, 100), 0u);
+  dxsetswcursor(nullptr, 0, 0, 1, 200);
+  dxdeletebitmap(b);
+}
+
 TEST_F(Cursor, AnimationFollowsTheClockAndTheMouse) {
   Start(32);
   Mouse(100, 100);
   dx::bitmap* b = MakeFrames(4, FrameColour);
   dxsetswcursor(b, 2, 2, 4, 100);
-  host_.advance_clock(10000);  // the thread's first pass finds the mouse
+  Pass(10000);  // the first pass finds the mouse
   EXPECT_EQ(Shown(98, 98), FrameColour(0, 0));
   EXPECT_EQ(Shown(105, 105), FrameColour(0, 0));
   EXPECT_EQ(Shown(106, 106), 0u);
-  host_.advance_clock(240000);  // 250 ms after setting: frame 2
+  Pass(240000);  // 250 ms after setting: frame 2
   EXPECT_EQ(Shown(100, 100), FrameColour(2, 0));
-  host_.advance_clock(150000);  // 400 ms: frame 0 again
+  Pass(150000);  // 400 ms: frame 0 again
   EXPECT_EQ(Shown(100, 100), FrameColour(0, 0));
   Mouse(200, 50);
-  host_.advance_clock(10000);
+  Pass(10000);
   EXPECT_EQ(Shown(198, 48), FrameColour(0, 0));
   EXPECT_EQ(Shown(100, 100), 0u);  // erased where it was
   dxsetswcursor(nullptr, 0, 0, 1, 200);
   EXPECT_EQ(Shown(198, 48), 0u);
   uint64_t presented = host_.frames_presented();
-  host_.advance_clock(100000);  // the thread has ended: nothing more is drawn
+  Pass(100000);  // the thread has ended: nothing more is drawn
   EXPECT_EQ(host_.frames_presented(), presented);
   dxdeletebitmap(b);
 }
@@ -66,7 +92,7 @@ TEST_F(Cursor, OutsideTheClientAreaNothingIsDrawn) {
   dx::bitmap* b = MakeFrames(1, FrameColour);
   uint64_t presented = host_.frames_presented();
   dxsetswcursor(b, 0, 0, 1, 100);
-  host_.advance_clock(50000);
+  Pass(50000);
   EXPECT_EQ(host_.frames_presented(), presented);
   dxsetswcursor(nullptr, 0, 0, 1, 200);
   dxdeletebitmap(b);
@@ -77,7 +103,7 @@ TEST_F(Cursor, CutAtTheLeftEdgeShowsTheMatchingColumns) {
   Mouse(1, 10);
   dx::bitmap* b = MakeFrames(1, [](int, int column) { return 0x010101u * (column + 1) * 16; });
   dxsetswcursor(b, 4, 0, 1, 100);  // the picture starts 3 columns left of the client area
-  host_.advance_clock(10000);
+  Pass(10000);
   EXPECT_EQ(Shown(0, 10), 0x010101u * 4 * 16);  // column 3
   EXPECT_EQ(Shown(4, 10), 0x010101u * 8 * 16);  // column 7
   EXPECT_EQ(Shown(5, 10), 0u);
@@ -97,7 +123,7 @@ TEST_F(Cursor, PresentedFramesCarryTheCursorButTheBackBufferDoesNot) {
   EXPECT_EQ(Back(50, 60), dxrgb(0, 0, 255));
   // Moving the mouse between frames: the thread erases to the presented frame.
   Mouse(300, 300);
-  host_.advance_clock(10000);
+  Pass(10000);
   EXPECT_EQ(Shown(50, 60), 0x0000FFu);
   EXPECT_EQ(Shown(300, 300), FrameColour(0, 0));
   dxrelease();  // stops the cursor with the display

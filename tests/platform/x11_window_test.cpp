@@ -311,6 +311,38 @@ TEST_F(X11WindowTest, TheWindowManagersFullScreenKeyLeavesTheScreenAsTheGameSetI
   EXPECT_TRUE(ShowUntil(full, &f)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
 }
 
+// A software cursor on the SDL host: its thread runs on the real clock while
+// the frames go on, and the picture follows the pointer.
+TEST_F(X11WindowTest, ASoftwareCursorFollowsThePointer) {
+  host::set(host_.get());
+  ASSERT_TRUE(dxinit("cursor test", 640, 480, 32, false));
+  dx::bitmap* b = dxnewbitmap(16, 16);
+  DDSURFACEDESC* d = dxlockbitmap(b, nullptr, 0);
+  ASSERT_NE(d, nullptr);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) static_cast<uint32_t*>(d->lpSurface)[y * d->lPitch / 4 + x] = kRed;
+  dxunlockbitmap(b, d);
+  dxsetswcursor(b, 0, 0, 1, 100);
+  auto show = [] {
+    dxcls(0);
+    dxpresent();
+    dxpump();
+  };
+  // The window sits in the middle of the screen; both points are inside it.
+  for (SDL_Point at : {SDL_Point{512, 384}, SDL_Point{600, 420}}) {
+    SDL_WarpMouseGlobal(at.x, at.y);
+    auto there = [&](const Frame& f) {
+      return f.whole && f.x0 == at.x && f.y0 == at.y && f.x1 == at.x + 15 && f.y1 == at.y + 15;
+    };
+    Frame f;
+    EXPECT_TRUE(ShowUntil(there, &f, show)) << f.x0 << "," << f.y0 << " " << f.x1 << "," << f.y1;
+  }
+  dxsetswcursor(nullptr, 0, 0, 1, 200);
+  dxdeletebitmap(b);
+  dxrelease();
+  host::set(nullptr);
+}
+
 // What the screen should show at a place while the box is up.
 struct BoxWatch {
   std::vector<uint32_t> box;
