@@ -18,17 +18,33 @@ function(dolvicar_library name)
   endif()
 endfunction()
 
-# dolvicar_test(name SOURCES ... LIBS ...)
+# dolvicar_threaded(target)
+# A suite whose threads meet (the mixer, timers, the cursor, the SDL host): the
+# target "threaded_suites" builds it, and its tests carry the label "threads",
+# for the ThreadSanitizer run (tools/tsan.sh).
+function(dolvicar_threaded target)
+  if(NOT TARGET threaded_suites)
+    add_custom_target(threaded_suites)
+  endif()
+  add_dependencies(threaded_suites ${target})
+endfunction()
+
+# dolvicar_test(name [THREADED] SOURCES ... LIBS ...)
 # A GoogleTest suite registered with CTest. Tests run from the build tree with
 # DOLVICAR_SOURCE_DIR pointing at the sources (for data files).
 function(dolvicar_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(A "THREADED" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE DOLVICAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  set(labels "")
+  if(A_THREADED)
+    dolvicar_threaded(${name})
+    set(labels threads)
+  endif()
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "DOLVICAR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ENVIRONMENT "DOLVICAR_SOURCE_DIR=${CMAKE_SOURCE_DIR}" LABELS "${labels}")
 endfunction()
 
 # dolvicar_fuzz(name SOURCES ... LIBS ...)

@@ -35,6 +35,14 @@ inline int64_t NowMs() {
 }
 constexpr int64_t kNoDeadline = INT64_MAX;
 
+// How many times a test repeats a run: `usual`, or DOLVICAR_EXIT_RUNS where a
+// run costs more (the ThreadSanitizer build makes a few).
+inline int Runs(int usual) {
+  const char* s = std::getenv("DOLVICAR_EXIT_RUNS");
+  const int n = s ? std::atoi(s) : 0;
+  return n > 0 ? n : usual;
+}
+
 struct Run {
   int code = -1;    // the exit code; -1 when a signal ended the child
   int signal = 0;

@@ -203,7 +203,8 @@ class DesktopExit : public ::testing::Test {
 // refills it must not outlive the host it asks for the time. The runs of a
 // case are shared among batches, each a test of its own on an X server of its
 // own, so that ctest runs them side by side.
-constexpr int kBatches = 3, kRunsPerBatch = 10;
+constexpr int kBatches = 3;
+const int kRunsPerBatch = child::Runs(10);
 constexpr int64_t kRunDeadlineMs = 90000;
 
 class DesktopExitBatch : public DesktopExit, public ::testing::WithParamInterface<int> {};
