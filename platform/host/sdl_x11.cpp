@@ -24,6 +24,23 @@ namespace {
   (void)written;
   _exit(1);
 }
+
+// The window that `property` (of type WINDOW) on `w` names, else None.
+Window NamedWindow(Display* d, Window w, Atom property) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  Window named = None;
+  if (XGetWindowProperty(d, w, property, 0, 1, False, XA_WINDOW, &type, &format, &count, &after, &data) ==
+          Success &&
+      data && type == XA_WINDOW && format == 32 && count == 1)
+    named = *reinterpret_cast<const Window*>(data);
+  if (data) XFree(data);
+  return named;
+}
+
+int IgnoreError(Display*, XErrorEvent*) { return 0; }
 #endif
 
 }  // namespace
@@ -34,19 +51,25 @@ bool HasWindowManager(SDL_Window* window) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
   // A window manager that follows the desktop conventions names its check
-  // window on the root window.
+  // window on the root window, and the check window names itself. One that
+  // ended without clearing up (it crashed or was killed) leaves the root's
+  // property behind, naming a window that is gone or, its number taken
+  // again, some other client's.
   Display* d = info.info.x11.display;
   Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", True);
   if (check == None) return false;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool found = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                                  &after, &data) == Success &&
-               type == XA_WINDOW && count == 1;
-  if (data) XFree(data);
-  return found;
+  Window named = NamedWindow(d, DefaultRootWindow(d), check);
+  if (named == None) return false;
+  // The named window may be gone: that error (the look then finds nothing)
+  // is the answer, not a fault for SDL's handler, which ends the process.
+  // Errors of earlier requests still go to it. A lost connection is no such
+  // error and still ends the game through its own handler.
+  XSync(d, False);
+  XErrorHandler previous = XSetErrorHandler(IgnoreError);
+  Window self = NamedWindow(d, named, check);
+  XSync(d, False);
+  XSetErrorHandler(previous);
+  return self == named;
 #else
   (void)window;
   return true;
