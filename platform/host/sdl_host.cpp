@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <unistd.h>
 #include <vector>
 
@@ -92,8 +93,10 @@ class SdlHost : public Host {
   bool InitVideo() {
     if (video_) return true;
     if (video_failed_) return false;
-    const char* reason = nullptr;
+    bool failed = false;
+    std::string reason;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      failed = true;
       reason = SDL_GetError();
     } else {
       // Without a display SDL falls back to drivers that show nothing; the game
@@ -104,12 +107,21 @@ class SdlHost : public Host {
                                   std::strcmp(driver, "evdev") == 0);
       if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        reason = "no display to show a window on (DISPLAY and WAYLAND_DISPLAY are not set)";
+        // A display that is named but cannot be reached (its server ended,
+        // or is not ours to use) is told apart from none at all.
+        std::string named;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+          if (const char* value = SDL_getenv(name); value && *value)
+            named += std::string(named.empty() ? "" : " or ") + name + "=" + value;
+        failed = true;
+        reason = "no display to show a window on (" +
+                 (named.empty() ? std::string("DISPLAY and WAYLAND_DISPLAY are not set") : "cannot connect to " + named) +
+                 ")";
       }
     }
-    if (reason) {
+    if (failed) {
       video_failed_ = true;
-      std::fprintf(stderr, "dolvicar: cannot open a window: %s\n", reason);
+      std::fprintf(stderr, "dolvicar: cannot open a window: %s\n", reason.c_str());
       return false;
     }
     SDL_InitSubSystem(SDL_INIT_JOYSTICK);

@@ -127,6 +127,28 @@ TEST_F(SdlHostTest, WithoutADisplayNoWindowOpensAndBoxesGoToTheTerminal) {
   if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
 }
 
+// A display that is named but cannot be reached is what the refusal tells,
+// not that none is set.
+TEST_F(SdlHostTest, ADisplayThatCannotBeReachedIsNamedWhenTheWindowIsRefused) {
+  std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+  std::string wayland = getenv("WAYLAND_DISPLAY") ? getenv("WAYLAND_DISPLAY") : "";
+  setenv("DISPLAY", ":32767", 1);
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("SDL_VIDEODRIVER");
+  {
+    auto h = host::MakeSdlHost();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(h->open_window("game", 640, 480, false));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot connect to DISPLAY=:32767"), std::string::npos);
+  }
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  if (display.empty())
+    unsetenv("DISPLAY");
+  else
+    setenv("DISPLAY", display.c_str(), 1);
+  if (!wayland.empty()) setenv("WAYLAND_DISPLAY", wayland.c_str(), 1);
+}
+
 TEST_F(SdlHostTest, LongCompositionsArriveWholeWithTheirSelection) {
   auto h = host::MakeSdlHost();
   ASSERT_TRUE(h->open_window("ime", 640, 480, false));
