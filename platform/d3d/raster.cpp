@@ -257,13 +257,37 @@ inline int TexelIndex(float f) {
   return i - (f < static_cast<float>(i));
 }
 
+// A depth held to 0..1; one that is not a number counts as 0.
+inline float DepthClamp(float z) { return z > 0 ? (z < 1 ? z : 1.0f) : 0.0f; }
+
 // The fog factor as a byte. A factor that is not a number (a distance that is
 // none) is full fog, as the step gives it.
 inline int FogByte(float ff) { return ff > 0 ? (ff < 1 ? static_cast<int>(ff * 255.0f + 0.5f) : 255) : 0; }
 
+// Held in floating point first, so that any value (not a number: 0) converts.
 inline int ToByte(double v) {
-  int i = static_cast<int>(v + 0.5);
-  return i < 0 ? 0 : (i > 255 ? 255 : i);
+  v += 0.5;
+  if (!(v >= 0)) return 0;
+  return v < 256 ? static_cast<int>(v) : 255;
+}
+
+// A Gouraud channel at the start of a span in 16.16 fixed point, held to
+// 0..255 (not a number: 0).
+inline int32_t ColourStart(double v) {
+  v = v >= 0 ? std::min(v, 255.0) : 0.0;
+  return static_cast<int32_t>((v + 0.5) * 65536.0);
+}
+
+// A channel's step along a span of n pixels from c, held so that the n sums
+// the span makes stay in 32 bits. Only a sliver's step can be that steep (its
+// colour leaves 0..255 within a pixel, so its span is one pixel, drawn with c
+// alone). Not a number steps by 0.
+inline int32_t ColourStep(double d, int32_t c, int n) {
+  const double step = d * 65536.0;
+  if (!(step == step)) return 0;
+  const double hi = std::min((double{INT32_MAX} - c) / n, double{INT32_MAX});
+  const double lo = std::max((double{INT32_MIN} - c) / n, double{INT32_MIN});
+  return static_cast<int32_t>(std::clamp(step, std::ceil(lo), std::floor(hi)));
 }
 
 // One pixel row from xl to xr inclusive, both inside the clip.
@@ -283,13 +307,12 @@ void Span(const Setup& st, int y, int xl, int xr) {
   if (st.flat) {
     cr = st.fr << 16, cg = st.fg << 16, cb = st.fb << 16, ca = st.fa << 16;
   } else {
-    auto start = [&](const Plane& p) {
-      double v = std::clamp(p.At(fx, fy, st.x0, st.y0), 0.0, 255.0);
-      return static_cast<int32_t>((v + 0.5) * 65536.0);
+    const int n = xr - xl + 1;
+    auto start = [&](const Plane& p, int32_t& c, int32_t& dc) {
+      c = ColourStart(p.At(fx, fy, st.x0, st.y0));
+      dc = ColourStep(p.dx, c, n);
     };
-    cr = start(st.r), cg = start(st.g), cb = start(st.b), ca = start(st.a);
-    dcr = static_cast<int32_t>(st.r.dx * 65536.0), dcg = static_cast<int32_t>(st.g.dx * 65536.0);
-    dcb = static_cast<int32_t>(st.b.dx * 65536.0), dca = static_cast<int32_t>(st.a.dx * 65536.0);
+    start(st.r, cr, dcr), start(st.g, cg, dcg), start(st.b, cb, dcb), start(st.a, ca, dca);
   }
   float u = 0, v = 0, du = 0, dv = 0;
   int tw = 0, th = 0;
@@ -307,7 +330,7 @@ void Span(const Setup& st, int y, int xl, int xr) {
        ++x, z += dz, rhw += drhw, cr += dcr, cg += dcg, cb += dcb, ca += dca, u += du, v += dv) {
     uint32_t zi = 0;
     if (zt) {
-      float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+      float zc = DepthClamp(z);
       zi = static_cast<uint32_t>(zc * zscale + 0.5);
       uint32_t old = st.zbits == 16 ? LoadPixel<2>(zrow + 2 * x) : LoadPixel<4>(zrow + 4 * x);
       if (!Compare(s.zfunc, zi, old)) continue;
@@ -445,7 +468,7 @@ struct Walker {
   int fr, fg, fb;
   DWORD srcblend, destblend;
 
-  Walker(const Setup& st, int y, int xl) {
+  Walker(const Setup& st, int y, int xl, int xr) {
     const PixelState& s = *st.s;
     const Target& t = *st.t;
     row = t.color.bits + static_cast<ptrdiff_t>(y) * t.color.pitch;
@@ -458,13 +481,12 @@ struct Walker {
     if (st.flat) {
       cr = st.fr << 16, cg = st.fg << 16, cb = st.fb << 16, ca = st.fa << 16;
     } else {
-      auto start = [&](const Plane& p) {
-        double v = std::clamp(p.At(fx, fy, st.x0, st.y0), 0.0, 255.0);
-        return static_cast<int32_t>((v + 0.5) * 65536.0);
+      const int n = xr - xl + 1;
+      auto start = [&](const Plane& p, int32_t& c, int32_t& dc) {
+        c = ColourStart(p.At(fx, fy, st.x0, st.y0));
+        dc = ColourStep(p.dx, c, n);
       };
-      cr = start(st.r), cg = start(st.g), cb = start(st.b), ca = start(st.a);
-      dcr = static_cast<int32_t>(st.r.dx * 65536.0), dcg = static_cast<int32_t>(st.g.dx * 65536.0);
-      dcb = static_cast<int32_t>(st.b.dx * 65536.0), dca = static_cast<int32_t>(st.a.dx * 65536.0);
+      start(st.r, cr, dcr), start(st.g, cg, dcg), start(st.b, cb, dcb), start(st.a, ca, dca);
     }
     u = static_cast<float>(st.u.At(fx, fy, st.x0, st.y0));
     v = static_cast<float>(st.v.At(fx, fy, st.x0, st.y0));
@@ -508,7 +530,7 @@ struct Walker {
     uint32_t zi = 0;
     if constexpr (ZB != 0) {
       constexpr double zscale = ZB == 16 ? 65535.0 : 4294967295.0;
-      float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+      float zc = DepthClamp(z);
       zi = static_cast<uint32_t>(zc * zscale + 0.5);
       uint32_t old = LoadPixel<ZB / 8>(zrow + ZB / 8 * x);
       if (!(zi <= old)) return;
@@ -554,7 +576,7 @@ struct Walker {
 
 template <int DB, int ZB, bool Fog>
 void FastSpan(const Setup& st, int y, int xl, int xr) {
-  Walker<DB, ZB, Fog> w(st, y, xl);
+  Walker<DB, ZB, Fog> w(st, y, xl, xr);
   for (int x = xl; x <= xr; ++x, w.Step()) w.Pixel(x);
 }
 
@@ -604,7 +626,7 @@ bool WidenByProduct(const Channel& c, int& mul, int& add) {
 template <int DB, int ZB, bool Fog>
 void QuadSpan(const Setup& st, int y, int xl, int xr) {
   static_assert(ZB == 0 || ZB == 16);
-  Walker<DB, ZB, Fog> w(st, y, xl);
+  Walker<DB, ZB, Fog> w(st, y, xl, xr);
   int mr, ar, mg, ag, mb, ab;
   const bool arithmetic = WidenByProduct(st.texf.r, mr, ar) && WidenByProduct(st.texf.g, mg, ag) &&
                           WidenByProduct(st.texf.b, mb, ab);
@@ -631,8 +653,8 @@ void QuadSpan(const Setup& st, int y, int xl, int xr) {
   const bool perspective = w.perspective, colorkey = w.colorkey, zwrite = w.zwrite, fog_eye = w.fog_eye;
   uint8_t* const row = w.row;
   uint8_t* const zrow = w.zrow;
-  // Colours step by whole integers: lane k holds c + k * dc, wrapping as the
-  // pixel-by-pixel sums do.
+  // Colours step by whole integers: lane k holds c + k * dc, as the
+  // pixel-by-pixel sums (which the held steps keep inside 32 bits).
   auto lanes = [](int32_t dc) {
     const uint32_t u = static_cast<uint32_t>(dc);
     return _mm_setr_epi32(0, static_cast<int32_t>(u), static_cast<int32_t>(2 * u), static_cast<int32_t>(3 * u));
@@ -846,7 +868,7 @@ uint8_t NearestIndex(const uint32_t* palette, int r, int g, int b) {
 }
 
 uint32_t DepthValue(float z, int bits) {
-  float zc = z < 0 ? 0.0f : (z > 1 ? 1.0f : z);
+  float zc = DepthClamp(z);
   double scale = bits == 16 ? 65535.0 : 4294967295.0;
   return static_cast<uint32_t>(zc * scale + 0.5);
 }
@@ -930,8 +952,10 @@ void DrawTriangle(const Target& t, const PixelState& s, const Texture* tex, cons
     e[i].topleft = e[i].a > 0 || (e[i].a == 0 && e[i].b > 0);
   }
   double ymin = std::min({a.y, b.y, c.y}), ymax = std::max({a.y, b.y, c.y});
-  int ytop = std::max<int>(clip.top, static_cast<int>(std::ceil(std::max(ymin, -1e9))));
-  int ybot = std::min<int>(clip.bottom - 1, static_cast<int>(std::floor(std::min(ymax, 1e9))));
+  // Rows held near the int range on both sides: a triangle wholly above or
+  // below the screen has far rows at either end.
+  int ytop = std::max<int>(clip.top, static_cast<int>(std::ceil(std::clamp(ymin, -1e9, 1e9))));
+  int ybot = std::min<int>(clip.bottom - 1, static_cast<int>(std::floor(std::clamp(ymax, -1e9, 1e9))));
   for (int y = ytop; y <= ybot; ++y) {
     double lo = clip.left, hi = clip.right - 1;
     bool empty = false;
@@ -975,9 +999,11 @@ void Pixels(const Target& t, const PixelState& s, const Texture* tex, const Scre
   SpanFn span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
   for (int i = 0; i < count; ++i) {
     double k = n ? static_cast<double>(i) / n : 0.0;
-    int x = static_cast<int>(std::floor(a.x + k * dx + 0.5));
-    int y = static_cast<int>(std::floor(a.y + k * dy + 0.5));
-    if (x < clip.left || x >= clip.right || y < clip.top || y >= clip.bottom) continue;
+    // Tested against the clip before the conversion: a point far off the
+    // screen has no int.
+    const double fx = std::floor(a.x + k * dx + 0.5), fy = std::floor(a.y + k * dy + 0.5);
+    if (!(fx >= clip.left && fx < clip.right && fy >= clip.top && fy < clip.bottom)) continue;
+    const int x = static_cast<int>(fx), y = static_cast<int>(fy);
     // A one-pixel span whose planes are constant at this point.
     st.x0 = x, st.y0 = y;
     auto at = [&](float f0, float f1, float rw0, float rw1, bool persp) {

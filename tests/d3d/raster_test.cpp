@@ -2,6 +2,7 @@
 // from the rules in raster.h, at every depth.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -496,6 +497,57 @@ TEST(Raster, ClipRectangleAndBufferEdgesBoundEveryWrite) {
   Buffer c(4, 4, 32);
   Quad(TargetOf(c), Plain(), nullptr, NAN, 0, 4, 4, 0.5f, 1, {255, 255, 255}, 255);
   EXPECT_EQ(c.Get(3, 3), 0u);
+}
+
+// Places far off the screen and slivers whose colour changes steeply convert
+// to pixels without leaving the int range: what lies off the screen draws
+// nothing, a sliver draws the colour at its pixel, and a depth that is no
+// number is the nearest.
+TEST(Raster, FarPlacesAndSteepSliversDrawWhatIsOnTheScreen) {
+  Buffer b(40, 20, 32);
+  const soft3d::Target t = TargetOf(b);
+  PixelState s = Plain();
+  for (float far : {1e20f, -1e20f, 3e9f, -3e9f}) {
+    soft3d::DrawTriangle(t, s, nullptr, V(0, far, 0.5f), V(40, far, 0.5f), V(20, far * 2, 0.5f), V(0, far));
+    soft3d::DrawPoint(t, s, nullptr, V(far, 5, 0.5f));
+    soft3d::DrawPoint(t, s, nullptr, V(5, far, 0.5f));
+    s.lastpixel = true;
+    soft3d::DrawLine(t, s, nullptr, V(far, 5, 0.5f), V(far + far * 1e-6f, 6, 0.5f), V(far, 5, 0.5f));
+    s.lastpixel = false;
+  }
+  EXPECT_EQ(std::count(b.mem.begin(), b.mem.end(), 0), static_cast<ptrdiff_t>(b.mem.size()));
+
+  // A Gouraud sliver a hundred-thousandth of a pixel wide along column 3 draws
+  // that edge's colour on the rows between its corners, the same by the fast
+  // and the per-pixel spans.
+  std::vector<uint8_t> texmem(4 * 4, 0xFF);
+  soft3d::Texture tex;
+  tex.pixels.bits = texmem.data();
+  tex.pixels.width = 4, tex.pixels.height = 1, tex.pixels.pitch = 16;
+  tex.pixels.format = b.pb.format;
+  s.gouraud = true;
+  const ScreenVertex top = V(3, 1, 0.5f, 1, {200, 100, 50}), tip = V(3.00001f, 10, 0.5f, 1, {0, 255, 0});
+  const ScreenVertex bottom = V(3, 19, 0.5f, 1, {200, 100, 50});
+  const soft3d::Texture* const textures[] = {nullptr, &tex};
+  for (const soft3d::Texture* with : textures) {
+    for (bool reference : {true, false}) {
+      Buffer c(40, 20, 32);
+      soft3d::UseReferenceSpans(reference);
+      soft3d::DrawTriangle(TargetOf(c), s, with, top, tip, bottom, top);
+      for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+          ASSERT_EQ(c.Get(x, y), x == 3 && y >= 2 && y < 19 ? 0xC86432u : 0u) << x << "," << y;
+    }
+  }
+  soft3d::UseReferenceSpans(false);
+
+  // Depths that are no number pass a "less or equal" test as the nearest.
+  Buffer depth(40, 20, 16);
+  std::fill(depth.mem.begin(), depth.mem.end(), 0);
+  s = Plain();
+  s.zenable = true;
+  Quad(TargetOf(b, &depth), s, nullptr, 0, 0, 4, 4, NAN, 1, {1, 2, 3}, 255);
+  EXPECT_EQ(b.Get(2, 2), 0x010203u);
 }
 
 // The fast spans against the per-pixel reference, bit for bit: random

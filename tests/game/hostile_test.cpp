@@ -15,6 +15,7 @@
 #include "game/main.h"
 #include "game/position.h"
 #include "game/savefile.h"
+#include "game/scene3d.h"
 #include "game/sound.h"
 #include "platform/win32/display.h"
 #include "qv/qvsapi.h"
@@ -218,6 +219,28 @@ TEST_F(HostileScript, LoadedObjectsAreBroughtIntoRange) {
   EXPECT_EQ(near.height, INT32_MAX);
   EXPECT_EQ(near.alpha, 200u);
   EXPECT_EQ(Eval("pos(0, 23, 0, 90); draw3d(); pos(1, 2, 3, 0); draw3d(); 1"), "1");
+}
+
+// Objects far taller or wider than the view, in front of the hero, draw
+// without converting a far place on the screen out of the int range: the
+// tallest a script's bill can make, seen over one step's frames; every size
+// event_float can give from 1e10 to 1e20.
+TEST_F(HostileScript, HugeObjectsInFrontOfTheHeroDraw) {
+  ASSERT_TRUE(dxd3dinit());
+  ResetRenderState();  // as start-up leaves the device
+  // A step north past the object's cell, in the frames of its movement.
+  const char* const kSteps = "pos(0, 11, 12, 0); draw3d(); pos(0, 11, 12.25, 0); draw3d(); pos(0, 11, 12.5, 0);"
+                             "draw3d(); pos(0, 11, 12.75, 0); draw3d(); pos(0, 11, 13, 0); draw3d(); 1";
+  EXPECT_EQ(Eval(std::string("bill(5, 1, 0, 12, 12, 0, 2, 2147483647, 255);") + kSteps), "1");
+  EXPECT_EQ(Eval("bill(5, 0); 1"), "1");
+  for (int e = 10; e <= 20; ++e) {
+    const std::string size = "1e" + std::to_string(e);
+    EXPECT_EQ(Eval("event_float(6, 0, 1, 0, 12, 12, 0, 2, " + size + "); event_float(7, 0, 1, 0, 12, 13, 0, " + size +
+                   ", " + size + "); " + kSteps),
+              "1")
+        << size;
+  }
+  while (DrawList) FreeDrawItem(DrawList);  // its meshes go before the device
 }
 
 }  // namespace
