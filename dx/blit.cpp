@@ -257,13 +257,18 @@ void dxblttile(dx::bitmap* b, int x, int y, int w, int h) {
   int bw = b->width, bh = b->height;
   // Every step advances by at least one pixel, so a degenerate tile cannot stall.
   if (!s || bw <= 0 || bh <= 0) return;
-  for (int ty = 0; ty < h; ty += bh) {
-    int th = std::min(bh, h - ty);
-    for (int tx = 0; tx < w;) {
-      int tw = std::min(bw, w - tx);
-      RECT piece{0, 0, tw, th};
-      Fast(x + tx, y + ty, s, &piece, DDBLTFAST_SRCCOLORKEY);
-      tx += tw;
+  // A piece that leaves the target fails, so only the bands and columns
+  // that can lie on it are walked, in 64 bits: any position and size is a
+  // short loop.
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof d;
+  if (dxtarget->GetSurfaceDesc(&d) != DD_OK) return;
+  auto first = [](int64_t at, int64_t tile) { return at < 0 ? (-at + tile - 1) / tile * tile : int64_t{0}; };
+  for (int64_t ty = first(y, bh); ty < h && y + ty < int64_t{d.dwHeight}; ty += bh) {
+    const int64_t th = std::min<int64_t>(bh, h - ty);
+    for (int64_t tx = first(x, bw); tx < w && x + tx < int64_t{d.dwWidth}; tx += bw) {
+      RECT piece{0, 0, static_cast<LONG>(std::min<int64_t>(bw, w - tx)), static_cast<LONG>(th)};
+      Fast(static_cast<int>(x + tx), static_cast<int>(y + ty), s, &piece, DDBLTFAST_SRCCOLORKEY);
     }
   }
 }

@@ -16,6 +16,7 @@
 #include "dx/input.h"
 #include "dx/midi.h"
 #include "dx/shell.h"
+#include "dx/target.h"
 #include "platform/win32/crt.h"
 #include "platform/win32/debug.h"
 #include "platform/win32/text.h"
@@ -266,7 +267,8 @@ void dxunblockquit() {
   if (dxquit) dxpump();
 }
 
-void dxsetpaintrect(int x, int y, int w, int h) { dxpaintrect = {x, y, x + w, y + h}; }
+// The far edges are held in the 32-bit range, which no back buffer reaches.
+void dxsetpaintrect(int x, int y, int w, int h) { dxpaintrect = dxrectat(x, y, w, h); }
 
 void dxresetcursor() {
   if (!dxcursorshown) return;

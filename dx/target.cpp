@@ -94,6 +94,30 @@ bool ClipWide(WideRect& d, WideRect& s, RECT* dst, RECT* src) {
   return d.left < d.right && d.top < d.bottom;
 }
 
+// The pixels of a Bresenham line along its major axis from a0 to a1 (a0 <= a1),
+// the minor coordinate starting at b0 and moving by `step`, with da and db
+// the two distances (db <= da): only those with lo <= a < hi are plotted.
+// The error and the minor coordinate at the first of them follow from how
+// many times the error has wrapped by then.
+template <class Plot>
+void BresenhamClipped(int64_t a0, int64_t b0, int64_t a1, int step, int64_t da, int64_t db, int64_t lo, int64_t hi,
+                      Plot plot) {
+  const int64_t first = std::max(a0, lo), last = std::min(a1, hi - 1);
+  if (first > last) return;
+  const int64_t half = da / 2;
+  // After k steps the error is half - k * db + m * da, in 0..da - 1.
+  const __int128 behind = static_cast<__int128>(first - a0) * db - half;
+  const int64_t wraps = behind > 0 ? static_cast<int64_t>((behind + da - 1) / da) : 0;
+  int64_t err = static_cast<int64_t>(wraps * static_cast<__int128>(da) - behind);
+  int64_t b = b0 + step * wraps;
+  plot(first, b);
+  for (int64_t a = first + 1; a <= last; ++a) {
+    err -= db;
+    if (err < 0) err += da, b += step;
+    plot(a, b);
+  }
+}
+
 }  // namespace
 
 bool dxclip(RECT* dst, RECT* src) {
@@ -176,27 +200,17 @@ void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
     if (dxddcaps.dwCaps2 & DDCAPS2_NO2DDURING3DSCENE) dxd3ddevice->EndScene();
     return;
   }
-  const int dx = std::abs(x0 - x1), dy = std::abs(y0 - y1);
+  // Bresenham in 64 bits, entered where the line meets the clip rectangle:
+  // a line across the whole int range draws its visible part at once.
+  const int64_t dx = std::abs(int64_t{x0} - x1), dy = std::abs(int64_t{y0} - y1);
   if (dy < dx) {
     if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
-    const int step = y1 > y0 ? 1 : -1;
-    int y = y0, err = dx / 2;
-    dxsetpixel(x0, y, value);
-    for (int x = x0 + 1; x <= x1; ++x) {
-      err -= dy;
-      if (err < 0) err += dx, y += step;
-      dxsetpixel(x, y, value);
-    }
+    BresenhamClipped(x0, y0, x1, y1 > y0 ? 1 : -1, dx, dy, dxcliprect.left, dxcliprect.right,
+                     [value](int64_t x, int64_t y) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
   } else {
     if (y1 < y0) std::swap(x0, x1), std::swap(y0, y1);
-    const int step = x1 > x0 ? 1 : -1;
-    int x = x0, err = dy / 2;
-    dxsetpixel(x, y0, value);
-    for (int y = y0 + 1; y <= y1; ++y) {
-      err -= dx;
-      if (err < 0) err += dy, x += step;
-      dxsetpixel(x, y, value);
-    }
+    BresenhamClipped(y0, x0, y1, x1 > x0 ? 1 : -1, dy, dx, dxcliprect.top, dxcliprect.bottom,
+                     [value](int64_t y, int64_t x) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
   }
 }
 

@@ -82,6 +82,28 @@ TEST_P(BlitTest, TilesCoverTheAreaWithTopLeftPieces) {
   dxdeletebitmap(b);
 }
 
+// Tiles from far places: the pieces that lie wholly on the target are drawn
+// where the bands and columns from the start put them, and a start near the
+// end of the int range draws nothing.
+TEST_P(BlitTest, TilesFromFarPlacesDrawThePiecesOnTheTarget) {
+  dx::bitmap* b = Numbered(32, 32);
+  // Columns at -8 + 32k: from 24 to 631; bands at -16 (off the target) and at 16, 16 high.
+  dxblttile(b, -8 - 32 * 100000, -16, 8000000, 48);
+  EXPECT_EQ(Screen(24, 16), NumberAt(depth(), 0, 0));
+  EXPECT_EQ(Screen(631, 31), NumberAt(depth(), 31, 15));
+  EXPECT_EQ(Screen(100, 20), NumberAt(depth(), 12, 4));
+  EXPECT_EQ(Screen(23, 16), 0u);
+  EXPECT_EQ(Screen(632, 16), 0u);
+  EXPECT_EQ(Screen(24, 15), 0u);
+  EXPECT_EQ(Screen(24, 32), 0u);
+  dxfillrect(0, 0, 640, 480, 0);
+  dxblttile(b, INT32_MAX - 40, INT32_MAX - 40, 100, 100);
+  dxblttile(b, INT32_MAX - 40, 0, 100, 100);
+  for (int y = 0; y < 480; y += 7)
+    for (int x = 0; x < 640; x += 7) ASSERT_EQ(Screen(x, y), 0u) << x << "," << y;
+  dxdeletebitmap(b);
+}
+
 TEST_P(BlitTest, UnderOnlyTouchesZero) {
   dxfillrect(0, 0, 4, 1, 5);
   dxfillrect(2, 0, 2, 1, 0);

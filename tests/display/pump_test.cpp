@@ -221,6 +221,17 @@ TEST_F(DxTest, WorldToScreenProjectsThroughTheDevice) {
   EXPECT_EQ(x, -7);
 }
 
+// A paint rectangle's far edges are held in the 32-bit range.
+TEST_F(DxTest, PaintRectangleAtTheEndOfTheRangeIsHeld) {
+  Start();
+  dxsetpaintrect(INT32_MAX - 5, INT32_MIN, 100, INT32_MAX);
+  EXPECT_EQ(dxpaintrect.left, INT32_MAX - 5);
+  EXPECT_EQ(dxpaintrect.right, INT32_MAX);
+  EXPECT_EQ(dxpaintrect.top, INT32_MIN);
+  EXPECT_EQ(dxpaintrect.bottom, -1);
+  dxsetpaintrect(0, 0, 640, 480);
+}
+
 TEST_F(DxTest, LineThroughTheDevice) {
   Start();
   ASSERT_TRUE(dxd3dinit());

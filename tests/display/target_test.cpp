@@ -1,4 +1,8 @@
 // The clip rectangle, the target stack and the simple drawing operations.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
 #include "fixture.h"
 
 namespace {
@@ -55,6 +59,50 @@ TEST_F(DxTest, LineIncludesBothEnds) {
   for (auto& p : want) EXPECT_EQ(Back(p[0], p[1]), 7u);
   EXPECT_EQ(CountSet(8, 4), 6);
   EXPECT_EQ(dxgetpixel(2, 1), 7u);
+}
+
+// Lines from far outside the target: every pixel the whole walk would set
+// inside the clip rectangle, and no other. One across the int range draws its
+// clipped row alone.
+TEST_F(DxTest, LinesFromFarAwaySetTheirPixelsInsideTheClip) {
+  Start();
+  dxsetclip(8, 4, 600, 400);
+  dxline(INT32_MIN, 5, INT32_MAX, 5, 7);
+  for (int x = 0; x < 640; ++x) ASSERT_EQ(Back(x, 5), x >= 8 && x < 608 ? 7u : 0u) << x;
+  EXPECT_EQ(CountSet(640, 480), 600);
+  // The rule's walk from end to end, in wide numbers.
+  auto walk = [](int64_t x0, int64_t y0, int64_t x1, int64_t y1, auto plot) {
+    const int64_t dx = std::abs(x0 - x1), dy = std::abs(y0 - y1);
+    if (dy < dx) {
+      if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
+      for (int64_t x = x0, y = y0, err = dx / 2; x <= x1; ++x) {
+        if (x > x0 && (err -= dy) < 0) err += dx, y += y1 > y0 ? 1 : -1;
+        plot(x, y);
+      }
+    } else {
+      if (y1 < y0) std::swap(x0, x1), std::swap(y0, y1);
+      for (int64_t y = y0, x = x0, err = dy / 2; y <= y1; ++y) {
+        if (y > y0 && (err -= dx) < 0) err += dy, x += x1 > x0 ? 1 : -1;
+        plot(x, y);
+      }
+    }
+  };
+  const int lines[][4] = {{-100000, -33333, 100640, 33480}, {700, 900000, -30, -250000},
+                          {-1000000, 200, 2000000, 201},   {5, 3, 600, 399},
+                          {620, -7, 3, 470},               {400, 300, 400, 300}};
+  for (const auto& l : lines) {
+    dxresetclip();
+    dxcls(0);
+    dxsetclip(8, 4, 600, 400);
+    dxline(l[0], l[1], l[2], l[3], 9);
+    int want = 0;
+    walk(l[0], l[1], l[2], l[3], [&](int64_t x, int64_t y) {
+      if (x < 8 || x >= 608 || y < 4 || y >= 404) return;
+      ++want;
+      ASSERT_EQ(Back(static_cast<int>(x), static_cast<int>(y)), 9u) << l[0] << "," << l[1] << " at " << x << "," << y;
+    });
+    EXPECT_EQ(CountSet(640, 480), want) << l[0] << "," << l[1];
+  }
 }
 
 TEST_F(DxTest, PixelsOutsideTheClipAreNotSet) {
