@@ -3,35 +3,23 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-
-#include "game/position.h"
+#include <limits>
 
 GameState GameStateBlock;
 SetupRecordT SetupRecord;
 
 void BringSavedStateIntoRange(GameState& state) {
   state.name[sizeof state.name - 1] = '\0';
-  // Standing outside the map, the hero would meet a fight every frame as the
-  // position crept back a step at a time.
-  auto on_map = [](double v, int count) { return std::isfinite(v) ? std::clamp(v, 0.0, count - 1.0) : 0.0; };
-  ViewPos& p = state.hero_pos;
-  p.X = on_map(p.X, kMapSize);
-  p.Y = on_map(p.Y, kMapSize);
-  p.N = on_map(p.N, kFloors);
-  p.T = WrapDegrees(p.T);
-  p.P = WrapDegrees(p.P);
-  // Objects keep their pictures and events and stand on the map as the hero
-  // does, so that the view can turn them into places and sizes. A size that
-  // is not a number has nothing to draw; any other is held to what "bill" can
-  // give.
-  auto size = [](double v) {
-    return std::isfinite(v) ? std::clamp(v, double{INT32_MIN}, double{INT32_MAX}) : 0.0;
+  // A script may put the hero and the objects anywhere, off the map and
+  // between cells included, and a save keeps them there. Only what no float
+  // can carry into the view is mended: a value that is no number becomes 0,
+  // one past the float range is held at its end.
+  auto held = [](double& v) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    v = std::isfinite(v) ? std::clamp(v, -kMax, kMax) : 0.0;
   };
-  for (ObjectRec& o : state.objects) {
-    o.X = on_map(o.X, kMapSize);
-    o.Y = on_map(o.Y, kMapSize);
-    o.N = on_map(o.N, kFloors);
-    o.width = size(o.width);
-    o.height = size(o.height);
-  }
+  ViewPos& p = state.hero_pos;
+  for (double* v : {&p.X, &p.Y, &p.N, &p.T, &p.P}) held(*v);
+  for (ObjectRec& o : state.objects)
+    for (double* v : {&o.X, &o.Y, &o.N, &o.width, &o.height}) held(*v);
 }

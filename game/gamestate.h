@@ -87,13 +87,12 @@ static_assert(offsetof(GameState, group) == 0x146F8);
 // Everything a saved game holds, written and read whole.
 extern GameState GameStateBlock;
 
-// A block read from a save made usable without losing what the player owns:
-// the name ends inside its field, and the hero stands on a cell of the
-// dungeon (each coordinate held to the map, a heading and a pitch turned into
-// 0 to 360; a value that is not a number becomes 0), and so does every placed
-// object, whose width and height become finite (0 when not a number).
-// Everything else that serves as an index or a count is checked where it is
-// used.
+// A block read from a save made usable without changing what the player
+// owns or meets: the name ends inside its field, and of the hero's and the
+// placed objects' places, headings and sizes a value that is not a number
+// becomes 0 and one past the float range is held at its end; every other
+// value stays as saved, on the map or off it. Everything that serves as an
+// index or a count is checked where it is used.
 void BringSavedStateIntoRange(GameState& state);
 
 // The hero's position, kept inside the saved block.

@@ -3,17 +3,19 @@
 // running demo game by its "load" command, as the title's load does; then the
 // game goes on from it for a few frames of the view, with keys that walk,
 // turn and open the menus, so that the loaded position, objects, items, flags
-// and tables are drawn and used. A load keeps what the player owns and brings
-// the rest into range once and for all.
+// and tables are drawn and used. A load keeps what the player owns and every
+// place and size a float can carry, and mends the rest once and for all.
 //
 // Input: a byte choosing the keys, then changes to the block, each a
 // three-byte offset (little-endian, taken modulo the block's size), a byte of
 // length and that many bytes.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -130,6 +132,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       !Same(loaded, saved, offsetof(GameState, reserved1), offsetof(GameState, objects)) ||
       !Same(loaded, saved, offsetof(GameState, group), sizeof(GameState)))
     __builtin_trap();
+  // ...and so does every place and size a float can carry, on the map or off it...
+  auto kept = [](double was, double is) {
+    return std::memcmp(&was, &is, sizeof was) == 0 || !(std::fabs(was) <= std::numeric_limits<float>::max());
+  };
+  const ViewPos &hs = saved.hero_pos, &hl = loaded.hero_pos;
+  if (!kept(hs.X, hl.X) || !kept(hs.Y, hl.Y) || !kept(hs.N, hl.N) || !kept(hs.T, hl.T) || !kept(hs.P, hl.P))
+    __builtin_trap();
+  for (size_t i = 0; i < std::size(saved.objects); ++i) {
+    const ObjectRec &s = saved.objects[i], &l = loaded.objects[i];
+    if (!kept(s.X, l.X) || !kept(s.Y, l.Y) || !kept(s.N, l.N) || !kept(s.width, l.width) ||
+        !kept(s.height, l.height) || l.active != s.active || l.picture != s.picture || l.part != s.part ||
+        l.event != s.event || l.alpha != s.alpha || l.reserved != s.reserved)
+      __builtin_trap();
+  }
   // ...and what was mended needs no second mending.
   GameState again = loaded;
   BringSavedStateIntoRange(again);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "dx/dx.h"
@@ -153,78 +154,86 @@ TEST_F(HostileScript, ExtremeCoordinatesDrawNothing) {
 }
 
 // A save is a block of the right size with a correct sum, whatever it holds.
-// Loading keeps the player's data and mends what the game cannot use: a name
-// without its end and a place outside the dungeon.
-TEST_F(HostileScript, LoadedSavesAreBroughtIntoRange) {
+// Loading keeps the player's data and mends only what no float can carry into
+// the view: a name without its end, values that are no number (0) and values
+// past the float range (held at its end). Places off the map stay.
+TEST_F(HostileScript, LoadedSavesMendOnlyWhatIsNoNumber) {
+  constexpr double kFloatMax = std::numeric_limits<float>::max();
   GameState bad{};
   std::memset(bad.name, 'A', sizeof bad.name);
   bad.gold = 1234;
-  bad.hero_pos = ViewPos{1e9, -3e9, 77, 12345, 0};
+  bad.hero_pos = ViewPos{NAN, INFINITY, -INFINITY, NAN, INFINITY};
+  bad.objects[0] = ObjectRec{1e308, NAN, -5, 1, 44, 3, 116, INFINITY, -1e308, 255, 0};
+  bad.objects[1] = ObjectRec{2.5, 3, 1, 1, 44, 0, 0, NAN, 3e9, 200, 0};
   ASSERT_EQ(WriteSaveFile((dir_.path() / "bad").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
   EXPECT_EQ(Int("load(\"bad\")"), 0);
   EXPECT_EQ(Eval("hero_name()"), std::string(255, 'A'));
   EXPECT_EQ(GameStateBlock.gold, 1234);
-  EXPECT_TRUE(PosInMap(HeroPos));
-  EXPECT_EQ(HeroPos.X, 24);
-  EXPECT_EQ(HeroPos.Y, 0);
-  EXPECT_EQ(HeroPos.N, 14);
-  EXPECT_EQ(HeroPos.T, std::fmod(12345.0, 360.0));
-  // Numbers that are not numbers stand at the map's corner, facing north.
-  bad.hero_pos = ViewPos{NAN, INFINITY, -INFINITY, NAN, INFINITY};
-  ASSERT_EQ(WriteSaveFile((dir_.path() / "nan").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
-  EXPECT_EQ(Int("load(\"nan\")"), 0);
   EXPECT_EQ(HeroPos.X, 0);
   EXPECT_EQ(HeroPos.Y, 0);
   EXPECT_EQ(HeroPos.N, 0);
   EXPECT_EQ(HeroPos.T, 0);
   EXPECT_EQ(HeroPos.P, 0);
-  // A save made by the game itself loads as it was written.
-  GameStateBlock = GameState{};
-  std::strcpy(GameStateBlock.name, "Taro");
-  HeroPos = ViewPos{3, 4, 1, 90, 0};
-  EXPECT_EQ(Int("save(\"good\")"), 0);
-  GameStateBlock = GameState{};
-  EXPECT_EQ(Int("load(\"good\")"), 0);
-  EXPECT_EQ(Eval("hero_name()"), "Taro");
-  EXPECT_EQ(HeroPos.X, 3);
-  EXPECT_EQ(HeroPos.Y, 4);
-  EXPECT_EQ(HeroPos.N, 1);
-  EXPECT_EQ(HeroPos.T, 90);
-}
-
-// Placed objects in a save are the player's too: they stay placed, with
-// their pictures and events, and stand on the map with sizes the view can
-// draw. Before, a size of infinity reached the view's conversions to int.
-TEST_F(HostileScript, LoadedObjectsAreBroughtIntoRange) {
-  GameState bad{};
-  bad.hp = 10;
-  bad.objects[0] = ObjectRec{1e308, NAN, -5, 1, 44, 3, 116, INFINITY, -1e308, 255, 0};
-  bad.objects[1] = ObjectRec{2.5, 3, 1, 1, 44, 0, 0, NAN, 3e9, 200, 0};
-  ASSERT_EQ(WriteSaveFile((dir_.path() / "objects").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
-  EXPECT_EQ(Int("load(\"objects\")"), 0);
   const ObjectRec& far = ObjectTable[0];
   EXPECT_EQ(far.active, 1u);
   EXPECT_EQ(far.picture, 44u);
   EXPECT_EQ(far.event, 116u);
-  EXPECT_EQ(far.X, 24);
+  EXPECT_EQ(far.X, kFloatMax);
   EXPECT_EQ(far.Y, 0);
-  EXPECT_EQ(far.N, 0);
+  EXPECT_EQ(far.N, -5);
   EXPECT_EQ(far.width, 0);
-  EXPECT_EQ(far.height, INT32_MIN);
+  EXPECT_EQ(far.height, -kFloatMax);
   const ObjectRec& near = ObjectTable[1];
   EXPECT_EQ(near.X, 2.5);
-  EXPECT_EQ(near.Y, 3);
-  EXPECT_EQ(near.N, 1);
   EXPECT_EQ(near.width, 0);
-  EXPECT_EQ(near.height, INT32_MAX);
+  EXPECT_EQ(near.height, 3e9);
   EXPECT_EQ(near.alpha, 200u);
-  EXPECT_EQ(Eval("pos(0, 23, 0, 90); draw3d(); pos(1, 2, 3, 0); draw3d(); 1"), "1");
+  bad.hero_pos = ViewPos{1e300, -1e300, 77, 1e39, -2};
+  ASSERT_EQ(WriteSaveFile((dir_.path() / "far").c_str(), "data/save_jpg/cover1.jpg", &bad, sizeof bad), SAVE_OK);
+  EXPECT_EQ(Int("load(\"far\")"), 0);
+  EXPECT_EQ(HeroPos.X, kFloatMax);
+  EXPECT_EQ(HeroPos.Y, -kFloatMax);
+  EXPECT_EQ(HeroPos.N, 77);
+  EXPECT_EQ(HeroPos.T, kFloatMax);
+  EXPECT_EQ(HeroPos.P, -2);
+  EXPECT_EQ(Eval("draw2d(); pos(0, 23, 0, 90); draw3d(); pos(1, 2, 3, 0); draw3d(); 1"), "1");
+}
+
+// A save made by the game keeps everything as it was: objects a script put
+// off the map or between cells, with sizes far beyond any picture, and a hero
+// off the map. Before, a load moved the off-map object at X 30 onto cell 24 of
+// the map's edge, where its event ran, and one at 24.6 onto cell 24 as well.
+TEST_F(HostileScript, GameMadeSavesLoadAsTheyWere) {
+  Eval("hero_name(\"Taro\"); hero_gold(77);"
+       "event_float(5, 116, 10, 0, 30, 5, 0); event_float(6, 117, 10, 0, 24.6, 3, 1, 1e30, 0.5);"
+       "event_float(7, 0, 10, 4, \"-3.5\", 40.25, 2, 1e20, 3.4e38); bill(8, 44, 0, 3, 4, 20, 2, 2147483647, 9);"
+       "pos(\"-1\", 30.5, \"-4\", 12345, 725);");
+  EXPECT_EQ(Int("pos(0, 24, 5, 0); scan_event()"), 0);
+  EXPECT_EQ(Int("pos(1, 24, 3, 0); scan_event()"), 0);
+  Eval("pos(\"-1\", 30.5, \"-4\", 12345, 725);");
+  const GameState saved = GameStateBlock;
+  EXPECT_EQ(Int("save(\"game\")"), 0);
+  std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
+  EXPECT_EQ(Int("load(\"game\")"), 0);
+  EXPECT_EQ(std::memcmp(&GameStateBlock, &saved, sizeof saved), 0);
+  for (int i = 5; i <= 8; ++i) {
+    const ObjectRec &got = ObjectTable[i], &want = saved.objects[i];
+    EXPECT_EQ(got.X, want.X) << i;
+    EXPECT_EQ(got.Y, want.Y) << i;
+    EXPECT_EQ(got.N, want.N) << i;
+    EXPECT_EQ(got.width, want.width) << i;
+    EXPECT_EQ(got.height, want.height) << i;
+  }
+  EXPECT_EQ(HeroPos.X, 30.5);
+  EXPECT_EQ(HeroPos.N, -1);
+  EXPECT_EQ(Int("pos(0, 24, 5, 0); scan_event()"), 0);
+  EXPECT_EQ(Int("pos(1, 24, 3, 0); scan_event()"), 0);
 }
 
 // Objects far taller or wider than the view, in front of the hero, draw
 // without converting a far place on the screen out of the int range: the
 // tallest a script's bill can make, seen over one step's frames; every size
-// event_float can give from 1e10 to 1e20.
+// event_float can give from 1e10 to 1e20; and one loaded from a save.
 TEST_F(HostileScript, HugeObjectsInFrontOfTheHeroDraw) {
   ASSERT_TRUE(dxd3dinit());
   ResetRenderState();  // as start-up leaves the device
@@ -240,6 +249,13 @@ TEST_F(HostileScript, HugeObjectsInFrontOfTheHeroDraw) {
               "1")
         << size;
   }
+  GameState tall{};
+  tall.hp = 10;
+  tall.objects[0] = ObjectRec{12, 12, 0, 1, 1, 0, 0, 2, 1e30, 255, 0};
+  ASSERT_EQ(WriteSaveFile((dir_.path() / "tall").c_str(), "data/save_jpg/cover1.jpg", &tall, sizeof tall), SAVE_OK);
+  EXPECT_EQ(Int("load(\"tall\")"), 0);
+  EXPECT_EQ(ObjectTable[0].height, 1e30);
+  EXPECT_EQ(Eval(kSteps), "1");
   while (DrawList) FreeDrawItem(DrawList);  // its meshes go before the device
 }
 
