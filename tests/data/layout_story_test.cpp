@@ -2,7 +2,7 @@
 // through, and floors whose story cannot be finished are refused.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
 #include <string>
 
 #include "tests/data/data_files.h"
@@ -47,12 +47,14 @@ TEST(DemoLayout, MisshapenFloorsAreRefused) {
 // The spirit stands where the check expects it, so it is never out of reach.
 TEST(DemoLayout, TheSpiritStandsOnTheCellTheCheckWalksTo) {
   const std::string script = datacheck::ReadFile("data/event/walk_enter.txt");
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(script, m, std::regex(R"(event_float\(0, 116, \d+, \d+, (\d+), (\d+), (\d+),)")));
+  const size_t at = script.find("event_float(0, 116, ");
+  ASSERT_NE(at, std::string::npos);
+  int x = -1, y = -1, floor = -1;
+  ASSERT_EQ(std::sscanf(script.c_str() + at, "event_float(0, 116, %*d, %*d, %d, %d, %d,", &x, &y, &floor), 3);
   const datagen::StoryCell spirit = datagen::SpiritCell();
-  EXPECT_EQ(std::stoi(m[1]), spirit.x);
-  EXPECT_EQ(std::stoi(m[2]), spirit.y);
-  EXPECT_EQ(std::stoi(m[3]), spirit.floor);
+  EXPECT_EQ(x, spirit.x);
+  EXPECT_EQ(y, spirit.y);
+  EXPECT_EQ(floor, spirit.floor);
 }
 
 }  // namespace

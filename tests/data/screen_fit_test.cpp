@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -69,8 +68,12 @@ std::vector<std::pair<std::string, std::vector<std::string>>> Calls(const std::s
 std::vector<std::string> Choices(const std::string& script, const std::string& arg) {
   if (arg.size() >= 2 && arg.front() == '"') return {arg.substr(1, arg.size() - 2)};
   std::vector<std::string> out;
-  std::regex assign("\\b" + arg + " = \"([^\"]*)\";");
-  for (std::sregex_iterator it(script.begin(), script.end(), assign), end; it != end; ++it) out.push_back((*it)[1]);
+  const std::string assign = arg + " = \"";
+  for (size_t at = script.find(assign); at != std::string::npos; at = script.find(assign, at + 1)) {
+    if (at > 0 && (std::isalnum(static_cast<unsigned char>(script[at - 1])) || script[at - 1] == '_')) continue;
+    const size_t from = at + assign.size(), to = script.find('"', from);
+    if (to != std::string::npos && script.compare(to, 2, "\";") == 0) out.push_back(script.substr(from, to - from));
+  }
   return out;
 }
 
