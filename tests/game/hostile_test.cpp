@@ -156,7 +156,8 @@ TEST_F(HostileScript, ExtremeCoordinatesDrawNothing) {
 // A save is a block of the right size with a correct sum, whatever it holds.
 // Loading keeps the player's data and mends only what no float can carry into
 // the view: a name without its end, values that are no number (0) and values
-// past the float range (held at its end). Places off the map stay.
+// past the float range, infinities included (held at its end on their own
+// side). Places off the map stay.
 TEST_F(HostileScript, LoadedSavesMendOnlyWhatIsNoNumber) {
   constexpr double kFloatMax = std::numeric_limits<float>::max();
   GameState bad{};
@@ -170,10 +171,10 @@ TEST_F(HostileScript, LoadedSavesMendOnlyWhatIsNoNumber) {
   EXPECT_EQ(Eval("hero_name()"), std::string(255, 'A'));
   EXPECT_EQ(GameStateBlock.gold, 1234);
   EXPECT_EQ(HeroPos.X, 0);
-  EXPECT_EQ(HeroPos.Y, 0);
-  EXPECT_EQ(HeroPos.N, 0);
+  EXPECT_EQ(HeroPos.Y, kFloatMax);
+  EXPECT_EQ(HeroPos.N, -kFloatMax);
   EXPECT_EQ(HeroPos.T, 0);
-  EXPECT_EQ(HeroPos.P, 0);
+  EXPECT_EQ(HeroPos.P, kFloatMax);
   const ObjectRec& far = ObjectTable[0];
   EXPECT_EQ(far.active, 1u);
   EXPECT_EQ(far.picture, 44u);
@@ -181,7 +182,7 @@ TEST_F(HostileScript, LoadedSavesMendOnlyWhatIsNoNumber) {
   EXPECT_EQ(far.X, kFloatMax);
   EXPECT_EQ(far.Y, 0);
   EXPECT_EQ(far.N, -5);
-  EXPECT_EQ(far.width, 0);
+  EXPECT_EQ(far.width, kFloatMax);
   EXPECT_EQ(far.height, -kFloatMax);
   const ObjectRec& near = ObjectTable[1];
   EXPECT_EQ(near.X, 2.5);
@@ -206,8 +207,10 @@ TEST_F(HostileScript, LoadedSavesMendOnlyWhatIsNoNumber) {
 TEST_F(HostileScript, GameMadeSavesLoadAsTheyWere) {
   Eval("hero_name(\"Taro\"); hero_gold(77);"
        "event_float(5, 116, 10, 0, 30, 5, 0); event_float(6, 117, 10, 0, 24.6, 3, 1, 1e30, 0.5);"
-       "event_float(7, 0, 10, 4, \"-3.5\", 40.25, 2, 1e20, 3.4e38); bill(8, 44, 0, 3, 4, 20, 2, 2147483647, 9);"
+       "event_float(7, 0, 10, 4, \"-0.5\", 40.25, 2, 1e20, \"3.4e38\"); bill(8, 44, 0, 3, 4, 20, 2, 2147483647, 9);"
        "pos(\"-1\", 30.5, \"-4\", 12345, 725);");
+  ASSERT_EQ(ObjectTable[7].active, 1u);
+  ASSERT_EQ(ObjectTable[7].X, -0.5);
   EXPECT_EQ(Int("pos(0, 24, 5, 0); scan_event()"), 0);
   EXPECT_EQ(Int("pos(1, 24, 3, 0); scan_event()"), 0);
   Eval("pos(\"-1\", 30.5, \"-4\", 12345, 725);");
@@ -228,6 +231,28 @@ TEST_F(HostileScript, GameMadeSavesLoadAsTheyWere) {
   EXPECT_EQ(HeroPos.N, -1);
   EXPECT_EQ(Int("pos(0, 24, 5, 0); scan_event()"), 0);
   EXPECT_EQ(Int("pos(1, 24, 3, 0); scan_event()"), 0);
+}
+
+// An object or a hero a script put infinitely far away stays out of reach
+// after a save and a load. Before, a load moved an infinite place to 0, so
+// the object at floor "1e999" came down onto floor 0 and its event ran there.
+TEST_F(HostileScript, InfinitePlacesStayOutOfReachThroughALoad) {
+  constexpr double kFloatMax = std::numeric_limits<float>::max();
+  Eval("event_float(8, 116, 10, 3, 4, 4, \"1e999\", 2, 2, 255); event_float(9, 116, 10, 3, \"1e999\", 6, 0, 2, 2, 255);");
+  ASSERT_EQ(ObjectTable[8].active, 1u);
+  ASSERT_EQ(ObjectTable[9].active, 1u);
+  auto scans = [this] { return Int("pos(0, 4, 4, 0); scan_event()") * 10000 + Int("pos(0, 0, 6, 0); scan_event()"); };
+  const int before = scans();
+  EXPECT_EQ(before, 0);
+  Eval("pos(\"1e999\", \"-1e999\", 4, 0);");
+  EXPECT_EQ(Int("save(\"far\")"), 0);
+  std::memset(static_cast<void*>(&GameStateBlock), 0, sizeof GameStateBlock);
+  EXPECT_EQ(Int("load(\"far\")"), 0);
+  EXPECT_EQ(HeroPos.N, kFloatMax);
+  EXPECT_EQ(HeroPos.X, -kFloatMax);
+  EXPECT_EQ(ObjectTable[8].N, kFloatMax);
+  EXPECT_EQ(ObjectTable[9].X, kFloatMax);
+  EXPECT_EQ(scans(), before);
 }
 
 // Objects far taller or wider than the view, in front of the hero, draw
