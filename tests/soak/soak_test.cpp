@@ -31,12 +31,30 @@
 #include "tests/game/game_fixture.h"
 #include "tools/mkpack/packwriter.h"
 
+// GCC names its sanitizers with macros, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define DOLVICAR_SOAK_ASAN 1
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define DOLVICAR_SOAK_OTHER_SANITIZER 1
+#endif
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DOLVICAR_SOAK_ASAN 1
+#endif
+#if __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define DOLVICAR_SOAK_OTHER_SANITIZER 1
+#endif
+#endif
+
+#if defined(DOLVICAR_SOAK_ASAN)
 // The window's close ends the run wherever the game is, often inside an
 // event: the caught exit unwinds through the script engine, whose values of
 // that moment stay behind (a real exit ends the process there). The engine's
 // own memory is checked by its tracked allocator's count instead.
 extern "C" const char* __lsan_default_suppressions() { return "leak:VMalloc\n"; }
+#endif
+#if defined(DOLVICAR_SOAK_ASAN) || defined(DOLVICAR_SOAK_OTHER_SANITIZER)
 constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
