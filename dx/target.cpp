@@ -8,6 +8,7 @@
 #include "dx/d3d.h"
 #include "dx/display.h"
 #include "dx/pixelformat.h"
+#include "platform/d3d/line_walk.h"
 #include "platform/gdi/gdi.h"
 #include "platform/pixels.h"
 #include "platform/win32/time.h"
@@ -70,8 +71,12 @@ void dxsetclip(int x, int y, int width, int height) {
   d.dwSize = sizeof(d);
   int64_t w = 0, h = 0;
   if (dxtarget && dxtarget->GetSurfaceDesc(&d) == DD_OK) w = d.dwWidth, h = d.dwHeight;
-  dxcliprect = {std::max(x, 0), std::max(y, 0), static_cast<LONG>(std::min<int64_t>(int64_t{x} + width, w)),
-                static_cast<LONG>(std::min<int64_t>(int64_t{y} + height, h))};
+  // Right and bottom are held in 64 bits until they are cut to the target: one
+  // below the int range is held at its end, not wrapped onto the screen, and
+  // the clip stays empty.
+  const int64_t right = std::min<int64_t>(int64_t{x} + width, w), bottom = std::min<int64_t>(int64_t{y} + height, h);
+  dxcliprect = {std::max(x, 0), std::max(y, 0), static_cast<LONG>(std::max<int64_t>(right, INT32_MIN)),
+                static_cast<LONG>(std::max<int64_t>(bottom, INT32_MIN))};
 }
 
 namespace {
@@ -92,30 +97,6 @@ bool ClipWide(WideRect& d, WideRect& s, RECT* dst, RECT* src) {
   *dst = {Held(d.left), Held(d.top), Held(d.right), Held(d.bottom)};
   *src = {Held(s.left), Held(s.top), Held(s.right), Held(s.bottom)};
   return d.left < d.right && d.top < d.bottom;
-}
-
-// The pixels of a Bresenham line along its major axis from a0 to a1 (a0 <= a1),
-// the minor coordinate starting at b0 and moving by `step`, with da and db
-// the two distances (db <= da): only those with lo <= a < hi are plotted.
-// The error and the minor coordinate at the first of them follow from how
-// many times the error has wrapped by then.
-template <class Plot>
-void BresenhamClipped(int64_t a0, int64_t b0, int64_t a1, int step, int64_t da, int64_t db, int64_t lo, int64_t hi,
-                      Plot plot) {
-  const int64_t first = std::max(a0, lo), last = std::min(a1, hi - 1);
-  if (first > last) return;
-  const int64_t half = da / 2;
-  // After k steps the error is half - k * db + m * da, in 0..da - 1.
-  const __int128 behind = static_cast<__int128>(first - a0) * db - half;
-  const int64_t wraps = behind > 0 ? static_cast<int64_t>((behind + da - 1) / da) : 0;
-  int64_t err = static_cast<int64_t>(wraps * static_cast<__int128>(da) - behind);
-  int64_t b = b0 + step * wraps;
-  plot(first, b);
-  for (int64_t a = first + 1; a <= last; ++a) {
-    err -= db;
-    if (err < 0) err += da, b += step;
-    plot(a, b);
-  }
 }
 
 }  // namespace
@@ -185,10 +166,32 @@ void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
     const COLORREF c = dxpixelrgb(value);
     const D3DCOLOR color = 0xFF000000u | static_cast<D3DCOLOR>(GetRValue(c)) << 16 |
                            static_cast<D3DCOLOR>(GetGValue(c)) << 8 | GetBValue(c);
-    D3DTLVERTEX v[2] = {};
-    v[0].sx = static_cast<D3DVALUE>(x0), v[0].sy = static_cast<D3DVALUE>(y0);
-    v[1].sx = static_cast<D3DVALUE>(x1), v[1].sy = static_cast<D3DVALUE>(y1);
-    for (D3DTLVERTEX& p : v) p.sz = 0.5f, p.rhw = 0.5f, p.color = color;
+    auto vertex = [color](int64_t x, int64_t y) {
+      D3DTLVERTEX p{};
+      p.sx = static_cast<D3DVALUE>(x), p.sy = static_cast<D3DVALUE>(y);
+      p.sz = 0.5f, p.rhw = 0.5f, p.color = color;
+      return p;
+    };
+    // A float holds every int up to 2^24 exactly. A line with an end beyond
+    // that would reach the device moved, so its pixels inside the back buffer
+    // are walked here, by the device's own rule, and drawn as points.
+    constexpr int64_t kExact = int64_t{1} << 24;
+    const bool exact = std::max({std::abs(int64_t{x0}), std::abs(int64_t{y0}), std::abs(int64_t{x1}),
+                                 std::abs(int64_t{y1})}) <= kExact;
+    std::vector<D3DTLVERTEX> v;
+    if (exact) {
+      v = {vertex(x0, y0), vertex(x1, y1)};
+    } else {
+      DDSURFACEDESC d{};
+      d.dwSize = sizeof(d);
+      DWORD last = 0;
+      if (dxtarget->GetSurfaceDesc(&d) != DD_OK ||
+          dxd3ddevice->GetRenderState(D3DRENDERSTATE_LASTPIXEL, &last) != D3D_OK)
+        return;
+      platform::WalkDeviceLine(x0, y0, x1, y1, last != 0, 0, 0, d.dwWidth, d.dwHeight,
+                               [&](int64_t x, int64_t y, int64_t) { v.push_back(vertex(x, y)); });
+      if (v.empty()) return;
+    }
     dxd3ddevice->BeginScene();
     dxsetrenderstate(D3DRENDERSTATE_ZENABLE, 0);
     dxsetrenderstate(D3DRENDERSTATE_ZWRITEENABLE, 0);
@@ -196,7 +199,8 @@ void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
     dxsetrenderstate(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
     dxsetrenderstate(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
     dxsetrenderstate(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO);
-    dxd3ddevice->DrawPrimitive(D3DPT_LINESTRIP, D3DVT_TLVERTEX, v, 2, 0);
+    dxd3ddevice->DrawPrimitive(exact ? D3DPT_LINESTRIP : D3DPT_POINTLIST, D3DVT_TLVERTEX, v.data(),
+                               static_cast<DWORD>(v.size()), 0);
     if (dxddcaps.dwCaps2 & DDCAPS2_NO2DDURING3DSCENE) dxd3ddevice->EndScene();
     return;
   }
@@ -205,12 +209,12 @@ void dxline(int x0, int y0, int x1, int y1, uint32_t value) {
   const int64_t dx = std::abs(int64_t{x0} - x1), dy = std::abs(int64_t{y0} - y1);
   if (dy < dx) {
     if (x1 < x0) std::swap(x0, x1), std::swap(y0, y1);
-    BresenhamClipped(x0, y0, x1, y1 > y0 ? 1 : -1, dx, dy, dxcliprect.left, dxcliprect.right,
-                     [value](int64_t x, int64_t y) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
+    platform::WalkLine(x0, y0, x1, y1 > y0 ? 1 : -1, dx, dy, dx / 2, dxcliprect.left, dxcliprect.right,
+                       [value](int64_t x, int64_t y) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
   } else {
     if (y1 < y0) std::swap(x0, x1), std::swap(y0, y1);
-    BresenhamClipped(y0, x0, y1, x1 > x0 ? 1 : -1, dy, dx, dxcliprect.top, dxcliprect.bottom,
-                     [value](int64_t y, int64_t x) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
+    platform::WalkLine(y0, x0, y1, x1 > x0 ? 1 : -1, dy, dx, dy / 2, dxcliprect.top, dxcliprect.bottom,
+                       [value](int64_t y, int64_t x) { dxsetpixel(static_cast<int>(x), static_cast<int>(y), value); });
   }
 }
 

@@ -101,9 +101,11 @@ void rotate_corners(int32_t width, int32_t height, int32_t x, int32_t y, int32_t
     o[0] = held(x + ((static_cast<__int128>(dx) * c + static_cast<__int128>(dy) * s) >> 16));
     o[1] = held(y + ((static_cast<__int128>(dy) * c - static_cast<__int128>(dx) * s) >> 16));
   };
-  map(-cx, -cy, out);
-  map(int64_t{width} - cx, -cy, out + 2);
-  map(-cx, int64_t{height} - cy, out + 4);
+  // Negated in 64 bits: a centre at INT32_MIN has no 32-bit negation.
+  const int64_t ncx = -int64_t{cx}, ncy = -int64_t{cy};
+  map(ncx, ncy, out);
+  map(int64_t{width} + ncx, ncy, out + 2);
+  map(ncx, int64_t{height} + ncy, out + 4);
 }
 
 }  // namespace dx::effects

@@ -9,6 +9,8 @@
 
 #include <emmintrin.h>
 
+#include "platform/d3d/line_walk.h"
+
 namespace soft3d {
 namespace {
 
@@ -988,23 +990,22 @@ void Pixels(const Target& t, const PixelState& s, const Texture* tex, const Scre
   Setup st;
   if (!Prepare(st, t, s, tex)) return;
   RECT clip = Bounds(t);
+  if (clip.left >= clip.right || clip.top >= clip.bottom) return;
   if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) || !std::isfinite(b.y)) return;
-  double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
-  double len = std::max(std::fabs(dx), std::fabs(dy));
-  if (len > 1e6) return;
-  int n = line ? static_cast<int>(std::floor(len + 0.5)) : 0;
-  int count = line ? n + (s.lastpixel ? 1 : 0) : 1;
+  const double dx = static_cast<double>(b.x) - a.x, dy = static_cast<double>(b.y) - a.y;
+  const double len = std::max(std::fabs(dx), std::fabs(dy));
+  // Past 2^53 pixels a double no longer counts steps one by one: such a line
+  // is not drawn.
+  constexpr double kLongest = 0x1p53;
+  if (len > kLongest) return;
+  const int64_t n = line ? static_cast<int64_t>(std::floor(len + 0.5)) : 0;
+  const int64_t count = line ? n + (s.lastpixel ? 1 : 0) : 1;
   st.flat = !s.gouraud || !line;
   Flat(st, line ? flat : a);
   SpanFn span = PickSpan(t.color.format.bpp / 8, st.tex ? st.tex->pixels.format.bpp / 8 : 0);
-  for (int i = 0; i < count; ++i) {
-    double k = n ? static_cast<double>(i) / n : 0.0;
-    // Tested against the clip before the conversion: a point far off the
-    // screen has no int.
-    const double fx = std::floor(a.x + k * dx + 0.5), fy = std::floor(a.y + k * dy + 0.5);
-    if (!(fx >= clip.left && fx < clip.right && fy >= clip.top && fy < clip.bottom)) continue;
-    const int x = static_cast<int>(fx), y = static_cast<int>(fy);
-    // A one-pixel span whose planes are constant at this point.
+  // The pixel i steps from a: a one-pixel span whose planes are constant there.
+  auto pixel = [&](int64_t i, int x, int y) {
+    const double k = n ? static_cast<double>(i) / static_cast<double>(n) : 0.0;
     st.x0 = x, st.y0 = y;
     auto at = [&](float f0, float f1, float rw0, float rw1, bool persp) {
       Plane p;
@@ -1024,6 +1025,40 @@ void Pixels(const Target& t, const PixelState& s, const Texture* tex, const Scre
       st.v = at(a.v, b.v, a.rhw, b.rhw, s.perspective);
     }
     span(st, y, x, x);
+  };
+  // A line of over a million pixels with whole-numbered ends (every float
+  // from 2^23 up is one) is walked in 64 bits from where it enters the clip:
+  // steps in doubles would move its pixels. Shorter ones keep their steps.
+  constexpr double kWhole = 0x1p62;
+  auto whole = [](float v) { return std::fabs(v) <= kWhole && std::floor(v) == v; };
+  if (line && len > 1e6 && whole(a.x) && whole(a.y) && whole(b.x) && whole(b.y)) {
+    platform::WalkDeviceLine(static_cast<int64_t>(a.x), static_cast<int64_t>(a.y), static_cast<int64_t>(b.x),
+                             static_cast<int64_t>(b.y), s.lastpixel, clip.left, clip.top, clip.right, clip.bottom,
+                             [&](int64_t x, int64_t y, int64_t i) {
+                               pixel(i, static_cast<int>(x), static_cast<int>(y));
+                             });
+    return;
+  }
+  // Otherwise by the steps whose place along the longer axis can fall
+  // inside the clip (widened by a pixel each side), two more each side for
+  // the rounding of the division.
+  int64_t first = 0, last = count - 1;
+  if (n) {
+    const bool xmajor = std::fabs(dy) <= std::fabs(dx);
+    const double from = xmajor ? a.x : a.y, d = (xmajor ? dx : dy) / static_cast<double>(n);
+    const double lo = xmajor ? clip.left : clip.top, hi = xmajor ? clip.right : clip.bottom;
+    double i0 = (lo - 1 - from) / d, i1 = (hi + 1 - from) / d;
+    if (i1 < i0) std::swap(i0, i1);
+    first = std::max<int64_t>(first, static_cast<int64_t>(std::clamp(std::floor(i0) - 2, -1.0, kLongest)));
+    last = std::min<int64_t>(last, static_cast<int64_t>(std::clamp(std::ceil(i1) + 2, -1.0, kLongest)));
+  }
+  for (int64_t i = first; i <= last; ++i) {
+    const double k = n ? static_cast<double>(i) / static_cast<double>(n) : 0.0;
+    // Tested against the clip before the conversion: a point far off the
+    // screen has no int.
+    const double fx = std::floor(a.x + k * dx + 0.5), fy = std::floor(a.y + k * dy + 0.5);
+    if (!(fx >= clip.left && fx < clip.right && fy >= clip.top && fy < clip.bottom)) continue;
+    pixel(i, static_cast<int>(fx), static_cast<int>(fy));
   }
 }
 

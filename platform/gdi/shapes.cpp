@@ -68,9 +68,13 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   const platform::PixelBuffer& b = dc->buffer;
-  int w = right - left, h = bottom - top;
-  if (!b.bits || w <= 0 || h <= 0) return TRUE;
-  if (static_cast<int64_t>(w) * h > (int64_t{1} << 26)) return FALSE;
+  // The box's sides in 64 bits: corners at the two ends of the int range are
+  // 2^32 apart.
+  const int64_t wide_w = int64_t{right} - left, wide_h = int64_t{bottom} - top;
+  if (!b.bits || wide_w <= 0 || wide_h <= 0) return TRUE;
+  constexpr int64_t kMostPixels = int64_t{1} << 26;
+  if (wide_w > kMostPixels || wide_h > kMostPixels || wide_w * wide_h > kMostPixels) return FALSE;
+  const int w = static_cast<int>(wide_w), h = static_cast<int>(wide_h);
   COLORREF pen_color = 0, brush_color = 0;
   bool pen = gdi::StockColor(dc->pen ? dc->pen : GetStockObject(BLACK_PEN), &pen_color);
   bool brush = gdi::StockColor(dc->brush ? dc->brush : GetStockObject(WHITE_BRUSH), &brush_color);

@@ -1,6 +1,7 @@
 // Fonts and text of the GDI stand-in, drawn into plain pixel buffers.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -348,6 +349,22 @@ TEST(GdiShapes, EllipsesWithStockPensAndBrushes) {
   EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_PEN)));  // stock objects stay
   EXPECT_EQ(SelectObject(f.dc, GetStockObject(WHITE_PEN)), GetStockObject(NULL_PEN));
   EXPECT_EQ(GetStockObject(99), nullptr);
+}
+
+// Boxes whose sides span the int range are measured in 64 bits: too many
+// pixels to draw, so the call fails and leaves the pixels alone.
+TEST(GdiShapes, EllipsesAcrossTheIntRangeAreRefused) {
+  Canvas c(12, 8, 0x123456);
+  const int outline_then_filled[][2] = {{WHITE_PEN, NULL_BRUSH}, {NULL_PEN, WHITE_BRUSH}};
+  for (const auto& [pen, brush] : outline_then_filled) {
+    SelectObject(c.dc, GetStockObject(pen));
+    SelectObject(c.dc, GetStockObject(brush));
+    EXPECT_FALSE(Ellipse(c.dc, 0, 0, INT32_MIN, 40));
+    EXPECT_FALSE(Ellipse(c.dc, 0, 0, 40, INT32_MIN));
+    EXPECT_FALSE(Ellipse(c.dc, INT32_MIN, 0, INT32_MAX, 8));
+    EXPECT_FALSE(Ellipse(c.dc, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN));
+  }
+  EXPECT_EQ(c.count(0x123456), 12 * 8);
 }
 
 }  // namespace

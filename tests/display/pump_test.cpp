@@ -1,6 +1,10 @@
 // Frame pacing, waits, the clock, the minimised window and random numbers.
+#include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <vector>
 
 #include "fixture.h"
 
@@ -239,6 +243,58 @@ TEST_F(DxTest, LineThroughTheDevice) {
   dxendopenscene();
   EXPECT_EQ(Back(20, 20), 0xFF0000u);
   EXPECT_EQ(Back(20, 21), 0u);
+}
+
+// Lines through the device from far outside the screen, with ends beyond
+// what a float holds exactly or only longer than a million pixels: each sets
+// exactly the pixels of its whole walk inside the back buffer. The walk, by
+// the device's rule: along the longer axis, the other coordinate of the true
+// line rounded to nearest with half-way points rounded up, both ends drawn
+// (the device's last-pixel state starts on).
+TEST_F(DxTest, FarLinesThroughTheDeviceSetTheirWalksPixels) {
+  Start();
+  ASSERT_TRUE(dxd3dinit());
+  auto floor_div = [](__int128 n, __int128 d) { return n / d - (n % d != 0 && (n < 0) != (d < 0)); };
+  auto walk = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    std::vector<bool> set(640 * 480);
+    const bool xmajor = std::abs(y1 - y0) <= std::abs(x1 - x0);
+    const int64_t a0 = xmajor ? x0 : y0, a1 = xmajor ? x1 : y1, b0 = xmajor ? y0 : x0, b1 = xmajor ? y1 : x1;
+    for (int64_t a = 0; a < (xmajor ? 640 : 480); ++a) {
+      if (a < std::min(a0, a1) || a > std::max(a0, a1)) continue;
+      // b0 + (a - a0) * (b1 - b0) / (a1 - a0) + 1/2, rounded down.
+      const __int128 num = static_cast<__int128>(a - a0) * (b1 - b0), den = a1 - a0;
+      const int64_t b = a0 == a1 ? b0 : b0 + static_cast<int64_t>(floor_div(2 * num + den, 2 * den));
+      if (b < 0 || b >= (xmajor ? 480 : 640)) continue;
+      set[xmajor ? b * 640 + a : a * 640 + b] = true;
+    }
+    return set;
+  };
+  constexpr int64_t kHalf = int64_t{1} << 31, kQuarter = int64_t{1} << 30;
+  const int64_t lines[][4] = {
+      {INT32_MIN, 5, INT32_MAX, 5},
+      {-kHalf, 100 - kQuarter, kHalf - 2, kQuarter + 99},  // a slope of 1/2: every other column half-way
+      {300 - 1234567891, 240 - (kHalf - 241), 300 + 1234567891, 240 + (kHalf - 241)},  // steep
+      {300 + 1234567891, 240 + (kHalf - 241), 300 - 1234567891, 240 - (kHalf - 241)},  // the same, reversed
+      {320 - (kHalf - 400), 240 - (kHalf - 400), 320 + (kHalf - 400), 240 + (kHalf - 400)},  // diagonal
+      {320 + (kHalf - 400), 240 - 987654321, 320 - (kHalf - 400), 240 + 987654321},  // falling
+      {100, 100, INT32_MAX, INT32_MIN + 7},  // one end on the screen
+      {-16000000, 17, 16000000, 300},        // floats hold these: the device walks it
+      {100, -16777216, 500, 16777216},
+  };
+  const uint32_t red = dxrgb(255, 0, 0);
+  for (const auto& l : lines) {
+    dxcls(0);
+    dxline(static_cast<int>(l[0]), static_cast<int>(l[1]), static_cast<int>(l[2]), static_cast<int>(l[3]), red);
+    dxendopenscene();
+    const std::vector<bool> want = walk(l[0], l[1], l[2], l[3]);
+    int wanted = 0;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        wanted += want[y * 640 + x];
+        ASSERT_EQ(Back(x, y), want[y * 640 + x] ? red : 0u) << l[0] << "," << l[1] << " at " << x << "," << y;
+      }
+    EXPECT_GT(wanted, 0) << l[0] << "," << l[1];
+  }
 }
 
 }  // namespace

@@ -26,6 +26,27 @@ TEST_F(DxTest, SetClipIsCutToTheTarget) {
   EXPECT_EQ(dxcliprect.bottom, 100);
 }
 
+// Edges beyond the int range are held, not wrapped: a clip that ends left of
+// or above the target is empty, and nothing is drawn through it.
+TEST_F(DxTest, ClipEndingBeyondTheIntRangeStaysEmpty) {
+  Start();
+  dxsetclip(INT32_MIN, 20, -1, 40);
+  EXPECT_EQ(dxcliprect.left, 0);
+  EXPECT_EQ(dxcliprect.top, 20);
+  EXPECT_LE(dxcliprect.right, dxcliprect.left);
+  EXPECT_EQ(dxcliprect.bottom, 60);
+  dxfillrect(0, 0, 640, 480, 5);
+  EXPECT_EQ(CountSet(640, 480), 0);
+  dxsetclip(INT32_MIN, INT32_MIN, -1, -1);
+  EXPECT_LE(dxcliprect.right, dxcliprect.left);
+  EXPECT_LE(dxcliprect.bottom, dxcliprect.top);
+  dxfillrect(0, 0, 640, 480, 5);
+  dxcls(5);
+  dxsetpixel(0, 0, 5);
+  dxline(INT32_MIN, 30, INT32_MAX, 30, 3);
+  EXPECT_EQ(CountSet(640, 480), 0);
+}
+
 TEST_F(DxTest, ClipMovesTheSourceWithTheDestination) {
   Start();
   RECT d{-5, 0, 15, 10}, s{0, 0, 20, 10};

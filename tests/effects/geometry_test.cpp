@@ -81,6 +81,16 @@ TEST(Rotate, CornersOfNoTurnAndOfAQuarterTurn) {
   EXPECT_EQ(std::vector<int32_t>(c, c + 6), (std::vector<int32_t>{90, 92, 110, 92, 90, 107}));
 }
 
+// A centre at the low end of the int range puts the corners 2^31 pixels away:
+// they are held at the range's end, not wrapped to the other side.
+TEST(Rotate, CentresAtTheEndOfTheIntRangeDoNotWrap) {
+  int32_t c[6];
+  rotate_corners(50, 60, 10, 20, INT32_MIN, 40, 0, 100, c);
+  EXPECT_EQ(std::vector<int32_t>(c, c + 6), (std::vector<int32_t>{INT32_MAX, -20, INT32_MAX, -20, INT32_MAX, 40}));
+  rotate_corners(50, 60, 10, 20, 30, INT32_MIN, 0, 100, c);
+  EXPECT_EQ(std::vector<int32_t>(c, c + 6), (std::vector<int32_t>{-20, INT32_MAX, 30, INT32_MAX, -20, INT32_MAX}));
+}
+
 TEST(Mosaic, BlocksFromTheRightmostPixelAndBands) {
   for (int bytes : {1, 2, 3, 4}) {
     const int w = 10, h = 11, pitch = w * bytes + 3;
