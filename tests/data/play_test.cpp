@@ -17,6 +17,7 @@
 #include "game/event.h"
 #include "game/explore.h"
 #include "game/item.h"
+#include "game/item_window.h"
 #include "game/main.h"
 #include "game/map.h"
 #include "game/gamestate.h"
@@ -56,6 +57,10 @@ struct EndingWatch {
   uint64_t first_press_us = 0;
   std::vector<uint32_t> title;  // title.png alone
   bool title_shown = false;     // above the menu, after the second Enter
+  // Enter on the first closing picture, and on the last one held down until
+  // `release_frame`, long after the ending is over.
+  bool hold_on_last = false;
+  uint64_t release_frame = 0;
 };
 EndingWatch* g_ending = nullptr;
 
@@ -79,6 +84,17 @@ void WatchClosingPictures(uint64_t now) {
     for (int i = 0; i < 2; ++i) w.shown[i] |= f->pixels == w.alone[i];
     if (w.presses == 2 && f->pixels.size() == w.title.size())
       w.title_shown |= std::equal(w.title.begin(), w.title.begin() + 640 * 250, f->pixels.begin());
+  }
+  if (w.hold_on_last && w.presses < 2 && w.shown[w.presses]) {
+    // The first picture presents nothing while it waits; the last one
+    // presents a frame a second, and a key on its first frame would be
+    // cleared with what was typed before it.
+    const uint64_t frame = host->frames_presented() + w.presses;
+    host->key_down(frame, key::Return);
+    w.release_frame = w.presses == 0 ? frame + 9 : frame + 600;
+    host->key_up(w.release_frame, key::Return);
+    ++w.presses;
+    return;
   }
   if (!w.press_on_pictures || w.presses >= 2 || !w.shown[0]) return;
   if (w.presses == 1 && now < w.first_press_us + 1000000) return;
@@ -114,6 +130,8 @@ class DemoEnding : public DemoPlay {
       dxupdate();
       watch_.alone[i] = host_.last_frame()->pixels;
     }
+    // The pictures drawn here are not the ending's.
+    watch_.last_frame = host_.last_frame()->index;
     host::add_clock_listener(WatchClosingPictures);
   }
   void TearDown() override {
@@ -222,6 +240,95 @@ TEST_P(DemoPlay, AFightWithASlimeIsWon) {
   EXPECT_EQ(GameStateBlock.max_hp, 41);
 }
 
+// A fight met on a chest's step and fought with Enter; the chest's box, once
+// it has waited half a second, is kept with the fight's last frame before it,
+// and the window is closed.
+struct ChestStep {
+  bool met = false;
+  uint64_t last_press_us = 0, box_from = 0;
+  std::vector<uint32_t> fight, box;
+};
+ChestStep* g_chest = nullptr;
+
+// The step onto the chest meets a slime; no later step meets anything.
+int MeetOnce(StrList**, StrList** stack) {
+  const bool first = !g_chest->met;
+  g_chest->met = true;
+  return MacroPushInt(stack, first ? 2001 : 0);
+}
+
+void PlayTheChestStep(uint64_t now) {
+  host::HeadlessHost* host = host::headless();
+  const host::Frame* f = host->last_frame();
+  if (!g_chest || !f) return;
+  ChestStep& w = *g_chest;
+  if (GetVarInt("INBATTLE") == 1) {
+    w.fight = f->pixels;
+    if (now - w.last_press_us >= 500000) {
+      host->key_press(host->frames_presented(), key::Return);
+      w.last_press_us = now;
+    }
+    return;
+  }
+  if (!w.met || FindItemSlot(1052, 0) < 0 || !w.box.empty()) return;  // the axe
+  if (!w.box_from) w.box_from = host->frames_presented();
+  if (host->frames_presented() < w.box_from + 30) return;
+  w.box = f->pixels;
+  host->close(host->frames_presented());
+}
+
+class DemoChest : public DemoPlay {
+ protected:
+  void TearDown() override {
+    host::remove_clock_listener(PlayTheChestStep);
+    g_chest = nullptr;
+    DemoPlay::TearDown();
+  }
+  ChestStep chest_;
+};
+
+// The fight leaves its monster on the screen; the chest's box, opened on the
+// same step, stands over the dungeon as it is drawn there.
+TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});  // the new game
+  NewGame();
+  Eval("pos(0, 10, 22, 0)");  // on the axe's chest
+  ASSERT_EQ(GetPosX(HeroPos), 10);
+  ASSERT_EQ(GetPosY(HeroPos), 22);
+  SetVarInt("SAFE_STEPS", 0);
+  g_chest = &chest_;
+  ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
+  // The view the walk draws there; its first look loads its pictures.
+  InitMap2DSurface();
+  Draw3D(HeroPos, 0);
+  Draw3D(HeroPos, 0);
+  dxupdate();
+  const std::vector<uint32_t> view = host_.last_frame()->pixels;
+  host::add_clock_listener(PlayTheChestStep);
+  int code = -1;
+  try {
+    ExploreMainLoop();
+  } catch (const host::ProcessExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(BoxTexts(), "");
+  ASSERT_TRUE(chest_.met);
+  ASSERT_EQ(chest_.box.size(), view.size());
+  ASSERT_EQ(chest_.fight.size(), view.size());
+  // Above the box (it starts at row 300) the screen is the dungeon's view,
+  // where the fight's last frame showed its own picture.
+  size_t as_view = 0, fight_as_view = 0;
+  const size_t above = 640 * 300;
+  for (size_t i = 0; i < above; ++i) {
+    as_view += chest_.box[i] == view[i];
+    fight_as_view += chest_.fight[i] == view[i];
+  }
+  ASSERT_LT(fight_as_view, above / 2);
+  EXPECT_EQ(as_view, above);
+}
+
 TEST_P(DemoPlay, TheBelongingsOpenOnTheFirstItem) {
   ASSERT_TRUE(Start()) << BoxTexts();
   Keys({key::Return, key::Return, key::Return,  // the new game
@@ -235,6 +342,47 @@ TEST_P(DemoPlay, TheBelongingsOpenOnTheFirstItem) {
   EXPECT_EQ(BoxTexts(), "");
   EXPECT_EQ(GameStateBlock.carried[0].count, 2);
   EXPECT_EQ(GameStateBlock.hp, 37);
+}
+
+// The frame on the screen a few frames before `g_list_frame`: the list as it
+// opened, before the key that closes it.
+uint64_t g_list_frame = 0;
+std::vector<uint32_t> g_list_shown;
+void KeepTheOpenList(uint64_t) {
+  host::HeadlessHost* host = host::headless();
+  if (g_list_shown.empty() && host->frames_presented() + 5 >= g_list_frame && host->last_frame())
+    g_list_shown = host->last_frame()->pixels;
+}
+
+TEST_P(DemoPlay, TheEmptyBelongingsOpenOnStop) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  const uint64_t start = host_.frames_presented();
+  Keys({key::Return, key::Return, key::Return,  // the new game
+        key::Return,                            // camp: the belongings
+        key::Return,                            // the list's only entry, stop
+        key::Escape});                          // close the camp menu
+  g_list_frame = start + 5 * 60;
+  g_list_shown.clear();
+  host::add_clock_listener(KeepTheOpenList);
+  struct Off {
+    ~Off() {
+      host::remove_clock_listener(KeepTheOpenList);
+      std::vector<uint32_t>().swap(g_list_shown);
+    }
+  } off;
+  NewGame();
+  for (ItemSlot& slot : GameStateBlock.carried) slot = ItemSlot{};
+  ASSERT_NO_THROW(eventExec(10));
+  EXPECT_EQ(BoxTexts(), "");
+  ASSERT_EQ(g_list_shown.size(), 640u * 480u);
+  // The stop row (the list stands at 320, 16; its first row at 35 to 65) has
+  // the chosen row's half red fill, where another row's faint blue one
+  // leaves the window's pale blue.
+  const int x = 320 + EquipListLayout.width - 12;
+  for (int y : {37, 50, 64}) {
+    const uint32_t px = g_list_shown[y * 640 + x];
+    EXPECT_GT(px >> 16 & 255, (px & 255) + 64) << "at " << x << ", " << y;
+  }
 }
 
 TEST_P(DemoPlay, TheOpeningLeadsToTheTitleAndANewGameShopsInTheVillage) {
@@ -386,6 +534,46 @@ TEST_P(DemoEnding, TheTitleAfterTheEndingWaitsForAKeyOfItsOwn) {
   EXPECT_TRUE(watch_.title_shown);
 }
 
+// The ending uses up the key that closed its last picture: still held when
+// the ending is over, it is not a choice of the menu that comes next.
+TEST_P(DemoEnding, AKeyStillHeldOnTheLastPictureIsUsedUpThere) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});  // the new game
+  NewGame();
+  Watch("ending_demo2");
+  watch_.hold_on_last = true;
+  Keys({key::Return, key::Return});  // the altar's two waits
+  StoryFlags[2] = 1;
+  ASSERT_NO_THROW(eventExec(111));
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_EQ(watch_.presses, 2);
+  ExpectCleanEnding();
+  ASSERT_LT(host_.frames_presented(), watch_.release_frame) << "Enter is no longer held";
+  Keys({key::Escape});
+  EXPECT_EQ(Eval("selecth(256, 260, 0, 1, \"a\", \"b\")"), "-1") << "the held Enter chose";
+}
+
+// Enter still held after the pause menu's yes, through the fade, is not a
+// choice of the title that follows.
+TEST_P(DemoPlay, TheTitleAfterLeavingTheDungeonWaitsForAKeyOfItsOwn) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  SetVarInt("OPENING_SEEN", 1);
+  const uint64_t start = host_.frames_presented();
+  Keys({key::Return, key::Return, key::Return, key::Return,  // title and new game
+        key::Escape, key::Down, key::Return,                 // the pause menu: back to the title
+        key::Left});                                         // to yes
+  const uint64_t yes = start + 9 * 60, release = yes + 120;
+  host_.key_down(yes, key::Return);
+  host_.key_up(release, key::Return);
+  ASSERT_NO_THROW(TitlePass());
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_EQ(GetVarInt("RET") & 0x20000, 0x20000);
+  ASSERT_LT(host_.frames_presented(), release) << "Enter is no longer held";
+  Keys({key::Down, key::Down, key::Down, key::Return});  // the title's last entry: the end
+  ASSERT_NO_THROW(eventExec(4));
+  EXPECT_EQ(GetVarInt("RET"), 3) << "the held Enter chose";
+}
+
 TEST_P(DemoPlay, TheWalkAlongTheSouthCorridorReachesTheInn) {
   ASSERT_TRUE(Start()) << BoxTexts();
   SetVarInt("OPENING_SEEN", 1);
@@ -471,6 +659,8 @@ INSTANTIATE_TEST_SUITE_P(Depths, DemoSettings, ::testing::Values(16, 32),
 
 INSTANTIATE_TEST_SUITE_P(Depths, DemoPlay, ::testing::Values(16, 24, 32),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
+// One depth is enough: the other play tests cover the rest.
+INSTANTIATE_TEST_SUITE_P(Depth16, DemoChest, ::testing::Values(16));
 INSTANTIATE_TEST_SUITE_P(Depths, DemoEnding, ::testing::Values(16, 24, 32),
                          [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
 

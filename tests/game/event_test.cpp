@@ -196,6 +196,44 @@ TEST_F(ReadEventDataTest, OneRowShowsAFullBarAndEveryRowIsAFrame) {
   EXPECT_EQ(host_.frames_presented(), before + 2);
 }
 
+// A built-in that sends the window's close on its first call.
+bool g_close_sent = false;
+int CloseOnce(StrList**, StrList** stack) {
+  if (!g_close_sent) host::headless()->close(host::headless()->frames_presented());
+  g_close_sent = true;
+  return MacroPushInt(stack, 0);
+}
+
+// The headless clock stands still while a script runs: a close sent during a
+// loop that never waits is still looked for, and ends the game.
+TEST_F(ReadEventDataTest, ACloseDuringALoopThatNeverWaitsEndsTheGameOnAStillClock) {
+  WriteLoadingPicture();
+  // No statement end in the loop, so the caught exit leaves no value of a
+  // half-run statement behind.
+  TempDir::Write("data/event/a.txt", "while (1) { close_once() }");
+  TempDir::Write("data/event/event.csv", "3,a.txt\n");
+  g_close_sent = false;
+  ScriptRegisterFunction(&MacroList, "close_once", CloseOnce, nullptr);
+  ReadEventData();
+  // A budget of four times the steps the look needs ends a loop that missed it.
+  const ScriptLimits limits = ScriptGetLimits();
+  struct Restore {
+    ScriptLimits limits;
+    ~Restore() { ScriptSetLimits(limits); }
+  } restore{limits};
+  ScriptSetLimits({uint64_t{1} << 20, SCRIPT_DEFAULT_MAX_DEPTH});
+  const uint64_t before = host_.now_us();
+  int code = -1;
+  try {
+    eventExec(3);
+  } catch (const host::ProcessExit& e) {
+    code = e.code;
+  }
+  EXPECT_TRUE(g_close_sent);
+  EXPECT_EQ(code, 0) << "the loop ran on to its budget";
+  EXPECT_EQ(host_.now_us(), before);
+}
+
 TEST_F(ReadEventDataTest, MissingTableOrPictureStops) {
   EXPECT_THROW(ReadEventData(), host::ProcessExit);
   EXPECT_NE(host_.message_boxes().back().text.find(U8(u8"[data/system/loading.png]エラー:PNGファイル読み込みに失敗")),
