@@ -18,6 +18,7 @@
 #include "game/explore.h"
 #include "game/item.h"
 #include "game/item_window.h"
+#include "game/macro/macro.h"
 #include "game/main.h"
 #include "game/map.h"
 #include "game/gamestate.h"
@@ -32,6 +33,7 @@
 #include "qv/qvsapi.h"
 #include "script/script.h"
 #include "tests/data/data_files.h"
+#include "tests/common/surfaces.h"
 #include "tests/data/demo_play.h"
 #include "tests/game/game_fixture.h"
 #include "tools/mkpack/packwriter.h"
@@ -244,7 +246,7 @@ TEST_P(DemoPlay, AFightWithASlimeIsWon) {
 // it has waited half a second, is kept with the fight's last frame before it,
 // and the window is closed.
 struct ChestStep {
-  bool met = false;
+  bool met = false, matched = false;  // matched: the warp's mosaic
   uint64_t last_press_us = 0, box_from = 0;
   std::vector<uint32_t> fight, box;
 };
@@ -277,10 +279,52 @@ void PlayTheChestStep(uint64_t now) {
   host->close(host->frames_presented());
 }
 
+// The same fight on a warp's step, until the warp has carried the hero off
+// the floor.
+void PlayTheWarpStep(uint64_t now) {
+  host::HeadlessHost* host = host::headless();
+  if (!g_chest || !host->last_frame()) return;
+  ChestStep& w = *g_chest;
+  if (GetVarInt("INBATTLE") == 1) {
+    if (now - w.last_press_us >= 500000) {
+      host->key_press(host->frames_presented(), key::Return);
+      w.last_press_us = now;
+    }
+    return;
+  }
+  if (w.met && GetPosFloor(HeroPos) != 1) host->close(host->frames_presented());
+}
+
+// The top of the screen, above where a fight's window may stand.
+std::vector<uint32_t> ScreenTop() {
+  std::vector<uint32_t> top;
+  for (int y = 0; y < 300; ++y)
+    for (int x = 0; x < 640; ++x) top.push_back(testcommon::SurfacePixel(dxbackbuffer, x, y));
+  return top;
+}
+
+// The warp's mosaic, which first notes whether what it breaks up is the
+// dungeon's view, drawn again at that very moment (but for the warp's own
+// swirl, which turns at every drawing: a few thousand pixels).
+int MosaicOverTheView(StrList** args, StrList** stack) {
+  const std::vector<uint32_t> before = ScreenTop();
+  Draw3D(HeroPos, 0);
+  g_chest->box = ScreenTop();
+  size_t differ = 0;
+  for (size_t i = 0; i < before.size(); ++i) differ += before[i] != g_chest->box[i];
+  g_chest->matched = differ < before.size() / 20;
+  MacroArgReader arg(args);
+  int32_t x = 0, y = 0, w = 0, h = 0, block = 8;
+  arg.Int(x), arg.Int(y), arg.Int(w), arg.Int(h), arg.Int(block);
+  dxmosaic(x, y, w, h, block);
+  return MacroPushInt(stack, 0);
+}
+
 class DemoChest : public DemoPlay {
  protected:
   void TearDown() override {
     host::remove_clock_listener(PlayTheChestStep);
+    host::remove_clock_listener(PlayTheWarpStep);
     g_chest = nullptr;
     DemoPlay::TearDown();
   }
@@ -327,6 +371,36 @@ TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
   }
   ASSERT_LT(fight_as_view, above / 2);
   EXPECT_EQ(as_view, above);
+}
+
+// A warp met on the step of a fight breaks up the dungeon, not the monster.
+TEST_P(DemoChest, AWarpAfterAFightOnItsStepBreaksUpTheDungeon) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});  // the new game
+  NewGame();
+  int wx = -1, wy = -1;
+  for (int x = 0; x < kMapSize && wx < 0; ++x)
+    for (int y = 0; y < kMapSize && wx < 0; ++y)
+      if (DungeonMap[1].cells[x][y].w[CELL_EVNT] == 104) wx = x, wy = y;
+  ASSERT_GE(wx, 0) << "no warp on the second floor";
+  Eval("pos(1, " + std::to_string(wx) + ", " + std::to_string(wy) + ", 0)");
+  SetVarInt("SAFE_STEPS", 0);
+  g_chest = &chest_;
+  ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
+  ScriptRegisterFunction(&MacroList, "mosaic", MosaicOverTheView, nullptr);
+  host::add_clock_listener(PlayTheWarpStep);
+  int code = -1;
+  try {
+    ExploreMainLoop();
+  } catch (const host::ProcessExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(BoxTexts(), "");
+  ASSERT_TRUE(chest_.met);
+  EXPECT_NE(GetPosFloor(HeroPos), 1) << "the warp did not carry the hero";
+  ASSERT_FALSE(chest_.box.empty()) << "no mosaic";
+  EXPECT_TRUE(chest_.matched) << "the mosaic broke up something other than the dungeon";
 }
 
 TEST_P(DemoPlay, TheBelongingsOpenOnTheFirstItem) {
