@@ -154,7 +154,8 @@ void dxfillrectkey(int x, int y, int w, int h, uint32_t pixel) {
 }
 
 void dxdithermask(int percent, uint32_t masks[4]) {
-  int level = percent * 255 / 100;
+  // In 64 bits: past 100 covers everything, below 0 nothing.
+  const int64_t level = int64_t{percent} * 255 / 100;
   for (int r = 0; r < 4; ++r) {
     masks[r] = 0;
     for (int c = 0; c < 4; ++c)

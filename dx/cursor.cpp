@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 
 #include "dx/blit.h"
 #include "dx/capture.h"
@@ -67,13 +68,19 @@ RECT ToBack(const RECT& screen) {
 bool CursorRects(POINT mouse, RECT* dst, RECT* src) {
   RECT area = ClientArea();
   if (mouse.x < area.left || mouse.x >= area.right || mouse.y < area.top || mouse.y >= area.bottom) return false;
-  *dst = {mouse.x - g_hot_x, mouse.y - g_hot_y, mouse.x - g_hot_x + g_frame_w, mouse.y - g_hot_y + g_frame_h};
-  *src = {0, 0, g_frame_w, g_frame_h};
-  if (dst->left < area.left) src->left += area.left - dst->left, dst->left = area.left;
-  if (dst->top < area.top) src->top += area.top - dst->top, dst->top = area.top;
-  if (dst->right > area.right) src->right -= dst->right - area.right, dst->right = area.right;
-  if (dst->bottom > area.bottom) src->bottom -= dst->bottom - area.bottom, dst->bottom = area.bottom;
-  return dst->right > dst->left && dst->bottom > dst->top;
+  // In 64 bits: a hot spot anywhere in the int range puts the cursor off the area, not around it.
+  const int64_t left = int64_t{mouse.x} - g_hot_x, top = int64_t{mouse.y} - g_hot_y;
+  int64_t d[4] = {left, top, left + g_frame_w, top + g_frame_h};
+  int64_t s[4] = {0, 0, g_frame_w, g_frame_h};
+  if (d[0] < area.left) s[0] += area.left - d[0], d[0] = area.left;
+  if (d[1] < area.top) s[1] += area.top - d[1], d[1] = area.top;
+  if (d[2] > area.right) s[2] -= d[2] - area.right, d[2] = area.right;
+  if (d[3] > area.bottom) s[3] -= d[3] - area.bottom, d[3] = area.bottom;
+  if (d[2] <= d[0] || d[3] <= d[1]) return false;
+  // What is left lies within the area and the frame.
+  *dst = {static_cast<LONG>(d[0]), static_cast<LONG>(d[1]), static_cast<LONG>(d[2]), static_cast<LONG>(d[3])};
+  *src = {static_cast<LONG>(s[0]), static_cast<LONG>(s[1]), static_cast<LONG>(s[2]), static_cast<LONG>(s[3])};
+  return true;
 }
 
 IDirectDrawSurface* PlainSurface(int w, int h) {

@@ -1,6 +1,9 @@
 // Shapes in one pixel value: ellipses drawn by GDI into a scratch bitmap and
 // laid on the target as a silhouette, and filled triangles rasterised as spans
 // (or drawn by the 3-D device on the back buffer).
+#include <algorithm>
+#include <cstdint>
+
 #include "dx/bitmap.h"
 #include "dx/color.h"
 #include "dx/d3d.h"
@@ -9,21 +12,33 @@
 #include "dx/effects/context.h"
 #include "dx/effects/geometry.h"
 #include "dx/pixelformat.h"
+#include "dx/target.h"
 #include "platform/gdi/gdi.h"
 
 namespace {
 
 void ellipse(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t pixel, bool filled) {
-  dx::bitmap* b = dxnewbitmap(w, h);
+  if (w <= 0 || h <= 0) return;
+  // The scratch bitmap holds only the part of the box inside the clip
+  // rectangle, so a box far larger than the target costs no more memory than
+  // the target. In 64 bits: the box may reach past the int range.
+  const RECT& c = dxcliprect;
+  const int64_t left = std::max<int64_t>(x, c.left), top = std::max<int64_t>(y, c.top);
+  const int64_t right = std::min<int64_t>(int64_t{x} + w, c.right);
+  const int64_t bottom = std::min<int64_t>(int64_t{y} + h, c.bottom);
+  if (left >= right || top >= bottom) return;
+  dx::bitmap* b = dxnewbitmap(static_cast<int>(right - left), static_cast<int>(bottom - top));
   if (!b) return;
   if (HDC dc = dxgetbitmapdc(b, true)) {
     HGDIOBJ pen = SelectObject(dc, GetStockObject(filled ? NULL_PEN : WHITE_PEN));
     HGDIOBJ brush = SelectObject(dc, GetStockObject(filled ? WHITE_BRUSH : NULL_BRUSH));
-    Ellipse(dc, 0, 0, w, h);
+    // The whole box relative to that part: its corners lie within -w..w, so in int.
+    const int bl = static_cast<int>(x - left), bt = static_cast<int>(y - top);
+    Ellipse(dc, bl, bt, static_cast<int>(bl + int64_t{w}), static_cast<int>(bt + int64_t{h}));
     SelectObject(dc, pen);
     SelectObject(dc, brush);
     dxreleasebitmapdc(b, dc);
-    dxbltsilhouette(b, x, y, pixel);
+    dxbltsilhouette(b, static_cast<int32_t>(left), static_cast<int32_t>(top), pixel);
   }
   dxdeletebitmap(b);
 }

@@ -1,4 +1,5 @@
 // Fills and blits on the back buffer at every depth.
+#include <climits>
 #include <cstdint>
 
 #include "dx/d3d.h"
@@ -249,6 +250,18 @@ TEST(DitherMask, Thresholds) {
   for (uint32_t v : m)
     for (int i = 0; i < 4; ++i) set += ((v >> (8 * i)) & 0xFF) == 0xFF;
   EXPECT_EQ(set, 8);
+}
+
+TEST(DitherMask, PercentagesPastTheEndsCoverAllOrNothing) {
+  uint32_t m[4];
+  for (int percent : {101, INT_MAX}) {
+    dxdithermask(percent, m);
+    EXPECT_EQ(m[0] & m[1] & m[2] & m[3], 0xFFFFFFFFu) << percent;
+  }
+  for (int percent : {-1, INT_MIN}) {
+    dxdithermask(percent, m);
+    EXPECT_EQ(m[0] | m[1] | m[2] | m[3], 0u) << percent;
+  }
 }
 
 ALL_DEPTHS(BlitTest);

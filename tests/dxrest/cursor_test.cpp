@@ -1,6 +1,8 @@
 // The software cursor: timed by its thread on the virtual clock and drawn by
 // the pump, animated, cut to the client area, and drawn into each presented
 // frame.
+#include <climits>
+
 #include "../display/fixture.h"
 
 namespace {
@@ -108,6 +110,21 @@ TEST_F(Cursor, CutAtTheLeftEdgeShowsTheMatchingColumns) {
   EXPECT_EQ(Shown(4, 10), 0x010101u * 8 * 16);  // column 7
   EXPECT_EQ(Shown(5, 10), 0u);
   dxsetswcursor(nullptr, 0, 0, 1, 200);
+  dxdeletebitmap(b);
+}
+
+// A hot spot at either end of int puts the picture off the client area.
+TEST_F(Cursor, HotSpotsAtTheEndsOfIntDrawNothing) {
+  Start(32);
+  Mouse(600, 400);
+  dx::bitmap* b = MakeFrames(1, FrameColour);
+  for (int hot : {INT_MIN, INT_MAX}) {
+    uint64_t presented = host_.frames_presented();
+    dxsetswcursor(b, hot, hot, 1, 100);
+    Pass(50000);
+    EXPECT_EQ(host_.frames_presented(), presented) << hot;
+    dxsetswcursor(nullptr, 0, 0, 1, 200);
+  }
   dxdeletebitmap(b);
 }
 

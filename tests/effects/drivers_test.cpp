@@ -139,6 +139,32 @@ TEST_P(Effects, SilhouettesEllipsesAndTriangles) {
   dxdeletebitmap(b);
 }
 
+// An ellipse is drawn only where it meets the clip, whatever the size of its box.
+TEST_P(Effects, EllipsesLargerThanAnySurfaceDrawTheirVisiblePart) {
+  const uint32_t white = dxrgb(255, 255, 255);
+  Clear(0);
+  dxfillellipse(10, 10, 61, 41, white);
+  const std::vector<uint32_t> whole = Area(0, 0, 80, 60);
+  Clear(0);
+  dxsetclip(30, 20, 50, 40);
+  dxfillellipse(10, 10, 61, 41, white);
+  dxresetclip();
+  const std::vector<uint32_t> cut = Area(0, 0, 80, 60);
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 80; ++x)
+      ASSERT_EQ(cut[y * 80 + x], x >= 30 && y >= 20 ? whole[y * 80 + x] : 0u) << x << "," << y;
+  // 20001 pixels wide, centred on column 0: its middle rows cross the screen.
+  Clear(0);
+  dxfillellipse(-10000, 0, 20001, 101, white);
+  EXPECT_EQ(Screen(0, 50), white);
+  EXPECT_EQ(Screen(639, 50), white);
+  EXPECT_EQ(Screen(320, 101), 0u);
+  Clear(0);
+  dxellipse(-10000, 0, 20001, 101, white);
+  EXPECT_EQ(Screen(320, 0), white);
+  EXPECT_EQ(Screen(320, 50), 0u);
+}
+
 TEST_P(Effects, MosaicAndFadesOfNoLength) {
   dx::bitmap* b = Numbered(16, 16);
   Clear(0);
