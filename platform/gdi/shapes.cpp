@@ -70,36 +70,37 @@ BOOL Ellipse(HDC dc, int left, int top, int right, int bottom) {
   const platform::PixelBuffer& b = dc->buffer;
   // The box's sides in 64 bits: corners at the two ends of the int range are
   // 2^32 apart.
-  const int64_t wide_w = int64_t{right} - left, wide_h = int64_t{bottom} - top;
-  if (!b.bits || wide_w <= 0 || wide_h <= 0) return TRUE;
-  constexpr int64_t kMostPixels = int64_t{1} << 26;
-  if (wide_w > kMostPixels || wide_h > kMostPixels || wide_w * wide_h > kMostPixels) return FALSE;
-  const int w = static_cast<int>(wide_w), h = static_cast<int>(wide_h);
+  const int64_t w = int64_t{right} - left, h = int64_t{bottom} - top;
+  if (!b.bits || w <= 0 || h <= 0) return TRUE;
   COLORREF pen_color = 0, brush_color = 0;
   bool pen = gdi::StockColor(dc->pen ? dc->pen : GetStockObject(BLACK_PEN), &pen_color);
   bool brush = gdi::StockColor(dc->brush ? dc->brush : GetStockObject(WHITE_BRUSH), &brush_color);
-  // The shape: pixel centres inside the ellipse through the box's outer pixels.
-  double rx = (w - 1) / 2.0, ry = (h - 1) / 2.0, cx = left + rx, cy = top + ry;
-  std::vector<uint8_t> inside(static_cast<size_t>(w) * h, 0);
-  for (int y = 0; y < h; ++y) {
-    double dy = ry > 0 ? (top + y - cy) / (ry + 0.5) : 0;
-    double half = dy * dy <= 1 ? (rx + 0.5) * std::sqrt(1 - dy * dy) : -1;
-    for (int x = 0; x < w; ++x)
-      if (std::fabs(left + x - cx) <= half) inside[static_cast<size_t>(y) * w + x] = 1;
-  }
-  auto in = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && inside[static_cast<size_t>(y) * w + x]; };
+  // The shape: pixel centres inside the ellipse through the box's outer
+  // pixels. Only the pixels of the drawing area are looked at, so a box of
+  // any size costs what the area does.
+  const double rx = static_cast<double>(w - 1) / 2.0, ry = static_cast<double>(h - 1) / 2.0;
+  const double cx = left + rx, cy = top + ry;
+  auto half_width = [&](int64_t py) {
+    const double dy = ry > 0 ? (static_cast<double>(py) - cy) / (ry + 0.5) : 0;
+    return dy * dy <= 1 ? (rx + 0.5) * std::sqrt(1 - dy * dy) : -1;
+  };
+  auto in = [&](int64_t px, int64_t py, double half) {
+    return px >= left && py >= top && px < right && py < bottom && std::fabs(static_cast<double>(px) - cx) <= half;
+  };
   uint32_t pen_px = gdi::ColorToPixel(b, pen_color), brush_px = gdi::ColorToPixel(b, brush_color);
-  RECT a = gdi::DrawArea(*dc);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      if (!in(x, y)) continue;
-      int px = left + x, py = top + y;
-      if (px < a.left || px >= a.right || py < a.top || py >= a.bottom) continue;
-      bool edge = !in(x - 1, y) || !in(x + 1, y) || !in(x, y - 1) || !in(x, y + 1);
+  const RECT a = gdi::DrawArea(*dc);
+  const int64_t x0 = std::max<int64_t>(left, a.left), x1 = std::min<int64_t>(right, a.right);
+  const int64_t y0 = std::max<int64_t>(top, a.top), y1 = std::min<int64_t>(bottom, a.bottom);
+  for (int64_t py = y0; py < y1; ++py) {
+    const double above = half_width(py - 1), here = half_width(py), below = half_width(py + 1);
+    for (int64_t px = x0; px < x1; ++px) {
+      if (!in(px, py, here)) continue;
+      bool edge = !in(px - 1, py, here) || !in(px + 1, py, here) || !in(px, py - 1, above) || !in(px, py + 1, below);
       if (edge && pen)
-        gdi::WritePixel(b, px, py, pen_px);
+        gdi::WritePixel(b, static_cast<int>(px), static_cast<int>(py), pen_px);
       else if (brush)
-        gdi::WritePixel(b, px, py, brush_px);
+        gdi::WritePixel(b, static_cast<int>(px), static_cast<int>(py), brush_px);
     }
+  }
   return TRUE;
 }

@@ -351,20 +351,33 @@ TEST(GdiShapes, EllipsesWithStockPensAndBrushes) {
   EXPECT_EQ(GetStockObject(99), nullptr);
 }
 
-// Boxes whose sides span the int range are measured in 64 bits: too many
-// pixels to draw, so the call fails and leaves the pixels alone.
-TEST(GdiShapes, EllipsesAcrossTheIntRangeAreRefused) {
-  Canvas c(12, 8, 0x123456);
+// Boxes whose sides span the int range are measured in 64 bits, and only
+// what falls on the drawing area is drawn, however large the box: before, a
+// box past 2^26 pixels was refused and drew nothing where it crossed the area.
+TEST(GdiShapes, EllipsesAcrossTheIntRangeDrawTheirVisiblePart) {
+  constexpr uint32_t kBack = 0x123456, kWhite = 0xFFFFFF;
   const int outline_then_filled[][2] = {{WHITE_PEN, NULL_BRUSH}, {NULL_PEN, WHITE_BRUSH}};
   for (const auto& [pen, brush] : outline_then_filled) {
+    Canvas c(12, 8, kBack);
     SelectObject(c.dc, GetStockObject(pen));
     SelectObject(c.dc, GetStockObject(brush));
-    EXPECT_FALSE(Ellipse(c.dc, 0, 0, INT32_MIN, 40));
-    EXPECT_FALSE(Ellipse(c.dc, 0, 0, 40, INT32_MIN));
-    EXPECT_FALSE(Ellipse(c.dc, INT32_MIN, 0, INT32_MAX, 8));
-    EXPECT_FALSE(Ellipse(c.dc, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN));
+    // Wholly above or left of the area.
+    EXPECT_TRUE(Ellipse(c.dc, 0, 0, INT32_MIN, 40));
+    EXPECT_TRUE(Ellipse(c.dc, 0, 0, 40, INT32_MIN));
+    EXPECT_EQ(c.count(kBack), 12 * 8);
+    // Centred near the origin: the area lies deep inside, away from the edge.
+    EXPECT_TRUE(Ellipse(c.dc, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN));
+    EXPECT_EQ(c.count(pen == WHITE_PEN ? kBack : kWhite), 12 * 8) << pen;
+    // As wide as the int range and 8 high: the top and bottom rows are its
+    // edge, the rows between its inside.
+    Canvas flat(12, 8, kBack);
+    SelectObject(flat.dc, GetStockObject(pen));
+    SelectObject(flat.dc, GetStockObject(brush));
+    EXPECT_TRUE(Ellipse(flat.dc, INT32_MIN, 0, INT32_MAX, 8));
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 12; ++x)
+        EXPECT_EQ(flat.at(x, y), pen == WHITE_PEN && y > 0 && y < 7 ? kBack : kWhite) << x << "," << y;
   }
-  EXPECT_EQ(c.count(0x123456), 12 * 8);
 }
 
 }  // namespace
