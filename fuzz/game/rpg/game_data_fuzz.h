@@ -33,12 +33,17 @@ inline const std::string& TinyPng() {
   return png;
 }
 
+inline host::HeadlessHost& Host() {
+  static host::HeadlessHost h;
+  return h;
+}
+
 // Once per process: host, display, folder.
 inline void Start() {
   static bool started = false;
   if (started) return;
   started = true;
-  static host::HeadlessHost h;
+  host::HeadlessHost& h = Host();
   host::set(&h);
   h.set_catch_exits(true);
   h.set_quiet(true);
@@ -58,6 +63,7 @@ void Run(F f) {
     f();
   } catch (const host::ProcessExit&) {
   }
+  Host().clear_message_boxes();  // each keeps a copy of the screen: a campaign would grow without end
 }
 
 }  // namespace gamefuzz
