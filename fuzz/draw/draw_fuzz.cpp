@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 #include "dx/dx.h"
 #include "fuzz/common/scratch.h"
@@ -116,6 +117,26 @@ void Draw(Reader& in, int& pushed) {
   auto bmp = [&in] { return g_bitmaps[in.byte() & 3]; };
   auto pct = [&in] { return in.u32(); };
   const uint8_t op = in.byte();
+  // The blits that take a bitmap and a place, and those that add a percentage.
+  static constexpr std::pair<int, void (*)(dx::bitmap*, int, int)> kBlits[] = {
+      {8, dxblt},     {9, dxbltnokey}, {13, dxbltunder}, {18, dxbltadd},     {20, dxbltsub},
+      {22, dxblthalf}, {25, dxbltgray}, {26, dxbltdarken}, {27, dxbltlighten}};
+  static constexpr std::pair<int, void (*)(dx::bitmap*, int, int, uint32_t)> kPercentBlits[] = {
+      {19, dxbltaddpct}, {21, dxbltalpha}, {24, dxbltmeshpct}};
+  for (const auto& [n, blit] : kBlits)
+    if (op % 72 == n) {
+      dx::bitmap* b = bmp();
+      int x = in.i32();
+      blit(b, x, in.i32());
+      return;
+    }
+  for (const auto& [n, blit] : kPercentBlits)
+    if (op % 72 == n) {
+      dx::bitmap* b = bmp();
+      int x = in.i32(), y = in.i32();
+      blit(b, x, y, pct());
+      return;
+    }
   switch (op % 72) {
     default:
     case 0: dxcls(in.u32()); break;
@@ -155,18 +176,6 @@ void Draw(Reader& in, int& pushed) {
       dxline(x0, y0, x1, y1, in.u32());
       break;
     }
-    case 8: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxblt(b, x, in.i32());
-      break;
-    }
-    case 9: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltnokey(b, x, in.i32());
-      break;
-    }
     case 10:
     case 11: {
       dx::bitmap* b = bmp();
@@ -181,12 +190,6 @@ void Draw(Reader& in, int& pushed) {
       dx::bitmap* b = bmp();
       int x = in.i32(), y = in.i32(), w = in.i32();
       dxstretchblt(b, x, y, w, in.i32());
-      break;
-    }
-    case 13: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltunder(b, x, in.i32());
       break;
     }
     case 14: {
@@ -212,66 +215,12 @@ void Draw(Reader& in, int& pushed) {
       dxinvertrectd3d(l, t, r, in.i32());
       break;
     }
-    case 18: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltadd(b, x, in.i32());
-      break;
-    }
-    case 19: {
-      dx::bitmap* b = bmp();
-      int x = in.i32(), y = in.i32();
-      dxbltaddpct(b, x, y, pct());
-      break;
-    }
-    case 20: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltsub(b, x, in.i32());
-      break;
-    }
-    case 21: {
-      dx::bitmap* b = bmp();
-      int x = in.i32(), y = in.i32();
-      dxbltalpha(b, x, y, pct());
-      break;
-    }
-    case 22: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxblthalf(b, x, in.i32());
-      break;
-    }
     case 23: {
       dx::bitmap* b = bmp();
       int x = in.i32(), y = in.i32();
       uint32_t pattern[4];
       for (uint32_t& w : pattern) w = in.u32();
       dxbltmesh(b, x, y, pattern);
-      break;
-    }
-    case 24: {
-      dx::bitmap* b = bmp();
-      int x = in.i32(), y = in.i32();
-      dxbltmeshpct(b, x, y, pct());
-      break;
-    }
-    case 25: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltgray(b, x, in.i32());
-      break;
-    }
-    case 26: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltdarken(b, x, in.i32());
-      break;
-    }
-    case 27: {
-      dx::bitmap* b = bmp();
-      int x = in.i32();
-      dxbltlighten(b, x, in.i32());
       break;
     }
     case 28: {

@@ -259,19 +259,24 @@ int MeetOnce(StrList**, StrList** stack) {
   return MacroPushInt(stack, first ? 2001 : 0);
 }
 
+// While the fight lasts: Enter every half second, its last frame kept.
+bool Fighting(ChestStep& w, uint64_t now) {
+  if (GetVarInt("INBATTLE") != 1) return false;
+  host::HeadlessHost* host = host::headless();
+  w.fight = host->last_frame()->pixels;
+  if (now - w.last_press_us >= 500000) {
+    host->key_press(host->frames_presented(), key::Return);
+    w.last_press_us = now;
+  }
+  return true;
+}
+
 void PlayTheChestStep(uint64_t now) {
   host::HeadlessHost* host = host::headless();
   const host::Frame* f = host->last_frame();
   if (!g_chest || !f) return;
   ChestStep& w = *g_chest;
-  if (GetVarInt("INBATTLE") == 1) {
-    w.fight = f->pixels;
-    if (now - w.last_press_us >= 500000) {
-      host->key_press(host->frames_presented(), key::Return);
-      w.last_press_us = now;
-    }
-    return;
-  }
+  if (Fighting(w, now)) return;
   if (!w.met || FindItemSlot(1052, 0) < 0 || !w.box.empty()) return;  // the axe
   if (!w.box_from) w.box_from = host->frames_presented();
   if (host->frames_presented() < w.box_from + 30) return;
@@ -285,13 +290,7 @@ void PlayTheWarpStep(uint64_t now) {
   host::HeadlessHost* host = host::headless();
   if (!g_chest || !host->last_frame()) return;
   ChestStep& w = *g_chest;
-  if (GetVarInt("INBATTLE") == 1) {
-    if (now - w.last_press_us >= 500000) {
-      host->key_press(host->frames_presented(), key::Return);
-      w.last_press_us = now;
-    }
-    return;
-  }
+  if (Fighting(w, now)) return;
   // Closed back in the walk, where no script holds values.
   if (w.arrived && GetPosFloor(HeroPos) != 1) host->close(host->frames_presented());
 }
@@ -335,6 +334,26 @@ class DemoChest : public DemoPlay {
     g_chest = nullptr;
     DemoPlay::TearDown();
   }
+  // A new game with the hero on (x, y) of floor n, where the first step meets
+  // a slime.
+  void NewGameOn(int n, int x, int y) {
+    Keys({key::Return, key::Return, key::Return});  // the new game
+    NewGame();
+    Eval("pos(" + std::to_string(n) + ", " + std::to_string(x) + ", " + std::to_string(y) + ", 0)");
+    SetVarInt("SAFE_STEPS", 0);
+    g_chest = &chest_;
+    ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
+  }
+  // The walk from there, until the listener closes the window: the exit code.
+  static int Walk(void (*listener)(uint64_t)) {
+    host::add_clock_listener(listener);
+    try {
+      ExploreMainLoop();
+    } catch (const host::ProcessExit& e) {
+      return e.code;
+    }
+    return -1;
+  }
   ChestStep chest_;
 };
 
@@ -342,28 +361,16 @@ class DemoChest : public DemoPlay {
 // same step, stands over the dungeon as it is drawn there.
 TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
   ASSERT_TRUE(Start()) << BoxTexts();
-  Keys({key::Return, key::Return, key::Return});  // the new game
-  NewGame();
-  Eval("pos(0, 10, 22, 0)");  // on the axe's chest
+  NewGameOn(0, 10, 22);  // on the axe's chest
   ASSERT_EQ(GetPosX(HeroPos), 10);
   ASSERT_EQ(GetPosY(HeroPos), 22);
-  SetVarInt("SAFE_STEPS", 0);
-  g_chest = &chest_;
-  ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
   // The view the walk draws there; its first look loads its pictures.
   InitMap2DSurface();
   Draw3D(HeroPos, 0);
   Draw3D(HeroPos, 0);
   dxupdate();
   const std::vector<uint32_t> view = host_.last_frame()->pixels;
-  host::add_clock_listener(PlayTheChestStep);
-  int code = -1;
-  try {
-    ExploreMainLoop();
-  } catch (const host::ProcessExit& e) {
-    code = e.code;
-  }
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(Walk(PlayTheChestStep), 0);
   EXPECT_EQ(BoxTexts(), "");
   ASSERT_TRUE(chest_.met);
   ASSERT_EQ(chest_.box.size(), view.size());
@@ -383,27 +390,15 @@ TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
 // A warp met on the step of a fight breaks up the dungeon, not the monster.
 TEST_P(DemoChest, AWarpAfterAFightOnItsStepBreaksUpTheDungeon) {
   ASSERT_TRUE(Start()) << BoxTexts();
-  Keys({key::Return, key::Return, key::Return});  // the new game
-  NewGame();
   int wx = -1, wy = -1;
   for (int x = 0; x < kMapSize && wx < 0; ++x)
     for (int y = 0; y < kMapSize && wx < 0; ++y)
       if (DungeonMap[1].cells[x][y].w[CELL_EVNT] == 104) wx = x, wy = y;
   ASSERT_GE(wx, 0) << "no warp on the second floor";
-  Eval("pos(1, " + std::to_string(wx) + ", " + std::to_string(wy) + ", 0)");
-  SetVarInt("SAFE_STEPS", 0);
-  g_chest = &chest_;
-  ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
+  NewGameOn(1, wx, wy);
   ScriptRegisterFunction(&MacroList, "mosaic", MosaicOverTheView, nullptr);
   ScriptRegisterFunction(&MacroList, "enemy_group", ArriveThere, nullptr);
-  host::add_clock_listener(PlayTheWarpStep);
-  int code = -1;
-  try {
-    ExploreMainLoop();
-  } catch (const host::ProcessExit& e) {
-    code = e.code;
-  }
-  EXPECT_EQ(code, 0);
+  EXPECT_EQ(Walk(PlayTheWarpStep), 0);
   EXPECT_EQ(BoxTexts(), "");
   ASSERT_TRUE(chest_.met);
   EXPECT_NE(GetPosFloor(HeroPos), 1) << "the warp did not carry the hero";
