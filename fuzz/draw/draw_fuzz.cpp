@@ -116,6 +116,12 @@ const char16_t* const kWideTexts[] = {u"", u"W", u"\u3042\u3044 wide", u"\xd800 
 void Draw(Reader& in, int& pushed) {
   auto bmp = [&in] { return g_bitmaps[in.byte() & 3]; };
   auto pct = [&in] { return in.u32(); };
+  // A bitmap the call made, drawn where the input says and let go.
+  auto blt_made = [&in](dx::bitmap* made) {
+    int x = in.i32();
+    dxblt(made, x, in.i32());
+    dxdeletebitmap(made);
+  };
   const uint8_t op = in.byte();
   // The blits that take a bitmap and a place, and those that add a percentage.
   static constexpr std::pair<int, void (*)(dx::bitmap*, int, int)> kBlits[] = {
@@ -378,11 +384,8 @@ void Draw(Reader& in, int& pushed) {
     }
     case 58: {
       const char* t = kTexts[in.byte() % std::size(kTexts)];
-      dx::bitmap* b = dxtextbitmap(t, in.u32());
-      int x = in.i32();
-      dxblt(b, x, in.i32());
+      blt_made(dxtextbitmap(t, in.u32()));
       (void)dxtextwidth(t);
-      dxdeletebitmap(b);
       break;
     }
     case 59: {
@@ -465,19 +468,13 @@ void Draw(Reader& in, int& pushed) {
     case 69: {
       dx::bitmap* b = bmp();
       const uint8_t flags = in.byte();
-      dx::bitmap* m = dxmirrorbitmap(b, flags & 1, flags & 2);
-      int x = in.i32();
-      dxblt(m, x, in.i32());
-      dxdeletebitmap(m);
+      blt_made(dxmirrorbitmap(b, flags & 1, flags & 2));
       break;
     }
     case 70: {
       const char16_t* t = kWideTexts[in.byte() % std::size(kWideTexts)];
-      dx::bitmap* b = dxtextbitmapw(t, in.u32());
-      int x = in.i32();
-      dxblt(b, x, in.i32());
+      blt_made(dxtextbitmapw(t, in.u32()));
       (void)dxtextwidthw(t);
-      dxdeletebitmap(b);
       break;
     }
     case 71: {
