@@ -169,6 +169,9 @@ void dxbuilddithercell(dx::rgbentry* cell, int r, int g, int b) {
     uint8_t index;
     int64_t distance;
   } c[16];
+  // A channel past the ends stands for the nearest one in range, as in dxrgb;
+  // the errors carried below then stay small.
+  r = Clamp(r), g = Clamp(g), b = Clamp(b);
   int er = 0, eg = 0, eb = 0;
   for (int k = 0; k < 16; ++k) {
     const int tr = er + r, tg = eg + g, tb = eb + b;
@@ -185,6 +188,8 @@ void dxbuilddithercell(dx::rgbentry* cell, int r, int g, int b) {
 }
 
 const dx::rgbentry& dxdithercell(int r, int g, int b) {
+  // Held first, so that 300 does not share the cache key of 44.
+  r = Clamp(r), g = Clamp(g), b = Clamp(b);
   const uint32_t key = Packed(r, g, b);
   auto it = g_cells.find(key);
   if (it != g_cells.end()) return it->second;

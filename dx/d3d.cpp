@@ -273,6 +273,10 @@ void dxd3drelease() {
   ReleaseAndNull(dxd3d);
   dxcleareffectcaps();
   dxhaldevice = false;
+  // Released for good: a later display that never asks for Direct3D must not
+  // get a device back on its next restore.
+  dxhooks.releasedevice = nullptr;
+  dxhooks.rebuilddevice = nullptr;
 }
 
 void dxbeginscene() {

@@ -145,6 +145,15 @@ TEST_F(SceneTest, FailuresLeaveNoDirect3D) {
   }
 }
 
+TEST_F(SceneTest, ADisplayStartedAgainWithoutDirect3DGetsNoDeviceOnARestore) {
+  Start();
+  dxrelease();
+  ASSERT_TRUE(dxinit("t", 640, 480, 32, false));
+  dxusevram(true);
+  EXPECT_EQ(dxd3ddevice, nullptr);
+  EXPECT_EQ(dxd3d, nullptr);
+}
+
 TEST_F(SceneTest, RenderStatesAreSetOnlyWhenTheyChange) {
   Start();
   const int before = dxd3ddevice->render_state_sets();

@@ -1,4 +1,7 @@
 // Pixel formats, colour values per depth and the 8-bit palette.
+#include <climits>
+#include <cstring>
+
 #include "fixture.h"
 
 namespace {
@@ -142,6 +145,26 @@ TEST_F(DxTest, DitherCellMixesEntries) {
   EXPECT_LT(lighter, 16);
   EXPECT_EQ(dxditherindex(5, 6, 128, 128, 128), cell.index[2 * 4 + 1]);
   EXPECT_EQ(dxdithercachesize(), 1u);
+}
+
+TEST_F(DxTest, FarDitherChannelsGiveTheCellOfTheNearestInRange) {
+  Start(8);
+  const struct {
+    int r, g, b, nr, ng, nb;
+  } cases[] = {{-(1 << 30), 0, 0, 0, 0, 0},       {INT_MIN, INT_MAX, 7, 0, 255, 7},
+               {300, 0, 0, 255, 0, 0},            {44, 0, 0, 44, 0, 0},
+               {1 << 28, -(1 << 28), 90, 255, 0, 90}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.r);
+    dx::rgbentry want{};
+    dxbuilddithercell(&want, c.nr, c.ng, c.nb);
+    dx::rgbentry far{};
+    dxbuilddithercell(&far, c.r, c.g, c.b);
+    EXPECT_EQ(std::memcmp(&far, &want, sizeof want), 0);
+    // Through the cache too, where 300 and 44 once shared a key.
+    EXPECT_EQ(std::memcmp(&dxdithercell(c.r, c.g, c.b), &want, sizeof want), 0);
+    EXPECT_EQ(dxditherindex(1, 2, c.r, c.g, c.b), want.index[2 * 4 + 1]);
+  }
 }
 
 TEST_F(DxTest, PaletteDoesNothingAbove8Bits) {

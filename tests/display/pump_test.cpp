@@ -122,6 +122,18 @@ TEST_F(DxTest, MinimisedWindowBlocksThePumpUntilRestored) {
   EXPECT_TRUE(host_.script_done());
 }
 
+TEST_F(DxTest, APaintNobodyValidatesEndsThePumpsSlice) {
+  Start();
+  dxsetwndproc([](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    return m == WM_PAINT ? 0 : DefWindowProcA(w, m, wp, lp);
+  });
+  InvalidateRect(dxgetwindow(), nullptr, FALSE);
+  const uint64_t before = host_.now_us();
+  dxpump();  // used to offer the same paint for ever on a clock that stood still
+  EXPECT_GE(host_.now_us() - before, 100000u);
+  dxsetwndproc(nullptr);
+}
+
 TEST_F(DxTest, CloseWhileMinimisedEndsWithZero) {
   Start();
   host::Event e;
