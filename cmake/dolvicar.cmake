@@ -48,22 +48,22 @@ function(dolvicar_test name)
 endfunction()
 
 # dolvicar_fuzz(name SOURCES ... LIBS ...)
-# A fuzz target (LLVMFuzzerTestOneInput). Normally it links the replay driver and
-# runs over fuzz/corpus/<name>/ as a test; with DOLVICAR_LIBFUZZER (clang) it
-# links libFuzzer for long campaigns instead.
+# A fuzz target (LLVMFuzzerTestOneInput) with the driver every target shares
+# (fuzz_driver, in fuzz/CMakeLists.txt). Normally that is the replay driver and
+# the target runs over fuzz/corpus/<name>/ as a test; with DOLVICAR_LIBFUZZER
+# (clang) it links libFuzzer for long campaigns instead.
 # Every fuzz target is also a dependency of the target "fuzzers".
 function(dolvicar_fuzz name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${name} ${A_SOURCES})
   if(DOLVICAR_LIBFUZZER)
-    add_executable(fuzz_${name} ${A_SOURCES})
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   else()
-    add_executable(fuzz_${name} ${A_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/driver/replay.cpp)
     add_test(NAME fuzz.${name}
              COMMAND fuzz_${name} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${name})
     set_tests_properties(fuzz.${name} PROPERTIES ENVIRONMENT "DOLVICAR_HEADLESS=1")
   endif()
-  target_link_libraries(fuzz_${name} PRIVATE ${A_LIBS})
+  target_link_libraries(fuzz_${name} PRIVATE fuzz_driver ${A_LIBS})
   target_compile_definitions(fuzz_${name} PRIVATE DOLVICAR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   if(NOT TARGET fuzzers)
     add_custom_target(fuzzers)

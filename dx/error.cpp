@@ -34,7 +34,7 @@ constexpr size_t kTextSize = 1000;
   dxhidewindows();
   if (text) MessageBoxA(nullptr, text, dxgettitle(), MB_ICONHAND | MB_TASKMODAL | MB_SETFOREGROUND);
   // The abort handler must not run the stop a second time.
-  std::signal(SIGABRT, SIG_DFL);
+  if (dxownsfatalends()) std::signal(SIGABRT, SIG_DFL);
   host::get().exit_process(dx::kFatalExitCode, false);
   __builtin_unreachable();
 }
@@ -43,7 +43,7 @@ constexpr size_t kTextSize = 1000;
   dxrelease();
   dxhidewindows();
   if (text) MessageBoxW(nullptr, text->c_str(), dxgettitlew(), MB_ICONHAND | MB_TASKMODAL | MB_SETFOREGROUND);
-  std::signal(SIGABRT, SIG_DFL);
+  if (dxownsfatalends()) std::signal(SIGABRT, SIG_DFL);
   host::get().exit_process(dx::kFatalExitCode, false);
   __builtin_unreachable();
 }

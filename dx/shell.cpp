@@ -123,6 +123,9 @@ BOOL HideOne(HWND w, LPARAM) {
 
 }  // namespace
 
+// Weak, so that a program's own definition takes its place at link time.
+__attribute__((weak)) bool dxownsfatalends() { return true; }
+
 HWND dxgetwindow() { return dxmainwindow; }
 const char* dxgettitle() { return g_title.c_str(); }
 const char16_t* dxgettitlew() { return g_title_w.c_str(); }
@@ -159,8 +162,10 @@ void dxsetup(const char* title, int width, int height, int depth, bool fullscree
   if (g_setup_pending) {
     g_setup_pending = false;
     std::atexit(ExitHandler);
-    std::signal(SIGABRT, AbortHandler);
-    std::set_terminate(TerminateHandler);
+    if (dxownsfatalends()) {
+      std::signal(SIGABRT, AbortHandler);
+      std::set_terminate(TerminateHandler);
+    }
     char module[4000];
     GetModuleFileNameA(nullptr, module, sizeof(module));
     std::string folder = dxexefolder(module);

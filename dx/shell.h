@@ -28,6 +28,12 @@ bool dxinitwindow(HWND host, int width, int height, int depth);
 // Starts it without a window.
 bool dxinitnowindow(int width, int height, int depth);
 void dxsetup(const char* title, int width, int height, int depth, bool fullscreen);
+// Whether the layer takes the process's abnormal ends: its first set-up puts
+// its own abort signal and terminate handlers in place, and a stop puts the
+// default abort back before it ends. The layer answers yes; a program whose
+// driver reports those ends itself (every fuzz target) links a definition of
+// its own that answers no.
+bool dxownsfatalends();
 void dxcreatewindow();
 // Releases everything; safe to call again.
 void dxrelease();

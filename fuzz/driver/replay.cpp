@@ -6,13 +6,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-int RunFile(const std::filesystem::path& p) {
+namespace fs = std::filesystem;
+
+int RunFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "cannot read %s\n", p.c_str());
@@ -28,21 +31,44 @@ int RunFile(const std::filesystem::path& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int failures = 0, runs = 0;
+  // Every input is found before the target first runs: a target that starts the
+  // layer moves the working folder to the program's own, and the paths must
+  // mean what they meant where the run was started.
+  std::vector<fs::path> files;
+  int failures = 0;
+  for (int i = 1; i < argc; ++i) {
+    std::error_code ec;
+    const fs::path arg = argv[i][0] ? fs::absolute(argv[i], ec) : fs::path();
+    if (arg.empty() || ec || !fs::exists(arg, ec)) {
+      std::fprintf(stderr, "no such file or folder: '%s'\n", argv[i]);
+      return 1;
+    }
+    if (!fs::is_directory(arg, ec)) {
+      files.push_back(arg);
+      continue;
+    }
+    std::vector<fs::path> found;
+    for (fs::recursive_directory_iterator it(arg, ec), end; !ec && it != end; it.increment(ec))
+      if (it->is_regular_file(ec)) found.push_back(it->path());
+    if (ec) {
+      std::fprintf(stderr, "cannot list %s: %s\n", arg.c_str(), ec.message().c_str());
+      ++failures;
+    }
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
   // The empty input is always worth a run.
   LLVMFuzzerTestOneInput(nullptr, 0);
-  for (int i = 1; i < argc; ++i) {
-    std::filesystem::path arg(argv[i]);
-    if (std::filesystem::is_directory(arg)) {
-      std::vector<std::filesystem::path> files;
-      for (auto& e : std::filesystem::recursive_directory_iterator(arg))
-        if (e.is_regular_file()) files.push_back(e.path());
-      std::sort(files.begin(), files.end());
-      for (auto& f : files) failures += RunFile(f), ++runs;
-    } else if (std::filesystem::exists(arg)) {
-      failures += RunFile(arg), ++runs;
-    }
+  int replayed = 0;
+  for (const fs::path& f : files) {
+    const int failed = RunFile(f);
+    failures += failed, replayed += !failed;
   }
-  std::printf("replayed %d inputs\n", runs);
+  std::printf("replayed %d inputs\n", replayed);
+  // Paths that hold no input at all are a run that tested nothing.
+  if (argc > 1 && files.empty()) {
+    std::fprintf(stderr, "no inputs in the paths given\n");
+    return 1;
+  }
   return failures ? 1 : 0;
 }
