@@ -1,5 +1,6 @@
 #include "dx/avi.h"
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -120,8 +121,9 @@ bool dxdrawavi(int x, int y, int w, int h) {
   const void* pixels = dib + sizeof(BITMAPINFOHEADER) + table;
   if (w == 0) w = g_width;
   if (h == 0) h = g_height;
-  if (x == 0x7FFFFFFF) x = (dxscreenwidth - w) / 2;
-  if (y == 0x7FFFFFFF) y = (dxscreenheight - h) / 2;
+  // Centred in 64 bits: a side of INT_MIN takes the difference past the int range.
+  if (x == 0x7FFFFFFF) x = static_cast<int>((int64_t{dxscreenwidth} - w) / 2);
+  if (y == 0x7FFFFFFF) y = static_cast<int>((int64_t{dxscreenheight} - h) / 2);
   HDC dc = dxgetdc();
   if (!dc) return false;
   int rows = StretchDIBits(dc, x, y, w, h, 0, 0, head.biWidth, std::abs(head.biHeight), pixels,

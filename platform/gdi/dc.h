@@ -2,6 +2,7 @@
 // its text, DIB and drawing code.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -36,32 +37,33 @@ bool ValidObject(HGDIOBJ obj);
 
 // The area drawing may touch: the buffer's bounds cut by the clip rectangle.
 RECT DrawArea(const HDC__& dc);
-// A stretched copy's rectangles with positive extents; a negative extent on one
-// side mirrors that axis, folded into the source walk.
+// A stretched copy's rectangles with positive extents, in 64 bits: an edge
+// plus a side can pass either end of int, and a side of INT_MIN is 2^31. A
+// negative extent on one side mirrors that axis, folded into the source walk.
 struct Stretch {
-  int dl, dt, dw, dh;  // destination
-  int sl, st, sw, sh;  // source
+  int64_t dl, dt, dw, dh;  // destination
+  int64_t sl, st, sw, sh;  // source
   bool flip_x, flip_y;
 };
 Stretch NormaliseStretch(int x_dest, int y_dest, int dest_width, int dest_height, int x_src, int y_src,
                          int src_width, int src_height);
 // Visits every destination pixel inside `area` whose source pixel lies within
-// the source's width x height: fn(x, y, sx, sy).
+// the source's width x height: fn(x, y, sx, sy). Only the destination's rows
+// and columns inside `area` are walked, so a box of any size costs what its
+// visible part does.
 template <typename Fn>
 void WalkStretch(const Stretch& k, const RECT& area, int width, int height, Fn fn) {
-  for (int j = 0; j < k.dh; ++j) {
-    const int y = k.dt + j;
-    if (y < area.top || y >= area.bottom) continue;
-    const int64_t sj = static_cast<int64_t>(j) * k.sh / k.dh;
+  const int64_t i0 = std::max<int64_t>(0, area.left - k.dl), i1 = std::min<int64_t>(k.dw, area.right - k.dl);
+  const int64_t j0 = std::max<int64_t>(0, area.top - k.dt), j1 = std::min<int64_t>(k.dh, area.bottom - k.dt);
+  for (int64_t j = j0; j < j1; ++j) {
+    const int64_t sj = j * k.sh / k.dh;
     const int64_t sy = k.st + (k.flip_y ? k.sh - 1 - sj : sj);
     if (sy < 0 || sy >= height) continue;
-    for (int i = 0; i < k.dw; ++i) {
-      const int x = k.dl + i;
-      if (x < area.left || x >= area.right) continue;
-      const int64_t si = static_cast<int64_t>(i) * k.sw / k.dw;
+    for (int64_t i = i0; i < i1; ++i) {
+      const int64_t si = i * k.sw / k.dw;
       const int64_t sx = k.sl + (k.flip_x ? k.sw - 1 - si : si);
       if (sx < 0 || sx >= width) continue;
-      fn(x, y, static_cast<int>(sx), static_cast<int>(sy));
+      fn(static_cast<int>(k.dl + i), static_cast<int>(k.dt + j), static_cast<int>(sx), static_cast<int>(sy));
     }
   }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -168,7 +169,8 @@ int StretchDIBits(HDC dc, int x_dest, int y_dest, int dest_width, int dest_heigh
     if (rgb != last_rgb) last_rgb = rgb, last_pixel = gdi::RgbToPixel(b, rgb);
     gdi::WritePixel(b, x, y, last_pixel);
   });
-  return k.dh;
+  // The destination's rows; a height of INT_MIN has one more than an int holds.
+  return static_cast<int>(std::min<int64_t>(k.dh, INT_MAX));
 }
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD) {

@@ -68,15 +68,16 @@ RECT DrawArea(const HDC__& dc) {
 
 Stretch NormaliseStretch(int x_dest, int y_dest, int dest_width, int dest_height, int x_src, int y_src,
                          int src_width, int src_height) {
+  // The low edge of a span and its length, for either sign of its extent.
+  auto low = [](int64_t pos, int64_t ext) { return ext < 0 ? pos + ext + 1 : pos; };
+  auto length = [](int64_t ext) { return ext < 0 ? -ext : ext; };
   Stretch k;
   k.flip_x = (dest_width < 0) != (src_width < 0);
   k.flip_y = (dest_height < 0) != (src_height < 0);
-  k.dl = dest_width < 0 ? x_dest + dest_width + 1 : x_dest;
-  k.dt = dest_height < 0 ? y_dest + dest_height + 1 : y_dest;
-  k.dw = std::abs(dest_width), k.dh = std::abs(dest_height);
-  k.sl = src_width < 0 ? x_src + src_width + 1 : x_src;
-  k.st = src_height < 0 ? y_src + src_height + 1 : y_src;
-  k.sw = std::abs(src_width), k.sh = std::abs(src_height);
+  k.dl = low(x_dest, dest_width), k.dt = low(y_dest, dest_height);
+  k.dw = length(dest_width), k.dh = length(dest_height);
+  k.sl = low(x_src, src_width), k.st = low(y_src, src_height);
+  k.sw = length(src_width), k.sh = length(src_height);
   return k;
 }
 

@@ -1,5 +1,7 @@
 // AVI playback: frames chosen by the clock, drawn through GDI onto the render
 // target, with the audio stream played from a buffer of its own.
+#include <climits>
+
 #include "../display/fixture.h"
 #include "avi.h"
 #include "platform/vfw/avifile.h"
@@ -57,6 +59,23 @@ TEST_F(Avi, CentredAndStretched) {
   dxcls(0);
   ASSERT_TRUE(dxdrawavi(0, 0, 640, 32));
   EXPECT_EQ(Back(639, 31), dxrgb(10, 20, 30));
+  dxcloseavi();
+}
+
+// Places and sizes at the ends of int draw what reaches the screen: before,
+// the stretch's edges and the centring overflowed.
+TEST_F(Avi, PlacedAtTheEndsOfIntDrawsTheVisiblePart) {
+  ASSERT_TRUE(dxopenavi(WriteTemp("edge.avi", avi::File(Counting(2))).c_str()));
+  ASSERT_TRUE(dxdrawavi(INT_MAX - 5, 0, 100, 10));  // wholly right of the screen
+  int set = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) set += Back(x, y) != 0;
+  EXPECT_EQ(set, 0);
+  ASSERT_TRUE(dxdrawavi(0x7FFFFFFF, 0, INT_MIN, 0));  // centred and mirrored, 2^31 wide
+  for (int x = 0; x < 640; ++x) {
+    EXPECT_EQ(Back(x, 15), FrameColour(0)) << x;
+    EXPECT_EQ(Back(x, 16), 0u) << x;
+  }
   dxcloseavi();
 }
 
