@@ -12,6 +12,7 @@
 
 #include "dx/dx.h"
 #include "game/event.h"
+#include "game/gamestate.h"
 #include "game/main.h"
 #include "game/sound.h"
 #include "platform/win32/display.h"
@@ -74,6 +75,24 @@ class DemoPlay : public gametest::GameTest, public ::testing::WithParamInterface
     } catch (const host::ProcessExit&) {
       return false;
     }
+  }
+  // The game started again as a new program would start: only the files on
+  // disk are left. False when it stopped the program.
+  bool Restart() {
+    host_.clear_script();  // the input the run before had not taken
+    dxrelease();
+    QvxSoundTerminate();
+    ClearSoundData();
+    PackageOpen("");
+    win32::RestoreDesktopMode();
+    FreeEventData();
+    ClearMapData();
+    ScriptClearFunctions();
+    gametest::ResetVars();
+    dxclearchars();
+    SetupRecord = {};
+    if (GetParam() > 16) host_.answer_next(host::MessageResult::No);  // the depth offer again
+    return Start();
   }
   // Presses keys a second apart from now.
   void Keys(const std::vector<int>& keys) {

@@ -19,6 +19,7 @@
 #include "game/item.h"
 #include "game/item_window.h"
 #include "game/macro/macro.h"
+#include "game/macro/macro_mes.h"
 #include "game/main.h"
 #include "game/map.h"
 #include "game/gamestate.h"
@@ -242,11 +243,66 @@ TEST_P(DemoPlay, AFightWithASlimeIsWon) {
   EXPECT_EQ(GameStateBlock.max_hp, 41);
 }
 
+// The message window's lines as the scripts write them.
+std::vector<std::string> g_words;
+int KeepTheWords(StrList** args, StrList** stack) {
+  const char* text = nullptr;
+  if (MacroArgReader(args).Text(text)) g_words.push_back(text);
+  return macro_mes(args, stack);
+}
+
+// The feather is for the walk: chosen in a fight, with a monster one may flee
+// or with the guardian, who allows no flight, it is refused as anything of no
+// use there is, and costs no turn. The hero stays, the feather is kept, and
+// the fight goes on.
+TEST_P(DemoPlay, AFeatherChosenInAFightIsRefused) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});  // the new game
+  NewGame();
+  ASSERT_EQ(Eval("pos(0, 10, 22, 0); item_set(1063, 1); item_push(0, 1)"), "1");  // far from the start hall
+  ScriptRegisterFunction(&MacroPrefixList, "mes", KeepTheWords, nullptr);  // the fixture clears the registry
+  struct Off {
+    ~Off() { std::vector<std::string>().swap(g_words); }
+  } off;
+  for (int enemy : {2001, 2008}) {
+    SCOPED_TRACE(enemy);
+    std::vector<int> keys = {key::Return,               // the monster's words
+                             key::Right, key::Return,   // "どうぐ"
+                             key::Down, key::Return,    // past the herbs to the feather
+                             key::Return};              // what is said to it
+    keys.insert(keys.end(), 40, key::Return);  // the fight fought on to its end
+    // The keys left over go, and with them the release of the last one
+    // taken: it is let go here.
+    host_.clear_script();
+    host_.key_up(host_.frames_presented(), key::Return);
+    Keys(keys);
+    g_words.clear();
+    SetVarInt("ENEMY", enemy);
+    ASSERT_NO_THROW(eventExec(300));
+    EXPECT_EQ(BoxTexts(), "");
+    EXPECT_EQ(GetPosFloor(HeroPos), 0);
+    EXPECT_EQ(GetPosX(HeroPos), 10);
+    EXPECT_EQ(GetPosY(HeroPos), 22);
+    EXPECT_GE(FindItemSlot(1063, 0), 0) << "the feather was used up";
+    const auto refused = std::find_if(g_words.begin(), g_words.end(), [](const std::string& line) {
+      return line.find("いまは使えない") != std::string::npos;
+    });
+    if (refused == g_words.end()) {
+      ADD_FAILURE() << "the feather was not refused";
+      continue;
+    }
+    // Next the command menu again, under the hero's strength: the monster
+    // had no turn.
+    ASSERT_TRUE(refused + 1 != g_words.end());
+    EXPECT_NE(refused[1].find("HP $HP"), std::string::npos) << "after the refusal: " << refused[1];
+  }
+}
+
 // A fight met on a chest's step and fought with Enter; the chest's box, once
 // it has waited half a second, is kept with the fight's last frame before it,
 // and the window is closed.
 struct ChestStep {
-  bool met = false, matched = false, arrived = false;  // matched, arrived: the warp's
+  bool met = false, matched = false, arrived = false;  // matched: the warp's; arrived: the warp's, the other boxes'
   uint64_t last_press_us = 0, box_from = 0;
   std::vector<uint32_t> fight, box;
 };
@@ -301,6 +357,55 @@ int ArriveThere(StrList**, StrList** stack) {
   return MacroPushInt(stack, 0);
 }
 
+// The built-in another cell event's box waits in, as the game has it; the box
+// is up once the event waits in it after the fight.
+ScriptHandler g_box_wait = nullptr;
+int WaitOnTheBox(StrList** args, StrList** stack) {
+  if (g_chest->met && GetVarInt("INBATTLE") == 0 && !g_chest->box_from)
+    g_chest->box_from = host::headless()->frames_presented();
+  return g_box_wait(args, stack);
+}
+
+// The game's own rolls, which the fight keeps; outside it every roll comes up
+// 0, so that the sand storm's one step in four is this one.
+ScriptHandler g_roll = nullptr;
+int RollZero(StrList** args, StrList** stack) {
+  return GetVarInt("INBATTLE") == 1 ? g_roll(args, stack) : MacroPushInt(stack, 0);
+}
+
+// A built-in as the game has it.
+ScriptHandler BuiltIn(const char* name) {
+  for (MacroEntry* e = MacroList; e; e = e->next)
+    if (std::strcmp(e->name, name) == 0) return e->handler;
+  return nullptr;
+}
+
+// The same fight before another box, with Enter also for the words before a
+// fight of the event's own (the guardian's). The box, once its event has
+// waited in it half a second, is kept and put away with Escape; the window is
+// closed once the step's events are over, back in the walk.
+void PlayTheBoxStep(uint64_t now) {
+  host::HeadlessHost* host = host::headless();
+  const host::Frame* f = host->last_frame();
+  if (!g_chest || !f) return;
+  ChestStep& w = *g_chest;
+  if (Fighting(w, now)) return;
+  if (!w.box_from) {
+    if (w.met && now - w.last_press_us >= 500000) {
+      host->key_press(host->frames_presented(), key::Return);
+      w.last_press_us = now;
+    }
+    return;
+  }
+  if (w.box.empty()) {
+    if (host->frames_presented() < w.box_from + 30) return;
+    w.box = f->pixels;
+    host->key_press(host->frames_presented(), key::Escape);
+    return;
+  }
+  if (w.arrived) host->close(host->frames_presented());
+}
+
 // The top of the screen, above where a fight's window may stand.
 std::vector<uint32_t> ScreenTop() {
   std::vector<uint32_t> top;
@@ -331,7 +436,9 @@ class DemoChest : public DemoPlay {
   void TearDown() override {
     host::remove_clock_listener(PlayTheChestStep);
     host::remove_clock_listener(PlayTheWarpStep);
+    host::remove_clock_listener(PlayTheBoxStep);
     g_chest = nullptr;
+    g_box_wait = g_roll = nullptr;
     DemoPlay::TearDown();
   }
   // A new game with the hero on (x, y) of floor n, where the first step meets
@@ -344,15 +451,46 @@ class DemoChest : public DemoPlay {
     g_chest = &chest_;
     ScriptRegisterFunction(&MacroList, "enemy_rnd", MeetOnce, nullptr);  // the fixture clears the registry
   }
+  // The view the walk draws where the hero stands; its first look loads its
+  // pictures. `still`, when asked for, marks the pixels that stay as they are
+  // while a torch's flame steps through its seven pictures, a step a look.
+  std::vector<uint32_t> ViewHere(std::vector<bool>* still = nullptr) {
+    InitMap2DSurface();
+    Draw3D(HeroPos, 0);
+    Draw3D(HeroPos, 0);
+    dxupdate();
+    std::vector<uint32_t> view = host_.last_frame()->pixels;
+    if (still) {
+      still->assign(view.size(), true);
+      for (int look = 0; look < 7; ++look) {
+        Draw3D(HeroPos, 0);
+        dxupdate();
+        const std::vector<uint32_t>& again = host_.last_frame()->pixels;
+        for (size_t i = 0; i < view.size(); ++i) (*still)[i] = (*still)[i] && again[i] == view[i];
+      }
+    }
+    return view;
+  }
   // The walk from there, until the listener closes the window: the exit code.
   static int Walk(void (*listener)(uint64_t)) {
     host::add_clock_listener(listener);
+    int code = -1;
     try {
       ExploreMainLoop();
     } catch (const host::ProcessExit& e) {
-      return e.code;
+      code = e.code;
     }
-    return -1;
+    host::remove_clock_listener(listener);
+    return code;
+  }
+  // How many pixels above row `rows` (of those `still` marks, when given) a
+  // frame shares with the view.
+  static size_t AsView(const std::vector<uint32_t>& frame, const std::vector<uint32_t>& view, int rows,
+                       const std::vector<bool>* still = nullptr) {
+    size_t alike = 0;
+    for (size_t i = 0; i < 640u * rows && i < frame.size() && i < view.size(); ++i)
+      alike += frame[i] == view[i] && (!still || (*still)[i]);
+    return alike;
   }
   ChestStep chest_;
 };
@@ -364,12 +502,7 @@ TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
   NewGameOn(0, 10, 22);  // on the axe's chest
   ASSERT_EQ(GetPosX(HeroPos), 10);
   ASSERT_EQ(GetPosY(HeroPos), 22);
-  // The view the walk draws there; its first look loads its pictures.
-  InitMap2DSurface();
-  Draw3D(HeroPos, 0);
-  Draw3D(HeroPos, 0);
-  dxupdate();
-  const std::vector<uint32_t> view = host_.last_frame()->pixels;
+  const std::vector<uint32_t> view = ViewHere();
   EXPECT_EQ(Walk(PlayTheChestStep), 0);
   EXPECT_EQ(BoxTexts(), "");
   ASSERT_TRUE(chest_.met);
@@ -377,14 +510,68 @@ TEST_P(DemoChest, AChestAfterAFightOnItsStepOpensOverTheDungeon) {
   ASSERT_EQ(chest_.fight.size(), view.size());
   // Above the box (it starts at row 300) the screen is the dungeon's view,
   // where the fight's last frame showed its own picture.
-  size_t as_view = 0, fight_as_view = 0;
   const size_t above = 640 * 300;
-  for (size_t i = 0; i < above; ++i) {
-    as_view += chest_.box[i] == view[i];
-    fight_as_view += chest_.fight[i] == view[i];
+  ASSERT_LT(AsView(chest_.fight, view, 300), above / 2);
+  EXPECT_EQ(AsView(chest_.box, view, 300), above);
+}
+
+// The other boxes a cell event opens: where, the built-in the box waits in,
+// its top row, and what makes the event open it.
+struct BoxStep {
+  const char* what;
+  int n, x, y, event;
+  const char* waits;
+  int top;
+  const char* before;
+  // The storm: it comes at one step in four, here at this one, and the
+  // desert's shimmer, which moves with the clock, is left out of the view.
+  bool storm;
+};
+const BoxStep kBoxSteps[] = {
+    {"notice stone", 0, 14, 14, 103, "mes_key", 280, "", false},
+    {"stairs up", 0, 22, 2, 100, "yesno", 200, "", false},
+    {"stairs down", 1, 22, 2, 101, "yesno", 200, "", false},
+    {"spirit", 1, 6, 21, 116, "mes_key", 300, "", false},
+    {"crumbling floor", 1, 5, 4, 113, "key", 200, "", false},
+    {"sand storm", 2, 1, 15, 114, "key", 200, "", true},
+    {"spring", 0, 8, 7, 115, "key", 200, "hero_poison(1)", false},
+    {"altar notice", 2, 13, 23, 111, "key", 200, "", false},
+    {"guardian notice", 2, 13, 22, 110, "key", 200, "hero_str(250); hero_hp_max(500); hero_hp(500)", false},  // wins
+};
+
+// Each of them, like the chest's, stands over the dungeon drawn again after
+// the fight on its step (the guardian's: after the guardian's own fight).
+TEST_P(DemoChest, EveryOtherBoxAfterAFightOnItsStepOpensOverTheDungeon) {
+  for (const BoxStep& c : kBoxSteps) {
+    SCOPED_TRACE(c.what);
+    // The walk before ended with the window.
+    ASSERT_TRUE(&c == kBoxSteps ? Start() : Restart()) << BoxTexts();
+    chest_ = {};
+    NewGameOn(c.n, c.x, c.y);
+    ASSERT_EQ(ScanEvent(HeroPos), c.event);
+    if (*c.before) Eval(c.before);
+    g_box_wait = BuiltIn(c.waits);
+    g_roll = BuiltIn("rnd");
+    ASSERT_TRUE(g_box_wait && g_roll);
+    ScriptRegisterFunction(&MacroList, c.waits, WaitOnTheBox, nullptr);
+    ScriptRegisterFunction(&MacroList, "enemy_group", ArriveThere, nullptr);
+    if (c.storm) {
+      ScriptRegisterFunction(&MacroList, "rnd", RollZero, nullptr);
+      DungeonMap[c.n].cells[c.x][c.y].w[CELL_DESERT] = 0;
+    }
+    std::vector<bool> still;
+    const std::vector<uint32_t> view = ViewHere(&still);
+    EXPECT_EQ(Walk(PlayTheBoxStep), 0);
+    EXPECT_EQ(BoxTexts(), "");
+    ASSERT_FALSE(chest_.fight.empty()) << "no fight";
+    ASSERT_FALSE(chest_.box.empty()) << "no box";
+    // Above the box, all but the flames is the dungeon's view, where the
+    // fight's last frame showed its own picture.
+    const size_t above = 640u * c.top, unmoved = AsView(view, view, c.top, &still);
+    ASSERT_GT(unmoved, above * 3 / 4);
+    EXPECT_LT(AsView(chest_.fight, view, c.top, &still), unmoved / 2);
+    EXPECT_EQ(AsView(chest_.box, view, c.top, &still), unmoved);
   }
-  ASSERT_LT(fight_as_view, above / 2);
-  EXPECT_EQ(as_view, above);
 }
 
 // A warp met on the step of a fight breaks up the dungeon, not the monster.
@@ -685,21 +872,6 @@ class DemoSettings : public DemoPlay {
     g_turned_at = 0;
     SetupRecord = {};
     DemoPlay::TearDown();
-  }
-  bool Restart() {
-    dxrelease();
-    QvxSoundTerminate();
-    ClearSoundData();
-    PackageOpen("");
-    win32::RestoreDesktopMode();
-    FreeEventData();
-    ClearMapData();
-    ScriptClearFunctions();
-    gametest::ResetVars();
-    dxclearchars();
-    SetupRecord = {};
-    if (GetParam() > 16) host_.answer_next(host::MessageResult::No);  // the depth offer again
-    return Start();
   }
 };
 
