@@ -152,7 +152,7 @@ void dxdrawbillboardnow(const D3DVECTOR& position, dx::bitmap* bitmap, const flo
   dxsetworld(world);
   dxsettexture(bitmap);
   // Vertex alpha stays within 0..255 whatever the percentage.
-  const int alpha = std::clamp(percent * 255 / 100, 0, 255);
+  const int alpha = static_cast<int>(std::clamp<int64_t>(int64_t{percent} * 255 / 100, 0, 255));
   const D3DCOLOR color = (static_cast<DWORD>(alpha) << 24) | 0xFFFFFF;
   // The quad faces the camera: it lies in the camera frame's x-y plane, the
   // rectangle's top upward (a quad in the x-z plane would be seen edge-on).

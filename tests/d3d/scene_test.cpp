@@ -2,9 +2,11 @@
 // buffers, states, fog, lights, scenes and the depth-sorted draw queue.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "dx/dx.h"
 #include "platform/d3d/d3d.h"
@@ -328,6 +330,26 @@ TEST_F(SceneTest, TexturedMeshAndBillboard) {
   dxdrawbillboard({0, 0, -1}, b, rect, 100, false, 90);
   dxendscene();
   EXPECT_EQ(Back(320, 240), 0x40C0FFu);
+  dxdeletebitmap(b);
+}
+
+TEST_F(SceneTest, BillboardPercentagesPastTheRangeAreHeldToIt) {
+  Start();
+  dx::bitmap* b = dxnewbitmap(4, 4);
+  DDBLTFX fx{};
+  fx.dwSize = sizeof fx;
+  fx.dwFillColor = 0x40C0FF;
+  dxbitmapsurface(b, true)->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  dx::mesh* black = Square(5, 1.0f, {0, 0, 0, 0});
+  const float rect[4] = {-2, -2, 2, 2};
+  // Percent times 255 passes the int range: still opaque, and clear below 0.
+  for (auto [percent, seen] : {std::pair{10000000, 0x40C0FFu}, {INT_MAX, 0x40C0FFu}, {INT_MIN, 0u}}) {
+    dxbeginscene();
+    dxdrawmesh(At(0), black, 100, false);
+    dxdrawbillboard({0, 0, -1}, b, rect, percent, false, 0);
+    dxendscene();
+    EXPECT_EQ(Back(320, 240), seen) << percent;
+  }
   dxdeletebitmap(b);
 }
 
