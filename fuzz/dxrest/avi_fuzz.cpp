@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AVIStreamInfoA(video, &info, sizeof(info));
     if (PGETFRAME g = AVIStreamGetFrameOpen(video, AVIGETFRAMEF_BESTDISPLAYFMT)) {
       for (LONG i = -1; i < 64; ++i) {
-        auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(g, static_cast<LONG>(info.dwStart) + i));
+        // Around the stream's start, wrapping at the ends of LONG as a caller's sum would.
+        const auto pos = static_cast<LONG>(info.dwStart + static_cast<DWORD>(i));
+        auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(g, pos));
         if (!dib) continue;
         BITMAPINFOHEADER h;
         std::memcpy(&h, dib, sizeof(h));
