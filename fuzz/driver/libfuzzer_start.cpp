@@ -57,7 +57,8 @@ std::string Rewrite(const char* arg) {
   if (arg[0] != '-') return Absolute(arg);  // an input, or a corpus folder
   if (const char* v = FlagValue(arg, "seed_inputs")) return std::string("-seed_inputs=") + SeedInputs(v);
   // An empty prefix means the starting folder itself.
-  if (const char* v = FlagValue(arg, "artifact_prefix")) return "-artifact_prefix=" + fs::absolute(v).string();
+  if (const char* v = FlagValue(arg, "artifact_prefix"))
+    return "-artifact_prefix=" + (*v ? fs::absolute(v) : fs::current_path() / "").string();
   for (const char* name : kPathFlags)
     if (const char* v = FlagValue(arg, name)) return "-" + std::string(name) + "=" + Absolute(v);
   return arg;

@@ -31,6 +31,12 @@ int RunFile(const fs::path& p) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // With no path there is nothing to replay: a run that tests nothing fails.
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s FILE_OR_FOLDER...\n  replays each file, and every file under each folder\n",
+                 argv[0]);
+    return 1;
+  }
   // Every input is found before the target first runs: a target that starts the
   // layer moves the working folder to the program's own, and the paths must
   // mean what they meant where the run was started.
@@ -66,7 +72,7 @@ int main(int argc, char** argv) {
   }
   std::printf("replayed %d inputs\n", replayed);
   // Paths that hold no input at all are a run that tested nothing.
-  if (argc > 1 && files.empty()) {
+  if (files.empty()) {
     std::fprintf(stderr, "no inputs in the paths given\n");
     return 1;
   }

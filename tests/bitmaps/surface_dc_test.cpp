@@ -196,6 +196,7 @@ TEST_F(StretchEdgeTest, BoxesAtTheEndsOfIntDrawTheirVisiblePart) {
       {{kTopDown, {INT_MIN, 0, -10, 10, 0, 0, 8, 8}}, 10, 0},
       {{kTopDown, {INT_MIN, 0, -INT_MAX, 10, 0, 0, 8, 8}}, 10, 0},  // wrapped to x = 2 before
       {{kTopDown, {0, INT_MIN, 8, -INT_MAX, 0, 0, 8, 8}}, INT_MAX, 0},
+      {{kTopDown, {0, 0, 8, INT_MIN, 0, 0, 8, 8}}, INT_MAX, 8},  // 2^31 rows, one more than an int holds
       {{kTopDown, {INT_MAX - 5, 0, 100, 10, 0, 0, 8, 8}}, 10, 0},
       {{kTopDown, {0, INT_MAX - 5, 10, 100, 0, 0, 8, 8}}, 100, 0},
       {{kBottomUp, {0, 0, kW, kH, 0, INT_MIN, 8, 8}}, kH, 0},
