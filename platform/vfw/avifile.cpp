@@ -1,6 +1,8 @@
 #include "platform/vfw/avifile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -116,12 +118,15 @@ class Parser {
   }
 
   // A video stream without a frame rectangle takes the size of its pictures.
+  // A height of INT_MIN has no positive counterpart: it is held at LONG's
+  // largest, which no frame opener accepts.
   void FinishStream() {
     Stream& s = f_.streams.back();
     if (s.info.fccType == streamtypeVIDEO && s.info.rcFrame.right == 0 && s.info.rcFrame.bottom == 0 &&
         s.format.size() >= sizeof(BITMAPINFOHEADER)) {
       const uint8_t* b = reinterpret_cast<const uint8_t*>(s.format.data());
-      s.info.rcFrame = {0, 0, static_cast<LONG>(Le32(b + 4)), std::abs(static_cast<LONG>(Le32(b + 8)))};
+      const int64_t height = std::abs(int64_t{static_cast<LONG>(Le32(b + 8))});
+      s.info.rcFrame = {0, 0, static_cast<LONG>(Le32(b + 4)), static_cast<LONG>(std::min<int64_t>(height, INT32_MAX))};
     }
   }
 
