@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -251,50 +252,76 @@ int KeepTheWords(StrList** args, StrList** stack) {
   return macro_mes(args, stack);
 }
 
-// The feather is for the walk: chosen in a fight, with a monster one may flee
-// or with the guardian, who allows no flight, it is refused as anything of no
-// use there is, and costs no turn. The hero stays, the feather is kept, and
-// the fight goes on.
-TEST_P(DemoPlay, AFeatherChosenInAFightIsRefused) {
+// Every item the fight's item list shows, chosen there against a monster one
+// may flee and against the guardian, who allows no flight. The herb and the
+// antidote work, one of the kind chosen is used up, and the monster takes its
+// turn; the feather (it is for the walk) and the shard are refused as
+// anything of no use there is, kept, and cost no turn. Nothing carries the
+// hero off, and the fight goes on.
+TEST_P(DemoPlay, EveryItemOfTheFightsListIsUsedOrRefused) {
   ASSERT_TRUE(Start()) << BoxTexts();
   Keys({key::Return, key::Return, key::Return});  // the new game
   NewGame();
-  ASSERT_EQ(Eval("pos(0, 10, 22, 0); item_set(1063, 1); item_push(0, 1)"), "1");  // far from the start hall
   ScriptRegisterFunction(&MacroPrefixList, "mes", KeepTheWords, nullptr);  // the fixture clears the registry
   struct Off {
     ~Off() { std::vector<std::string>().swap(g_words); }
   } off;
-  for (int enemy : {2001, 2008}) {
-    SCOPED_TRACE(enemy);
-    std::vector<int> keys = {key::Return,               // the monster's words
-                             key::Right, key::Return,   // "どうぐ"
-                             key::Down, key::Return,    // past the herbs to the feather
-                             key::Return};              // what is said to it
-    keys.insert(keys.end(), 40, key::Return);  // the fight fought on to its end
-    // The keys left over go, and with them the release of the last one
-    // taken: it is let go here.
-    host_.clear_script();
-    host_.key_up(host_.frames_presented(), key::Return);
-    Keys(keys);
-    g_words.clear();
-    SetVarInt("ENEMY", enemy);
-    ASSERT_NO_THROW(eventExec(300));
-    EXPECT_EQ(BoxTexts(), "");
-    EXPECT_EQ(GetPosFloor(HeroPos), 0);
-    EXPECT_EQ(GetPosX(HeroPos), 10);
-    EXPECT_EQ(GetPosY(HeroPos), 22);
-    EXPECT_GE(FindItemSlot(1063, 0), 0) << "the feather was used up";
-    const auto refused = std::find_if(g_words.begin(), g_words.end(), [](const std::string& line) {
-      return line.find("いまは使えない") != std::string::npos;
-    });
-    if (refused == g_words.end()) {
-      ADD_FAILURE() << "the feather was not refused";
-      continue;
+  struct Row {
+    int item, count;   // how many are carried before the fight
+    const char* said;  // what choosing it says
+    bool turn;         // whether the monster has its turn next
+    int left;          // carried after the fight
+  };
+  // In the list's order: it opens on the first of them, under "やめる".
+  const Row rows[] = {
+      {1061, 3, "薬草を使った。HPが回復した。", true, 2},
+      {1062, 2, "毒消し草を使った。毒が消えた。", true, 1},
+      {1063, 1, "いまは使えない。", false, 1},
+      {1064, 1, "いまは使えない。", false, 1},
+  };
+  for (size_t downs = 0; downs < std::size(rows); ++downs) {
+    const Row& row = rows[downs];
+    for (int enemy : {2001, 2008}) {
+      SCOPED_TRACE(::testing::Message() << "item " << row.item << " against " << enemy);
+      // The hero whole, far from the start hall, with the same pack before
+      // every fight.
+      Eval("pos(0, 10, 22, 0); hero_hp(item_equip_hp()); hero_poison(0)");
+      for (ItemSlot& slot : CarriedItems) slot = ItemSlot{};
+      for (const Row& r : rows)
+        Eval("item_set(" + std::to_string(r.item) + ", " + std::to_string(r.count) + "); item_push(0, 0)");
+      for (size_t k = 0; k < std::size(rows); ++k) ASSERT_EQ(ItemTable[CarriedItems[k].item].number, rows[k].item);
+      std::vector<int> keys = {key::Return,               // the monster's words
+                               key::Right, key::Return};  // "どうぐ"
+      keys.insert(keys.end(), downs, key::Down);
+      keys.insert(keys.end(), {key::Return,    // the item
+                               key::Return});  // what is said to it
+      keys.insert(keys.end(), 40, key::Return);  // the fight fought on to its end
+      // The keys left over go, and with them the release of the last one
+      // taken: it is let go here.
+      host_.clear_script();
+      host_.key_up(host_.frames_presented(), key::Return);
+      Keys(keys);
+      g_words.clear();
+      SetVarInt("ENEMY", enemy);
+      ASSERT_NO_THROW(eventExec(300));
+      EXPECT_EQ(BoxTexts(), "");
+      EXPECT_EQ(GetPosFloor(HeroPos), 0);
+      EXPECT_EQ(GetPosX(HeroPos), 10);
+      EXPECT_EQ(GetPosY(HeroPos), 22);
+      const int slot = FindItemSlot(row.item, 0);
+      EXPECT_EQ(slot >= 0 ? CarriedItems[slot].count : 0, row.left) << "carried after the fight";
+      const auto said = std::find_if(g_words.begin(), g_words.end(), [&](const std::string& line) {
+        return line.find(row.said) != std::string::npos;
+      });
+      if (said == g_words.end()) {
+        ADD_FAILURE() << "choosing it said nothing";
+        continue;
+      }
+      // The command menu again, under the hero's strength, when the monster
+      // had no turn.
+      ASSERT_TRUE(said + 1 != g_words.end());
+      EXPECT_EQ(said[1].find("HP $HP") == std::string::npos, row.turn) << "after the item: " << said[1];
     }
-    // Next the command menu again, under the hero's strength: the monster
-    // had no turn.
-    ASSERT_TRUE(refused + 1 != g_words.end());
-    EXPECT_NE(refused[1].find("HP $HP"), std::string::npos) << "after the refusal: " << refused[1];
   }
 }
 
