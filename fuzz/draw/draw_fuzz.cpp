@@ -3,7 +3,11 @@
 // percentage, vertex or light draws its part inside the target (or nothing),
 // never a fault, an overflow or a loop that grows with the numbers instead of
 // the clipped area. Every call that clips must also leave each pixel outside
-// the clip rectangle as it was (OutsideClip below).
+// the clip rectangle as it was (OutsideClip below), and every call, clipped
+// or not, must leave the bytes past each surface row's pixels as they were
+// (RowEnds below): the target's surfaces are made with rows longer than their
+// pixels, so that a write past a row's right end shows on any row, not only
+// on the last, where AddressSanitizer would see it.
 //
 // The first byte chooses the display: 8, 16, 24 or 32 bits, without a 3-D
 // device, with the software one or with the hardware one (the effects'
@@ -44,11 +48,15 @@ namespace {
 
 constexpr int kWidth = 160, kHeight = 120;
 constexpr int kSizes[kBitmaps] = {8, 16, 8, 16};
+// Bytes past every surface row's pixels: four pixels at 32 bits.
+constexpr int kPadding = 16;
 int g_config = -1;
 bool g_font_changed = true;
 int g_pushed = 0;
 // Set by a call whose arguments chose a path that is unclipped by design.
 bool g_plain = false;
+// The call under way, for the padding checks made inside it.
+const char* g_op = "";
 
 void FillBitmap(dx::bitmap* b, int salt) {
   DDSURFACEDESC* d = dxlockbitmap(b, nullptr, DDLOCK_WAIT);
@@ -69,6 +77,7 @@ void SetUp(int config) {
   dxrelease();
   soft3d::ResetForTests();
   ddraw::ResetForTests();
+  ddraw::SetPitchPadding(kPadding);
   static constexpr int kDepths[4] = {8, 16, 24, 32};
   const int depth = kDepths[config & 3];
   const int device = config / 4 % 3;
@@ -150,6 +159,163 @@ class OutsideClip {
   std::vector<uint8_t> saved_;
 };
 
+// The padding checks' own loops are left out of the coverage the fuzzer
+// steers by: their comparisons of the padding's bytes would only slow it.
+#if defined(__clang__)
+#define DRAWFUZZ_UNTRACED __attribute__((no_sanitize("coverage")))
+#else
+#define DRAWFUZZ_UNTRACED
+#endif
+
+// The padding past each surface row's pixels (kPadding bytes, and what the
+// rows' alignment adds), which nothing may write: a write past a row's right
+// end lands there on any row, where without it the next row's first pixel
+// would take it unseen (AddressSanitizer sees only the last row's). Before a
+// call the padding of every surface the target reaches gets a byte of its
+// row's own; after the call each must still hold it. A surface the call made,
+// or reached for the first time, is held to less: each row's padding must be
+// all 0 (a new surface's bytes are clear) or all the byte an earlier call
+// gave it.
+class RowEnds {
+ public:
+  // Fills the padding of the surfaces reached now. Each is held until the
+  // check, so that one let go during the call is still checked and no other
+  // takes its address, except textures: the device lets go of one only when
+  // its reference is the last.
+  void Fill() {
+    Reach(seen_);
+    for (Seen& s : seen_) {
+      s.held = !(s.s->caps() & DDSCAPS_TEXTURE);
+      if (s.held) s.s->AddRef();
+      FillPad(PadOf(s.s));
+    }
+  }
+  ~RowEnds() {
+    for (const Seen& s : seen_)
+      if (s.held) s.s->Release();
+  }
+  void Check(const char* name) const {
+    for (const Seen& s : seen_)
+      if (s.held) Verify(s, name, false);
+    std::vector<Seen> now;
+    Reach(now);
+    for (const Seen& s : now)
+      if (std::none_of(seen_.begin(), seen_.end(), [&](const Seen& t) { return t.held && t.s == s.s; }))
+        Verify(s, name, true);
+  }
+  // A bitmap the call made and lets go of before it ends.
+  static void CheckMade(dx::bitmap* b, const char* name) {
+    std::vector<Seen> made;
+    AddBitmap(made, b, -1);
+    for (const Seen& s : made) Verify(s, name, true);
+  }
+
+ private:
+  struct Seen {
+    IDirectDrawSurface* s;
+    const char* what;  // which of the display's surfaces, or which copy of a bitmap
+    int bitmap;        // g_bitmaps' index; -1 another bitmap's, -2 none
+    bool held;
+  };
+  // A surface's padding: where the first row's starts, its length, and the rows.
+  struct Pad {
+    uint8_t* first;
+    size_t bytes;
+    int pitch, rows;
+  };
+
+  static void Add(std::vector<Seen>& out, IDirectDrawSurface* s, const char* what, int bitmap) {
+    if (s && std::none_of(out.begin(), out.end(), [s](const Seen& t) { return t.s == s; }))
+      out.push_back({s, what, bitmap, false});
+  }
+  static void AddBitmap(std::vector<Seen>& out, dx::bitmap* b, int index) {
+    Add(out, b->surface, "display copy", index);
+    Add(out, b->syssurface, "system-memory copy", index);
+    if (b->texture) Add(out, b->texture->surface(), "texture", index);
+  }
+  // The surfaces the calls draw into: the screen, the render target (a
+  // bitmap's copy, or one pushed), the device's target and depth buffer, and
+  // every copy of every bitmap. The software cursor's own two surfaces are
+  // out of reach; the blits that draw into them are those checked on these.
+  static void Reach(std::vector<Seen>& out) {
+    Add(out, dxprimary, "the primary surface", -2);
+    Add(out, dxbackbuffer, "the back buffer", -2);
+    Add(out, dxtarget, "the render target", -2);
+    Add(out, dxzbuffer, "the depth buffer", -2);
+    if (dxd3ddevice) {
+      IDirectDrawSurface* t = nullptr;
+      if (dxd3ddevice->GetRenderTarget(&t) == D3D_OK && t) {
+        Add(out, t, "the device's target", -2);
+        t->Release();
+      }
+      Add(out, dxd3ddevice->depth_buffer(), "the device's depth buffer", -2);
+    }
+    for (dx::bitmap* b : dxlivebitmaps()) {
+      const auto* i = std::find(std::begin(g_bitmaps), std::end(g_bitmaps), b);
+      AddBitmap(out, b, i == std::end(g_bitmaps) ? -1 : static_cast<int>(i - std::begin(g_bitmaps)));
+    }
+  }
+
+  static Pad PadOf(IDirectDrawSurface* s) {
+    const platform::PixelBuffer pb = s->pixels();
+    const int row = pb.width * (pb.format.bpp / 8);
+    return {pb.bits + row, pb.pitch > row ? static_cast<size_t>(pb.pitch - row) : 0, pb.pitch, pb.height};
+  }
+  DRAWFUZZ_UNTRACED static uint8_t Byte(int y) { return static_cast<uint8_t>(0xA5 + 0x3D * y); }
+  DRAWFUZZ_UNTRACED static uint8_t* Row(const Pad& p, int y) { return p.first + static_cast<ptrdiff_t>(y) * p.pitch; }
+  DRAWFUZZ_UNTRACED static void FillPad(const Pad& p) {
+    if (p.bytes == 0) return;
+    for (int y = 0; y < p.rows; ++y) std::memset(Row(p, y), Byte(y), p.bytes);
+  }
+  // Whether all n bytes at q are v, eight at a time.
+  DRAWFUZZ_UNTRACED static bool All(const uint8_t* q, size_t n, uint8_t v) {
+    const uint64_t eight = 0x0101010101010101u * v;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t w;
+      std::memcpy(&w, q + i, 8);
+      if (w != eight) return false;
+    }
+    for (; i < n; ++i)
+      if (q[i] != v) return false;
+    return true;
+  }
+  // The first row whose padding does not hold its byte (or all 0, where
+  // that may be); -1 when none.
+  DRAWFUZZ_UNTRACED static int BadRow(const Pad& p, bool clear) {
+    if (p.bytes == 0) return -1;
+    for (int y = 0; y < p.rows; ++y) {
+      const uint8_t* q = Row(p, y);
+      if (!All(q, p.bytes, clear && q[0] == 0 ? 0 : Byte(y))) return y;
+    }
+    return -1;
+  }
+  static void Verify(const Seen& s, const char* name, bool clear) {
+    const Pad p = PadOf(s.s);
+    const int y = BadRow(p, clear);
+    if (y < 0) return;
+    const uint8_t* q = Row(p, y);
+    const uint8_t want = clear && q[0] == 0 ? 0 : Byte(y);
+    const size_t i = static_cast<size_t>(std::find_if(q, q + p.bytes, [want](uint8_t v) { return v != want; }) - q);
+    char which[64];
+    if (s.bitmap == -2)
+      std::snprintf(which, sizeof which, "%s", s.what);
+    else if (s.bitmap == -1)
+      std::snprintf(which, sizeof which, "another bitmap's %s", s.what);
+    else
+      std::snprintf(which, sizeof which, "bitmap %d's %s", s.bitmap, s.what);
+    const platform::PixelBuffer pb = s.s->pixels();
+    std::fprintf(stderr,
+                 "%s changed the padding past row %d of %s (%dx%d, %d bits, rows of %d bytes %d apart): byte %zu is "
+                 "0x%02x, not 0x%02x\n",
+                 name, y, which, pb.width, pb.height, pb.format.bpp, pb.width * (pb.format.bpp / 8), pb.pitch, i, q[i],
+                 want);
+    __builtin_trap();
+  }
+
+  std::vector<Seen> seen_;
+};
+
 const char* const kTexts[] = {"", "A", "Hello, world", "\x82\xa0\x82\xa2 kana", "\x8a\xbf\x8e\x9a\n\ttab",
                               "\x82"};
 const char16_t* const kWideTexts[] = {u"", u"W", u"\u3042\u3044 wide", u"\xd800 lone"};
@@ -160,6 +326,7 @@ const char16_t* WideText(Reader& in) { return kWideTexts[in.byte() % std::size(k
 void BltMade(Reader& in, dx::bitmap* made) {
   int x = in.i32();
   dxblt(made, x, in.i32());
+  if (made) RowEnds::CheckMade(made, g_op);
   dxdeletebitmap(made);
 }
 
@@ -502,10 +669,14 @@ void Draw(Reader& in) {
     }
     const Op& op = t[n];
     g_plain = false;
+    g_op = op.name;
     OutsideClip outside;
     const bool check = op.clip == kClipped || (op.clip == kClippedSoft && !DevicePath());
     if (check) outside.Take();
+    RowEnds ends;
+    ends.Fill();
     op.run(in);
+    ends.Check(op.name);
     if (check && !g_plain) outside.Check(op.name);
     return;
   }
@@ -536,6 +707,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g_pushed = 0;
   // A bounded number of calls keeps each input to a few milliseconds.
   for (int calls = 0; in.more() && calls < 64; ++calls) Draw(in);
+  // What the input left behind is undone, and ends a scene left open.
+  RowEnds ends;
+  ends.Fill();
   while (g_pushed-- > 0) dxpoptarget(false);
   dxsetswcursor(nullptr, 0, 0, 1, 1);
   EndSceneOps();
@@ -543,5 +717,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dxresetclip();
   dxsetpaintrect(0, 0, dxscreenwidth, dxscreenheight);
   dxendopenscene();
+  ends.Check("the end of the input");
   return 0;
 }

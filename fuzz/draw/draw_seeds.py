@@ -10,7 +10,8 @@ the tagged forms of draw_fuzz.h's Reader. Operations are numbered in the order
 of the tables of draw_fuzz.cpp, draw_more.cpp and draw_scene.cpp, read from
 the sources here. Every family of calls is written at every depth, most of
 them under a clip rectangle smaller than the screen, which the target holds
-the clipping calls to.
+the clipping calls to; some draw up to the right edge of the screen or of a
+bitmap, where the target watches the padding past each row.
 """
 import math
 import os
@@ -349,6 +350,36 @@ def clipped():
     return out
 
 
+def edges():
+    """Pictures, fills and lines that end at the screen's right edge, on rows at
+    the top, the middle and the bottom: each draws a row's last pixel, and a
+    pixel more would reach the padding past it."""
+    out = []
+    for y in (0, 56, 112):
+        out += call("dxblt", b(0), 152, y) + call("dxbltnokey", b(1), 144, y) + call("dxbltunder", b(2), 152, y)
+        out += call("dxbltpart", b(1), 152, y, 0, 0, 8, 8) + call("dxbltadd", b(0), 152, y)
+        out += call("dxbltalpha", b(1), 144, y, 50) + call("dxbltmirror", b(0), b(1), 152, y)
+        out += call("dxblttile", b(0), 96, y, 64, 8) + call("dxstretchblt", b(2), 140, y, 20, 8)
+        out += call("dxfillrect", 157, y, 3, 8, WHITE) + call("dxline", 0, y, 159, y, WHITE)
+        out += call("dxsetpixel", 159, y + 7, WHITE)
+    return out
+
+
+def bitmap_edges():
+    """The same at the right edge of a bitmap pushed as the target (16 x 16),
+    then of one pushed as a surface."""
+    out = []
+    for push, target in (("dxpushtarget", b(1)), ("dxpushtargetsurface", b(3))):
+        out += call(push, target)
+        for y in (0, 4, 8):
+            out += call("dxblt", b(0), 8, y) + call("dxbltnokey", b(2), 8, y) + call("dxbltunder", b(0), 8, y)
+            out += call("dxbltpart", b(2), 8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), 8, y)
+            out += call("dxbltalpha", b(2), 8, y, 50) + call("dxbltmirror", b(0), b(1), 8, y)
+            out += call("dxfillrect", 13, y, 3, 8, WHITE)
+        out += call("dxpoptarget", b(0))
+    return out
+
+
 # Calls a seed: longer lists are split, as the target draws at most 64 an input.
 LIMIT = 64
 DEPTHS = (8, 16, 24, 32)
@@ -356,7 +387,7 @@ DEPTHS = (8, 16, 24, 32)
 # the clipping calls leave what lies outside as it was.
 CLIPS = {8: (3, 2, 150, 110), 16: (20, 15, 100, 80), 24: (1, 6, 158, 30), 32: None}
 FAMILIES = [fills, blits, effects, moves, rect_effects, shapes, text, targets, others, far_ends, gdi, scene,
-            clipped]
+            clipped, edges, bitmap_edges]
 # Families whose calls take the device's path when it offers them: written at
 # each depth both with the hardware device and without one.
 BOTH = (effects, moves, rect_effects, shapes)
@@ -374,7 +405,7 @@ def seeds():
             # The 3-D device and video memory vary between the depths of a family.
             device = (k + d) % 3 if family is not scene else (1 + d % 2 if d < 3 else 0)
             vram = (k + d) % 4 == 3
-            clip = CLIPS[depth] if family not in (targets, far_ends, clipped) else None
+            clip = CLIPS[depth] if family not in (targets, far_ends, clipped, edges, bitmap_edges) else None
             for dev in (device, 0 if device else 2) if family in BOTH else (device,):
                 names = [family.__name__, str(depth), "3d" if dev == 1 else "hw" if dev == 2 else "",
                          "vram" if vram else ""]
