@@ -403,12 +403,11 @@ void dxpushtarget(dx::bitmap* b) {
 
 void dxassignbitmap(dx::bitmap* target, dx::bitmap* source) {
   if (!target || !source || target == source) return;
-  DropTexture(target);
   Drop(target->syssurface);
   Drop(target->surface);
   target->surface = source->surface;
   target->syssurface = source->syssurface;
-  target->texture = source->texture;
+  dxsharebitmaptexture(target, source->texture);
   if (target->surface) target->surface->AddRef();
   if (target->syssurface) target->syssurface->AddRef();
   target->width = source->width;

@@ -334,6 +334,18 @@ IDirect3DTexture2* dxbitmaptexture(dx::bitmap* b) {
   return tex;
 }
 
+void dxsharebitmaptexture(dx::bitmap* b, IDirect3DTexture2* tex) {
+  if (!b) return;
+  if (tex) tex->AddRef();  // first: the texture may be the one let go below
+  auto it = g_bitmaptextures.find(b);
+  if (it != g_bitmaptextures.end()) {
+    it->second->Release();
+    g_bitmaptextures.erase(it);
+  }
+  b->texture = tex;
+  if (tex) g_bitmaptextures[b] = tex;
+}
+
 void dxreleasebitmaptextures() {
   for (auto& [b, tex] : g_bitmaptextures) {
     for (dx::bitmap* l : dxlivebitmaps())

@@ -38,6 +38,9 @@ void dxkeytoalpha32(uint8_t* pixels, int pitch, int width, int height, uint32_t 
 // The Direct3D texture of a bitmap, made on first use from its surface and
 // again whenever the bitmap has let go of it; null when none can be made.
 IDirect3DTexture2* dxbitmaptexture(dx::bitmap* b);
+// Makes `b` share `tex` (another bitmap's texture, or null) with a reference
+// of its own, so that it outlives the other bitmap and its textures.
+void dxsharebitmaptexture(dx::bitmap* b, IDirect3DTexture2* tex);
 // Releases every texture made for bitmaps.
 void dxreleasebitmaptextures();
 

@@ -424,6 +424,31 @@ TEST_F(SceneTest, TextureSizesAndFormats) {
   EXPECT_EQ(best.dwSize, 0u);
 }
 
+// A bitmap that takes another's copies shares its texture with a reference of
+// its own: before, it kept only the pointer, which the other's deletion and the
+// pruning of textures, or the device's release, left dangling.
+TEST_F(SceneTest, ABitmapThatTakesAnothersCopiesSharesItsTexture) {
+  Start();
+  dx::bitmap* source = dxnewbitmap(8, 8);
+  dx::bitmap* copy = dxnewbitmap(4, 4);
+  IDirect3DTexture2* tex = dxgettexture(source);
+  ASSERT_NE(tex, nullptr);
+  dxassignbitmap(copy, source);
+  EXPECT_EQ(dxgettexture(copy), tex);
+  dxdeletebitmap(source);
+  // Enough textures made and let go for the deleted bitmaps' to be pruned.
+  for (int i = 0; i < 70; ++i) {
+    dx::bitmap* b = dxnewbitmap(2, 2);
+    dxgettexture(b);
+    dxdeletebitmap(b);
+  }
+  EXPECT_EQ(dxgettexture(copy), tex);
+  EXPECT_NE(tex->surface(), nullptr);
+  dxd3drelease();
+  EXPECT_EQ(copy->texture, nullptr);
+  dxdeletebitmap(copy);
+}
+
 TEST_F(SceneTest, KeyToAlphaAndTheTextureCache) {
   Start();
   uint8_t px[2 * 5] = {0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0};  // 16-bit: 0, 1, 0 | 0, 0x10
