@@ -657,6 +657,16 @@ constexpr Op kOps[] = {
     {"dxpaint", kNoDraw, HostPaint},
 };
 
+void KeepFarEdges() {
+  int32_t w = dxscreenwidth, h = dxscreenheight;
+  if (dxtarget) {
+    const platform::PixelBuffer pb = dxtarget->pixels();
+    w = pb.width, h = pb.height;
+  }
+  g_far_edges[0] = w, g_far_edges[1] = h;
+  g_far_edges[2] = dxcliprect.right, g_far_edges[3] = dxcliprect.bottom;
+}
+
 void Draw(Reader& in) {
   const std::span<const Op> tables[] = {kOps, MoreOps(), SceneOps()};
   size_t total = 0;
@@ -668,6 +678,7 @@ void Draw(Reader& in) {
       continue;
     }
     const Op& op = t[n];
+    KeepFarEdges();
     g_plain = false;
     g_op = op.name;
     OutsideClip outside;

@@ -15,14 +15,20 @@
 
 namespace drawfuzz {
 
+// The far edges of what the next call draws into, kept before each call:
+// the drawing target's width and height, and the clip rectangle's right and
+// bottom. Positions near them are where a bound one pixel out shows.
+inline int32_t g_far_edges[4] = {};
+
 class Reader {
  public:
   Reader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
   bool more() const { return p_ < end_; }
   uint8_t byte() { return p_ < end_ ? *p_++ : 0; }
   // One tag byte: 0x00-0x3F small (-16..47), 0x40-0x5F an edge value,
-  // 0x60-0x7F an edge value moved by a signed byte, 0x80-0xBF 16 bits,
-  // 0xC0-0xFF 32 bits.
+  // 0x60-0x7F an edge value moved by a signed byte, 0x80-0x9F 16 bits,
+  // 0xA0-0xDF a far edge of the next call's target or clip (g_far_edges)
+  // moved by a step, 0xE0-0xFF 32 bits.
   int32_t i32() {
     // Small values have tags of their own; these are the screen's edges
     // (this one's and the game's), percentages, 16-bit and int limits.
@@ -36,8 +42,15 @@ class Reader {
     if (t < 0x60) return kEdges[t & 31];
     if (t < 0x80) return static_cast<int32_t>(static_cast<uint32_t>(kEdges[t & 31]) +
                                               static_cast<uint32_t>(static_cast<int8_t>(byte())));
+    if (t >= 0xA0 && t < 0xE0) {
+      // Just inside or just past the edge, by one pixel or a bitmap's side
+      // (8 or 16): where a picture ends on the edge or one pixel beyond it.
+      static constexpr int32_t kSteps[8] = {1, 0, -1, -2, -7, -8, -15, -16};
+      return static_cast<int32_t>(static_cast<uint32_t>(g_far_edges[t & 3]) +
+                                  static_cast<uint32_t>(kSteps[(t >> 2) & 7]));
+    }
     uint32_t v = 0;
-    const int n = t < 0xC0 ? 2 : 4;
+    const int n = t < 0xA0 ? 2 : 4;
     for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
     return n == 2 ? static_cast<int16_t>(v) : static_cast<int32_t>(v);
   }

@@ -76,7 +76,20 @@ def i(v):
         return bytes([0x40 + EDGES.index(v)])
     if -32768 <= v <= 32767:
         return bytes([0x80]) + struct.pack("<h", v)
-    return bytes([0xC0]) + struct.pack("<i", v)
+    return bytes([0xE0]) + struct.pack("<i", v)
+
+
+class Far:
+    """A position `step` from a far edge of the call's target (axis 0: its
+    width, 1: its height) or of the clip (2: right, 3: bottom). A mutation of
+    the step's bits moves it onto the edge or a pixel past it."""
+    STEPS = (1, 0, -1, -2, -7, -8, -15, -16)
+
+    def __init__(self, axis, step):
+        self.axis, self.step = axis, step
+
+    def encode(self):
+        return bytes([0xA0 | self.STEPS.index(self.step) << 2 | self.axis])
 
 
 def b(n):
@@ -89,7 +102,7 @@ def call(name, *args):
     def enc(a):
         if isinstance(a, bytes):
             return a
-        if isinstance(a, F):
+        if isinstance(a, (F, Far)):
             return a.encode()
         if isinstance(a, (list, tuple)):
             return b"".join(enc(x) for x in a)
@@ -355,10 +368,11 @@ def edges():
     the top, the middle and the bottom: each draws a row's last pixel, and a
     pixel more would reach the padding past it."""
     out = []
+    x8, x16 = Far(0, -8), Far(0, -16)  # 152 and 144 on the screen
     for y in (0, 56, 112):
-        out += call("dxblt", b(0), 152, y) + call("dxbltnokey", b(1), 144, y) + call("dxbltunder", b(2), 152, y)
-        out += call("dxbltpart", b(1), 152, y, 0, 0, 8, 8) + call("dxbltadd", b(0), 152, y)
-        out += call("dxbltalpha", b(1), 144, y, 50) + call("dxbltmirror", b(0), b(1), 152, y)
+        out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(1), x16, y) + call("dxbltunder", b(2), x8, y)
+        out += call("dxbltpart", b(1), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
+        out += call("dxbltalpha", b(1), x16, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
         out += call("dxblttile", b(0), 96, y, 64, 8) + call("dxstretchblt", b(2), 140, y, 20, 8)
         out += call("dxfillrect", 157, y, 3, 8, WHITE) + call("dxline", 0, y, 159, y, WHITE)
         out += call("dxsetpixel", 159, y + 7, WHITE)
@@ -371,10 +385,11 @@ def bitmap_edges():
     out = []
     for push, target in (("dxpushtarget", b(1)), ("dxpushtargetsurface", b(3))):
         out += call(push, target)
+        x8 = Far(0, -8)  # 8 on the bitmap
         for y in (0, 4, 8):
-            out += call("dxblt", b(0), 8, y) + call("dxbltnokey", b(2), 8, y) + call("dxbltunder", b(0), 8, y)
-            out += call("dxbltpart", b(2), 8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), 8, y)
-            out += call("dxbltalpha", b(2), 8, y, 50) + call("dxbltmirror", b(0), b(1), 8, y)
+            out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(2), x8, y) + call("dxbltunder", b(0), x8, y)
+            out += call("dxbltpart", b(2), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
+            out += call("dxbltalpha", b(2), x8, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
             out += call("dxfillrect", 13, y, 3, 8, WHITE)
         out += call("dxpoptarget", b(0))
     return out
