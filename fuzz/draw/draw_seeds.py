@@ -365,17 +365,19 @@ def clipped():
 
 def edges():
     """Pictures, fills and lines that end at the screen's right edge, on rows at
-    the top, the middle and the bottom: each draws a row's last pixel, and a
-    pixel more would reach the padding past it."""
+    the top, the middle and the bottom, then the same one pixel further: each
+    draws a row's last pixel, and the pixel past it must be cut or refused, not
+    land in the padding past the row."""
     out = []
-    x8, x16 = Far(0, -8), Far(0, -16)  # 152 and 144 on the screen
-    for y in (0, 56, 112):
-        out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(1), x16, y) + call("dxbltunder", b(2), x8, y)
-        out += call("dxbltpart", b(1), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
-        out += call("dxbltalpha", b(1), x16, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
-        out += call("dxblttile", b(0), 96, y, 64, 8) + call("dxstretchblt", b(2), 140, y, 20, 8)
-        out += call("dxfillrect", 157, y, 3, 8, WHITE) + call("dxline", 0, y, 159, y, WHITE)
-        out += call("dxsetpixel", 159, y + 7, WHITE)
+    for past in (0, 1):
+        x8, x16 = Far(0, -8 + past), Far(0, -16 + past)  # 152 and 144 on the screen, then 153 and 145
+        for y in (0, 56, 112):
+            out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(1), x16, y) + call("dxbltunder", b(2), x8, y)
+            out += call("dxbltpart", b(1), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
+            out += call("dxbltalpha", b(1), x16, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
+            out += call("dxblttile", b(0), 96, y, 64 + past, 8) + call("dxstretchblt", b(2), 140, y, 20 + past, 8)
+            out += call("dxfillrect", 157, y, 3 + past, 8, WHITE) + call("dxline", 0, y, 159 + past, y, WHITE)
+            out += call("dxsetpixel", Far(0, -1 + past), y + 7, WHITE)
     return out
 
 
@@ -385,12 +387,13 @@ def bitmap_edges():
     out = []
     for push, target in (("dxpushtarget", b(1)), ("dxpushtargetsurface", b(3))):
         out += call(push, target)
-        x8 = Far(0, -8)  # 8 on the bitmap
-        for y in (0, 4, 8):
-            out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(2), x8, y) + call("dxbltunder", b(0), x8, y)
-            out += call("dxbltpart", b(2), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
-            out += call("dxbltalpha", b(2), x8, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
-            out += call("dxfillrect", 13, y, 3, 8, WHITE)
+        for past in (0, 1):
+            x8 = Far(0, -8 + past)  # 8 on the bitmap, then 9
+            for y in (0, 4, 8):
+                out += call("dxblt", b(0), x8, y) + call("dxbltnokey", b(2), x8, y) + call("dxbltunder", b(0), x8, y)
+                out += call("dxbltpart", b(2), x8, y, 0, 0, 8, 8) + call("dxbltadd", b(0), x8, y)
+                out += call("dxbltalpha", b(2), x8, y, 50) + call("dxbltmirror", b(0), b(1), x8, y)
+                out += call("dxfillrect", 13, y, 3 + past, 8, WHITE)
         out += call("dxpoptarget", b(0))
     return out
 
