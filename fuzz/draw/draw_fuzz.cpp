@@ -1,5 +1,6 @@
 // The layer's drawing calls listed below with numbers the input chooses,
-// favouring the far edges of int and float: any position, size, colour,
+// favouring the far edges of int and float and those of the target and its
+// clip (a pixel either side of them): any position, size, colour,
 // percentage, vertex or light draws its part inside the target (or nothing),
 // never a fault, an overflow or a loop that grows with the numbers instead of
 // the clipped area. Every call that clips must also leave each pixel outside
