@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
   // mean what they meant where the run was started.
   std::vector<fs::path> files;
   int failures = 0;
+  bool empty = false;
   for (int i = 1; i < argc; ++i) {
     std::error_code ec;
     const fs::path arg = argv[i][0] ? fs::absolute(argv[i], ec) : fs::path();
@@ -59,10 +60,16 @@ int main(int argc, char** argv) {
     if (ec) {
       std::fprintf(stderr, "cannot list %s: %s\n", arg.c_str(), ec.message().c_str());
       ++failures;
+    } else if (found.empty()) {
+      // A folder that holds nothing tests nothing, even beside a full one: a
+      // corpus that was never copied or generated must not pass unseen.
+      std::fprintf(stderr, "no input in '%s'\n", argv[i]);
+      empty = true;
     }
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
   }
+  if (empty) return 1;
   // The empty input is always worth a run.
   LLVMFuzzerTestOneInput(nullptr, 0);
   int replayed = 0;
@@ -71,10 +78,5 @@ int main(int argc, char** argv) {
     failures += failed, replayed += !failed;
   }
   std::printf("replayed %d inputs\n", replayed);
-  // Paths that hold no input at all are a run that tested nothing.
-  if (files.empty()) {
-    std::fprintf(stderr, "no inputs in the paths given\n");
-    return 1;
-  }
   return failures ? 1 : 0;
 }
