@@ -33,6 +33,7 @@ namespace key = host::key;
 using demoplay::DemoPlay;
 
 constexpr int kLamp = 1051, kAxe = 1052, kBronzeKey = 1053, kHerb = 1061, kSword = 1002, kShard = 1064;
+constexpr int kGuardian = 2008;
 constexpr int kWoodenSword = 1001, kCoat = 1021;  // worn from the start
 constexpr int kDx[4] = {0, 1, 0, -1};
 constexpr int kDy[4] = {1, 0, -1, 0};
@@ -200,11 +201,13 @@ class Player {
         battle_keys_.pop_front();
         return;
       }
-      // Below half its strength at the command menu (the guardian's blows
-      // reach half): a herb from the belongings ("どうぐ", the second
-      // command). Otherwise every question of a fight is answered with Enter:
-      // fight, and read on.
-      if (CommandMenuShown() && GameStateBlock.hp * 2 < GameStateBlock.max_hp && HerbRow() > 0) {
+      // Below half its strength at the command menu, or, before the guardian
+      // (a blow of up to 42), below two thirds of what it can hold: a herb
+      // from the belongings ("どうぐ", the second command). Otherwise every
+      // question of a fight is answered with Enter: fight, and read on.
+      const bool low = GetVarInt("ENEMY") == kGuardian ? GameStateBlock.hp * 3 < SumEquipHpMax() * 2
+                                                       : GameStateBlock.hp * 2 < GameStateBlock.max_hp;
+      if (CommandMenuShown() && low && HerbRow() > 0) {
         battle_keys_ = {key::Return};
         for (int k = 1; k < HerbRow(); ++k) battle_keys_.push_back(key::Down);  // from the first item
         battle_keys_.push_back(key::Return);
