@@ -61,6 +61,7 @@ class DemoPlay : public gametest::GameTest, public ::testing::WithParamInterface
     win32::SetDesktopDepth(32);
     std::filesystem::current_path(dir_.path());
     win32::SetModulePath(nullptr);
+    BaseDir[0] = '\0';  // a test that saved named its own folder
     GameTest::TearDown();
   }
   // Start-up; false when it stopped the program.

@@ -1,0 +1,284 @@
+// Journeys that follow one another in one run of the demo, as a player meets
+// them: a new game or an older record after the rune wall was dissolved in
+// another, records loaded while poisoned or on sand, a record made over one
+// that holds a journey, and the village statue in the player's way.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "game/gamestate.h"
+#include "game/item.h"
+#include "game/macro/macro.h"
+#include "game/main.h"
+#include "game/map.h"
+#include "game/position.h"
+#include "game/savefile.h"
+#include "script/script.h"
+#include "tests/data/demo_play.h"
+
+namespace {
+
+namespace key = host::key;
+using demoplay::DemoPlay;
+
+// The game's own yes/no box, counted as it is opened; and every roll outside
+// a fight coming up 0, so that the sand storm's one step in four is each one.
+ScriptHandler g_yesno = nullptr, g_roll = nullptr;
+int g_questions = 0;
+int CountQuestion(StrList** args, StrList** stack) {
+  ++g_questions;
+  return g_yesno(args, stack);
+}
+int RollZero(StrList** args, StrList** stack) {
+  return GetVarInt("INBATTLE") == 1 ? g_roll(args, stack) : MacroPushInt(stack, 0);
+}
+
+ScriptHandler BuiltIn(const char* name) {
+  for (MacroEntry* e = MacroList; e; e = e->next)
+    if (std::strcmp(e->name, name) == 0) return e->handler;
+  return nullptr;
+}
+
+std::vector<char> Bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The rune wall's picture and push event on both of its sides: the north face
+// of (16, 13) and the south face of (16, 14) on the third floor.
+std::array<int32_t, 4> RuneWall() {
+  const MapCell& south = DungeonMap[2].cells[16][13];
+  const MapCell& north = DungeonMap[2].cells[16][14];
+  return {south.face(FACE_NORTH, FACE_TEXTURE), south.face(FACE_NORTH, FACE_PEVE),
+          north.face(FACE_SOUTH, FACE_TEXTURE), north.face(FACE_SOUTH, FACE_PEVE)};
+}
+
+const std::vector<int> kNewGame = {key::Return,                             // title: new game
+                                   key::Return, key::Return, key::Return};  // the prologue, the name, the last wait
+const std::vector<int> kLeave = {key::Escape, key::Down, key::Return, key::Left, key::Return};  // back to the title
+
+// Title: continue, from the record of that number (the list opens on the first).
+std::vector<int> LoadKeys(int record) {
+  std::vector<int> keys = {key::Down, key::Return};
+  keys.insert(keys.end(), record - 1, key::Down);
+  keys.push_back(key::Return);
+  return keys;
+}
+
+std::vector<int> Then(std::vector<int> keys, const std::vector<int>& more) {
+  keys.insert(keys.end(), more.begin(), more.end());
+  return keys;
+}
+
+class DemoJourney : public DemoPlay {
+ protected:
+  void SetUp() override {
+    DemoPlay::SetUp();
+    std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
+  }
+  void TearDown() override {
+    g_yesno = g_roll = nullptr;
+    g_questions = 0;
+    DemoPlay::TearDown();
+  }
+  // Started, at the title, with the opening already seen.
+  void StartAtTheTitle() {
+    ASSERT_TRUE(Start()) << BoxTexts();
+    SetVarInt("OPENING_SEEN", 1);
+  }
+  // Keys from now on: those left from before go, and with them the release
+  // of the last key taken, which is let go here.
+  void KeysAfresh(const std::vector<int>& keys) {
+    host_.clear_script();
+    for (int k : {key::Return, key::Escape, key::Up, key::Down, key::Left, key::Right})
+      host_.key_up(host_.frames_presented(), k);
+    Keys(keys);
+  }
+  // One pass of the title with these keys.
+  void Pass(const std::vector<int>& keys) {
+    KeysAfresh(keys);
+    ASSERT_NO_THROW(TitlePass());
+    EXPECT_EQ(BoxTexts(), "");
+  }
+  // A new game started as the title starts it, the keys it waits for given.
+  void NewGameHere() {
+    KeysAfresh({key::Return, key::Return, key::Return});
+    NewGame();
+  }
+  bool LeftByTheMenu() const { return (GetVarInt("RET") & 0x20000) != 0; }
+};
+
+// The wall dissolved in one journey stands again in the next new game and in
+// a record made before it was dissolved, and is gone in a record made after;
+// each is entered from a journey where the wall was the other way.
+TEST_P(DemoJourney, TheRuneWallStandsInEveryJourneyThatHasNotDissolvedIt) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  const std::array<int32_t, 4> standing = RuneWall(), gone = {0, 0, 0, 0};
+  ASSERT_NE(standing, gone);
+  // Before the wall, the lamp and the sand cloth worn: record 1.
+  NewGameHere();
+  Eval("item_set(1051, 1); item_push(106, 1); item_set(1054, 1); item_push(104, 1); pos(2, 16, 13, 0)");
+  ASSERT_GE(FindItemSlot(1051, 1), 0);
+  ASSERT_GE(FindItemSlot(1054, 1), 0);
+  ASSERT_EQ(Eval("save(\"save1.jpg\")"), "0");
+  // That record played: the wall pushed, dissolved by the lamp's light and
+  // passed; the journey recorded beyond it in record 2.
+  Pass(Then(LoadKeys(1), {key::Up, key::Return,                        // push it, the notice
+                          key::Return,                                 // the camp menu
+                          key::Down, key::Down, key::Down, key::Down, key::Down, key::Down,
+                          key::Return,                                 // record the journey
+                          key::Down, key::Return, key::Return,         // in record 2, the notice
+                          key::Escape,                                 // close the camp menu
+                          key::Escape, key::Down, key::Return, key::Left, key::Return}));  // back to the title
+  ASSERT_EQ(StoryFlags[4], 1);
+  ASSERT_EQ(GetPosY(HeroPos), 14) << "the wall was not passed";
+  ASSERT_TRUE(std::filesystem::exists(dir_.path() / "save2.jpg"));
+  struct Row {
+    const char* what;
+    std::vector<int> keys;
+    bool stands;
+  };
+  const Row rows[] = {
+      {"a new game", kNewGame, true},
+      {"the record made after", LoadKeys(2), false},
+      {"the record made before", LoadKeys(1), true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    // Entered from a journey that has the wall the other way.
+    ASSERT_EQ(RuneWall(), row.stands ? gone : standing);
+    Pass(Then(row.keys, kLeave));
+    EXPECT_TRUE(LeftByTheMenu());
+    EXPECT_EQ(StoryFlags[4], row.stands ? 0 : 1);
+    EXPECT_EQ(RuneWall(), row.stands ? standing : gone);
+  }
+}
+
+// Loading a record takes nothing from the hero, whatever the step onto its
+// cell would take; the next step takes it as always.
+TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  g_roll = BuiltIn("rnd");
+  ASSERT_NE(g_roll, nullptr);
+  ScriptRegisterFunction(&MacroList, "rnd", RollZero, nullptr);  // the fixture clears the registry
+  struct Row {
+    const char* what;
+    int n, x, y, hp, poison;
+    int after_step;               // the hit points after one step north
+    std::vector<int> after_keys;  // what the step leads to
+  };
+  const Row rows[] = {
+      {"poisoned at 30", 0, 11, 12, 30, 1, 29, kLeave},
+      {"poisoned at 1", 0, 11, 12, 1, 1, 0, {key::Return}},                // the fall's words
+      {"on sand at 2", 2, 1, 15, 2, 0, 0, {key::Return, key::Return}},     // the storm's notice, the fall's words
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    NewGameHere();
+    Eval("pos(" + std::to_string(row.n) + ", " + std::to_string(row.x) + ", " + std::to_string(row.y) +
+         ", 0); hero_hp(" + std::to_string(row.hp) + "); hero_poison(" + std::to_string(row.poison) + ")");
+    ASSERT_EQ(Eval("save(\"save1.jpg\")"), "0");
+    // Loaded, and left by the menu at once: the hero lived to open it.
+    Pass(Then(LoadKeys(1), kLeave));
+    EXPECT_TRUE(LeftByTheMenu()) << "the hero fell on loading";
+    EXPECT_EQ(GameStateBlock.hp, row.hp);
+    EXPECT_EQ(GameStateBlock.poison, row.poison);
+    // Loaded again, and a step taken.
+    Pass(Then(LoadKeys(1), Then({key::Up}, row.after_keys)));
+    EXPECT_EQ(GetPosY(HeroPos), row.y + 1);
+    EXPECT_EQ(GameStateBlock.hp, row.after_step);
+  }
+}
+
+// A record made over one that holds a journey asks first, on no; no keeps
+// the old record, yes writes the journey. An empty record is written at
+// once. Whatever happens, the journey being played stays as it was.
+TEST_P(DemoJourney, ARecordOverAnotherJourneyIsWrittenOnlyWhenTheAnswerIsYes) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  NewGameHere();
+  g_yesno = BuiltIn("yesno");
+  ASSERT_NE(g_yesno, nullptr);
+  ScriptRegisterFunction(&MacroList, "yesno", CountQuestion, nullptr);
+  const std::filesystem::path record = dir_.path() / "save1.jpg", scratch = dir_.path() / "save_temp.jpg";
+  struct Row {
+    const char* what;
+    bool held;             // the record holds an older journey
+    bool scratch_blocked;  // the camp's scratch record cannot be written
+    std::vector<int> keys;  // from the list of records on
+    bool asked, written;
+  };
+  const Row rows[] = {
+      {"Up for stop stays on record 1, Enter at the question", true, false, {key::Up, key::Return, key::Return},
+       true, false},
+      {"yes", true, false, {key::Return, key::Left, key::Return, key::Return}, true, true},  // and the notice
+      {"an empty record", false, false, {key::Return, key::Return}, false, true},
+      {"no scratch record", true, true, {key::Return, key::Return}, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::remove(record);
+    if (row.held) {
+      Eval("hero_gold(111)");
+      ASSERT_EQ(Eval("save(\"save1.jpg\")"), "0");
+    }
+    const std::vector<char> before = Bytes(record);
+    if (row.scratch_blocked) {
+      std::filesystem::remove(scratch);
+      std::filesystem::create_directories(scratch / "in the way");
+    }
+    Eval("hero_gold(222)");
+    const GameState journey = GameStateBlock;
+    g_questions = 0;
+    KeysAfresh(Then(Then({key::Down, key::Down, key::Down, key::Down, key::Down, key::Down, key::Return}, row.keys),
+              {key::Escape}));  // close the camp menu
+    ASSERT_NO_THROW(eventExec(10));
+    EXPECT_EQ(BoxTexts(), "");
+    EXPECT_EQ(g_questions, row.asked ? 1 : 0);
+    EXPECT_EQ(std::memcmp(&GameStateBlock, &journey, sizeof journey), 0) << "the journey played changed";
+    if (row.written) {
+      uint8_t* data = nullptr;
+      uint32_t length = 0;
+      ASSERT_EQ(ReadSaveFile(record.c_str(), &data, &length), 0);
+      EXPECT_TRUE(length == sizeof journey && std::memcmp(data, &journey, sizeof journey) == 0)
+          << "the record holds another journey";
+      std::free(data);
+    } else {
+      EXPECT_TRUE(Bytes(record) == before) << "the older record was written over";
+    }
+    if (row.scratch_blocked) {
+      EXPECT_STREQ(GetVarStr("NOTE"), "記録をつけられなかった。");
+      std::filesystem::remove_all(scratch);
+    }
+  }
+}
+
+// The statue stands by the start hall's west wall, off every way, and the
+// player walks into it in vain.
+TEST_P(DemoJourney, TheVillageStatueCannotBeWalkedThrough) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  Pass(Then(kNewGame, Then({key::Right, key::Right, key::Up,  // south from the start
+                            key::Right, key::Up,              // west
+                            key::Up},                         // into the statue
+                           kLeave)));
+  EXPECT_TRUE(LeftByTheMenu());
+  const ObjectRec& statue = ObjectTable[1];
+  ASSERT_EQ(statue.active, 1u);
+  EXPECT_EQ(statue.N, 0);
+  EXPECT_EQ(statue.Y, 11);
+  EXPECT_EQ(statue.X, 9);
+  EXPECT_EQ(GetPosY(HeroPos), 11);
+  EXPECT_EQ(GetPosX(HeroPos), 10) << "the hero walked through the statue";
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, DemoJourney, ::testing::Values(16, 32),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "bit"; });
+
+}  // namespace
