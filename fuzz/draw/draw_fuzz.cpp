@@ -8,7 +8,9 @@
 // or not, must leave the bytes past each surface row's pixels as they were
 // (RowEnds below): the target's surfaces are made with rows longer than their
 // pixels, so that a write past a row's right end shows on any row, not only
-// on the last, where AddressSanitizer would see it.
+// on the last, where AddressSanitizer would see it. Under AddressSanitizer
+// that padding is also poisoned while a call runs, so that a read past a
+// row's end (a source rectangle one pixel too wide) stops where it happens.
 //
 // The first byte chooses the display: 8, 16, 24 or 32 bits, without a 3-D
 // device, with the software one or with the hardware one (the effects'
@@ -160,6 +162,18 @@ class OutsideClip {
   std::vector<uint8_t> saved_;
 };
 
+// Under AddressSanitizer the padding is also poisoned while a call runs
+// (ddraw::PoisonPadding), that of surfaces the call makes too; the byte check
+// below still sees writes by code the sanitizer does not instrument.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DRAWFUZZ_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(DRAWFUZZ_ASAN)
+#define DRAWFUZZ_ASAN 1
+#endif
+
 // The padding checks' own loops are left out of the coverage the fuzzer
 // steers by: their comparisons of the padding's bytes would only slow it.
 #if defined(__clang__)
@@ -190,12 +204,14 @@ class RowEnds {
       if (s.held) s.s->AddRef();
       FillPad(PadOf(s.s));
     }
+    ddraw::PoisonPadding(true);
   }
   ~RowEnds() {
     for (const Seen& s : seen_)
       if (s.held) s.s->Release();
   }
   void Check(const char* name) const {
+    ddraw::PoisonPadding(false);
     for (const Seen& s : seen_)
       if (s.held) Verify(s, name, false);
     std::vector<Seen> now;
@@ -206,9 +222,15 @@ class RowEnds {
   }
   // A bitmap the call made and lets go of before it ends.
   static void CheckMade(dx::bitmap* b, const char* name) {
+#ifdef DRAWFUZZ_ASAN
+    // Its padding has been poisoned since it was made: a write there has
+    // already stopped, and reading it here would stop too.
+    (void)b, (void)name;
+#else
     std::vector<Seen> made;
     AddBitmap(made, b, -1);
     for (const Seen& s : made) Verify(s, name, true);
+#endif
   }
 
  private:

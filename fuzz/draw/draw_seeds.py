@@ -11,7 +11,8 @@ of the tables of draw_fuzz.cpp, draw_more.cpp and draw_scene.cpp, read from
 the sources here. Every family of calls is written at every depth, most of
 them under a clip rectangle smaller than the screen, which the target holds
 the clipping calls to; some draw up to the right edge of the screen or of a
-bitmap, where the target watches the padding past each row.
+bitmap, where the target watches the padding past each row, and some read
+from a source up to its right edge or bottom, then one pixel past it.
 """
 import math
 import os
@@ -398,6 +399,40 @@ def bitmap_edges():
     return out
 
 
+def source_edges():
+    """Source rectangles that end on a source's right edge or bottom, then one
+    pixel past it: the part blits (bitmaps of 8 and 16), GDI's stretches from a
+    bitmap, from a picture and from the target itself, the mask's offset,
+    affine corners one pixel wide of the bitmap, and captures of the target.
+    The one that fits reads the last column or row; the one past must be
+    refused or cut, never read the bytes past the row."""
+    out = []
+    for past in (0, 1):
+        for bitmap, side in ((b(0), 8), (b(1), 16)):
+            out += call("dxbltpart", bitmap, 20, 20, past, 0, side, side)
+            out += call("dxbltpart", bitmap, 20, 20, 0, past, side, side)
+            out += call("dxbltpartnokey", bitmap, 40, 40, past, 0, side, side)
+            out += call("dxbltpartnokey", bitmap, 40, 40, side - 1 + past, side - 1 + past, 1, 1)
+        out += call("StretchBlt", b(1), 10, 60, 16, 16, past, 0, 16, 16)
+        out += call("StretchBlt", b(1), 30, 60, 16, 16, 0, past, 16, 16)
+        out += call("StretchBlt", b(2), 60, 60, 32, 24, past, past, 8, 8)
+        # From the target's own context: its right edge, then its bottom.
+        out += call("StretchBlt", b(4), 10, 80, 16, 16, Far(0, -16 + past), 0, 16, 16)
+        out += call("StretchBlt", b(4), 30, 80, 16, 16, 0, Far(1, -16 + past), 16, 16)
+        for dib, w, h in ((b(2), 7, 5), (b(5), 7, 4)):
+            out += call("StretchDIBits", dib, 100, 10, w, h, past, 0, w, h, b(1))
+            out += call("StretchDIBits", dib, 100, 30, w * 2, h * 2, 0, past, w, h, b(1))
+        out += call("dxbltmask", b(0), b(2), 70, 20, 70 - past, 20)
+        out += call("dxbltmask", b(1), b(3), 90, 20, 90, 20 - past)
+        out += call("dxbltaffine", b(0), 120, 60, 128 + past, 60, 120, 68)
+        out += call("dxbltaffine", b(0), 120, 80, 128, 80, 120, 88 + past)
+        out += call("dxcapture", Far(0, -16 + past), 10, 16, 16, b(1), 4, 100)
+        out += call("dxcapture", 10, Far(1, -16 + past), 16, 16, b(0), 24, 100)
+        out += call("dxassignbitmap", b(2), b(0x81), Far(0, -16 + past), 5, 16, 7)
+        out += call("dxblt", b(2), 50, 100)
+    return out
+
+
 # Calls a seed: longer lists are split, as the target draws at most 64 an input.
 LIMIT = 64
 DEPTHS = (8, 16, 24, 32)
@@ -405,7 +440,7 @@ DEPTHS = (8, 16, 24, 32)
 # the clipping calls leave what lies outside as it was.
 CLIPS = {8: (3, 2, 150, 110), 16: (20, 15, 100, 80), 24: (1, 6, 158, 30), 32: None}
 FAMILIES = [fills, blits, effects, moves, rect_effects, shapes, text, targets, others, far_ends, gdi, scene,
-            clipped, edges, bitmap_edges]
+            clipped, edges, bitmap_edges, source_edges]
 # Families whose calls take the device's path when it offers them: written at
 # each depth both with the hardware device and without one.
 BOTH = (effects, moves, rect_effects, shapes)
@@ -423,7 +458,8 @@ def seeds():
             # The 3-D device and video memory vary between the depths of a family.
             device = (k + d) % 3 if family is not scene else (1 + d % 2 if d < 3 else 0)
             vram = (k + d) % 4 == 3
-            clip = CLIPS[depth] if family not in (targets, far_ends, clipped, edges, bitmap_edges) else None
+            unclipped = (targets, far_ends, clipped, edges, bitmap_edges, source_edges)
+            clip = CLIPS[depth] if family not in unclipped else None
             for dev in (device, 0 if device else 2) if family in BOTH else (device,):
                 names = [family.__name__, str(depth), "3d" if dev == 1 else "hw" if dev == 2 else "",
                          "vram" if vram else ""]

@@ -2,6 +2,18 @@
 
 #include <emmintrin.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DDRAW_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(DDRAW_ASAN)
+#define DDRAW_ASAN 1
+#endif
+#ifdef DDRAW_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -21,6 +33,7 @@ constexpr DWORD kRops[] = {kSrcCopy, DSTINVERT, BLACKNESS, WHITENESS, SRCINVERT,
 size_t g_vram_size = kDefaultVideoMemory;
 size_t g_vram_used = 0;
 int g_pitch_padding = 0;
+bool g_poison_padding = false;
 bool g_refuse_primary = false;
 bool g_refuse_fullscreen = false;
 std::set<IDirectDrawSurface*> g_surfaces;
@@ -42,6 +55,28 @@ uint32_t DepthMask(int bpp) { return bpp >= 32 ? 0xFFFFFFFFu : (1u << bpp) - 1; 
 
 bool ValidRect(const RECT& r, int w, int h) {
   return r.left >= 0 && r.top >= 0 && r.right <= w && r.bottom <= h && r.left < r.right && r.top < r.bottom;
+}
+
+// Marks the bytes past each row's pixels (the padding) as out of bounds for
+// AddressSanitizer, or in bounds again; nothing without it. The sanitizer
+// tracks memory in 8-byte granules and can poison only a granule's end: the
+// buffer starts a heap block and padded rows start a multiple of 8 bytes
+// apart, so each row's padding runs to a granule's end and every byte of it is
+// poisoned, none of the pixels, whatever the row's width.
+void PoisonRows(uint8_t* bits, int pitch, int row_bytes, int rows, bool on) {
+#ifdef DDRAW_ASAN
+  if (pitch <= row_bytes) return;
+  const size_t pad = static_cast<size_t>(pitch - row_bytes);
+  for (int y = 0; y < rows; ++y) {
+    uint8_t* p = bits + static_cast<ptrdiff_t>(y) * pitch + row_bytes;
+    if (on)
+      ASAN_POISON_MEMORY_REGION(p, pad);
+    else
+      ASAN_UNPOISON_MEMORY_REGION(p, pad);
+  }
+#else
+  (void)bits, (void)pitch, (void)row_bytes, (void)rows, (void)on;
+#endif
 }
 
 using platform::LoadPixel;
@@ -288,9 +323,11 @@ IDirectDrawSurface::IDirectDrawSurface(IDirectDraw* owner, int w, int h, const p
   bits_.assign(static_cast<size_t>(pitch) * h, 0);
   if (owner_) owner_->AddRef();
   g_surfaces.insert(this);
+  if (g_poison_padding) poison_padding(true);
 }
 
 IDirectDrawSurface::~IDirectDrawSurface() {
+  poison_padding(false);
   g_surfaces.erase(this);
   if (g_primary == this) g_primary = nullptr;
   g_vram_used -= std::min(g_vram_used, vram_bytes_);
@@ -298,6 +335,10 @@ IDirectDrawSurface::~IDirectDrawSurface() {
   if (clipper_) clipper_->Release();
   if (attached_) attached_->Release();
   if (owner_) owner_->Release();
+}
+
+void IDirectDrawSurface::poison_padding(bool on) {
+  PoisonRows(bits_.data(), pitch_, width_ * (format_.bpp / 8), height_, on);
 }
 
 HRESULT IDirectDrawSurface::GetSurfaceDesc(DDSURFACEDESC* desc) {
@@ -457,12 +498,19 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
     }
     Surface in{src->bits_.data(), src->pitch_};
     std::vector<uint8_t> copy;
+    const int row = width_ * bytes;
     if (src == this) {
-      // Overlapping copies within one surface read the pixels as they were.
-      copy = bits_;
+      // Overlapping copies within one surface read the pixels as they were:
+      // the rows' pixels only, the copy's padding poisoned as the surface's is.
+      copy.resize(bits_.size());
+      for (int y = 0; y < height_; ++y)
+        std::memcpy(copy.data() + static_cast<ptrdiff_t>(y) * pitch_, bits_.data() + static_cast<ptrdiff_t>(y) * pitch_,
+                    static_cast<size_t>(row));
       in.bits = copy.data();
+      if (g_poison_padding) PoisonRows(copy.data(), pitch_, row, height_, true);
     }
     Copy(bytes, out, dst, in, srect, clip, m);
+    if (!copy.empty()) PoisonRows(copy.data(), pitch_, row, height_, false);
   }
   changed(&clip);
   return DD_OK;
@@ -694,7 +742,10 @@ HRESULT IDirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out
   }
   if ((caps & DDSCAPS_VIDEOMEMORY) && (caps & DDSCAPS_SYSTEMMEMORY)) return DDERR_INVALIDCAPS;
   const int row = w * (f.bpp / 8);
-  const int pitch = ((row + 3) & ~3) + g_pitch_padding;
+  // Rows padded for tests start 8 bytes apart at least, so that their padding
+  // can be poisoned exactly (PoisonRows).
+  int pitch = (row + 3) & ~3;
+  if (g_pitch_padding > 0) pitch = (pitch + g_pitch_padding + 7) & ~7;
   const size_t bytes = static_cast<size_t>(pitch) * h;
   size_t vram = 0;
   if (!(caps & DDSCAPS_SYSTEMMEMORY) && !(caps & DDSCAPS_PRIMARYSURFACE)) {
@@ -792,6 +843,10 @@ IDirectDrawSurface* Primary() { return g_primary; }
 void SetVideoMemory(size_t bytes) { g_vram_size = bytes; }
 size_t VideoMemoryUsed() { return g_vram_used; }
 void SetPitchPadding(int bytes) { g_pitch_padding = std::max(0, bytes); }
+void PoisonPadding(bool on) {
+  g_poison_padding = on;
+  for (IDirectDrawSurface* s : g_surfaces) s->poison_padding(on);
+}
 void LoseAllSurfaces() {
   for (IDirectDrawSurface* s : g_surfaces) s->lose();
 }
@@ -801,6 +856,7 @@ int LiveSurfaces() { return static_cast<int>(g_surfaces.size()); }
 void ResetForTests() {
   g_vram_size = kDefaultVideoMemory;
   g_pitch_padding = 0;
+  if (g_poison_padding) PoisonPadding(false);
   g_refuse_primary = false;
   g_refuse_fullscreen = false;
 }

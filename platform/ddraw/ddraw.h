@@ -313,6 +313,9 @@ struct IDirectDrawSurface : public DdObject {
   // The surface's pixels changed outside a blit (a GDI call, an unlock): shows
   // them when this is the primary surface.
   void changed(const RECT* area);
+  // Poisons the padding past the rows for AddressSanitizer, or lifts that
+  // (ddraw::PoisonPadding).
+  void poison_padding(bool on);
 
   IDirectDrawSurface(IDirectDraw* owner, int w, int h, const platform::PixelFormat& f, DWORD caps, int pitch);
 
@@ -386,8 +389,13 @@ IDirectDrawSurface* Primary();
 // Size of the emulated video-memory pool in bytes (default 32 MiB) and its use.
 void SetVideoMemory(size_t bytes);
 size_t VideoMemoryUsed();
-// Extra bytes at the end of every row of surfaces made from now on.
+// Extra bytes at the end of every row of surfaces made from now on (at least
+// that many: padded rows start a multiple of 8 bytes apart).
 void SetPitchPadding(int bytes);
+// In builds with AddressSanitizer, while on, the padding past every surface's
+// rows is poisoned, that of surfaces made meanwhile too, so that a read or a
+// write past a row's end stops where it happens. Off lifts it again.
+void PoisonPadding(bool on);
 // Every surface that exists becomes lost.
 void LoseAllSurfaces();
 // While set, creating a primary surface is refused, and so is restoring one.

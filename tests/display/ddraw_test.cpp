@@ -11,6 +11,18 @@
 #include "platform/win32/display.h"
 #include "tests/common/surfaces.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DDRAW_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(DDRAW_TEST_ASAN)
+#define DDRAW_TEST_ASAN 1
+#endif
+#ifdef DDRAW_TEST_ASAN
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace {
 
 class DdrawTest : public testcommon::DirectDrawTest {
@@ -198,7 +210,7 @@ TEST_F(DdrawTest, LockGivesPointerAndPitchIncludingWideRows) {
   d.dwSize = sizeof(d);
   RECT r{1, 2, 3, 3};
   ASSERT_EQ(s->Lock(&r, &d, DDLOCK_WAIT, nullptr), DD_OK);
-  EXPECT_EQ(d.lPitch, 16 + 12);  // 15 bytes rounded to 16, then the padding
+  EXPECT_EQ(d.lPitch, 32);  // 15 bytes rounded to 16, the padding, then to a multiple of 8
   static_cast<uint8_t*>(d.lpSurface)[0] = 0x42;
   EXPECT_EQ(s->Unlock(d.lpSurface), DD_OK);
   EXPECT_EQ(At(s, 1, 2) & 0xFF, 0x42u);
@@ -206,6 +218,65 @@ TEST_F(DdrawTest, LockGivesPointerAndPitchIncludingWideRows) {
   EXPECT_EQ(s->Lock(&bad, &d, DDLOCK_WAIT, nullptr), DDERR_INVALIDPARAMS);
   EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
   s->Release();
+}
+
+// Poisoned padding is every byte past a row's pixels and none of the pixels,
+// whatever the row's width in bytes (odd, or no multiple of 8) and the padding
+// asked for, on surfaces that existed before and those made meanwhile.
+TEST_F(DdrawTest, PoisonedPaddingIsExactlyTheBytesPastEachRow) {
+#ifndef DDRAW_TEST_ASAN
+  GTEST_SKIP() << "poisoning needs AddressSanitizer";
+#else
+  struct Case {
+    int width, bpp, padding;
+  };
+  const Case cases[] = {{3, 8, 16}, {5, 24, 12}, {7, 16, 16}, {8, 32, 16}, {13, 24, 1}, {1, 8, 3}};
+  constexpr int kRows = 4;
+  for (const Case& c : cases) {
+    ddraw::SetPitchPadding(c.padding);
+    IDirectDrawSurface* before = Make(c.width, kRows, c.bpp);
+    ddraw::PoisonPadding(true);
+    IDirectDrawSurface* during = Make(c.width, kRows, c.bpp);
+    const int row = c.width * c.bpp / 8;
+    for (IDirectDrawSurface* s : {before, during}) {
+      const platform::PixelBuffer pb = s->pixels();
+      EXPECT_GE(pb.pitch - row, c.padding) << c.width << "x" << c.bpp;
+      // The first byte poisoned where it should not be, or not where it should.
+      int wrong = -1;
+      for (int i = 0; i < pb.pitch * kRows && wrong < 0; ++i)
+        if ((__asan_address_is_poisoned(pb.bits + i) != 0) != (i % pb.pitch >= row)) wrong = i;
+      EXPECT_EQ(wrong, -1) << c.width << " pixels of " << c.bpp << " bits, padding " << c.padding << ": byte "
+                           << wrong % pb.pitch << " of row " << wrong / pb.pitch
+                           << (s == before ? " (made before)" : " (made meanwhile)");
+    }
+    ddraw::PoisonPadding(false);
+    for (IDirectDrawSurface* s : {before, during}) {
+      const platform::PixelBuffer pb = s->pixels();
+      EXPECT_EQ(__asan_region_is_poisoned(pb.bits, static_cast<size_t>(pb.pitch) * kRows), nullptr);
+      s->Release();
+    }
+  }
+#endif
+}
+
+// A copy within one surface reads the pixels as they were before it, and
+// only the pixels: with the padding poisoned, it stops if it takes the rows'
+// padding with them.
+TEST_F(DdrawTest, CopiesWithinASurfaceReadOnlyItsPixels) {
+  ddraw::SetPitchPadding(16);
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* s = Make(6, 3, bpp);
+    auto old = [](int x, int y) { return static_cast<uint32_t>(1 + x + 10 * y); };
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 6; ++x) testcommon::SetSurfacePixel(s, x, y, old(x, y));
+    ddraw::PoisonPadding(true);
+    RECT src{0, 0, 5, 3}, dst{1, 0, 6, 3};
+    EXPECT_EQ(s->Blt(&dst, s, &src, DDBLT_WAIT, nullptr), DD_OK);
+    ddraw::PoisonPadding(false);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 6; ++x) EXPECT_EQ(At(s, x, y), old(x == 0 ? 0 : x - 1, y)) << bpp << ": " << x << "," << y;
+    s->Release();
+  }
 }
 
 TEST_F(DdrawTest, LostSurfacesRefuseWorkUntilRestored) {
