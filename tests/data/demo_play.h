@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,12 +14,14 @@
 #include "dx/dx.h"
 #include "game/event.h"
 #include "game/gamestate.h"
+#include "game/macro/macro.h"
 #include "game/main.h"
 #include "game/sound.h"
 #include "platform/win32/display.h"
 #include "platform/win32/file.h"
 #include "platform/win32/process.h"
 #include "qv/qvsapi.h"
+#include "script/script.h"
 #include "tests/data/data_files.h"
 #include "tests/game/game_fixture.h"
 #include "tools/mkpack/packwriter.h"
@@ -26,6 +29,27 @@
 namespace demoplay {
 
 namespace key = host::key;
+
+// A built-in as the game registered it, before a test puts its own in front.
+inline ScriptHandler BuiltIn(const char* name) {
+  for (MacroEntry* e = MacroList; e; e = e->next)
+    if (std::strcmp(e->name, name) == 0) return e->handler;
+  return nullptr;
+}
+
+// The game's own rolls, which a fight keeps; outside one every roll comes up
+// 0, so that the sand storm's one step in four is each one.
+inline ScriptHandler g_game_roll = nullptr;
+inline int RollZeroOutsideFights(StrList** args, StrList** stack) {
+  return GetVarInt("INBATTLE") == 1 ? g_game_roll(args, stack) : MacroPushInt(stack, 0);
+}
+// Puts it in front of the game's "rnd" (the fixture clears the registry).
+inline bool RollsComeUpZero() {
+  g_game_roll = BuiltIn("rnd");
+  if (!g_game_roll) return false;
+  ScriptRegisterFunction(&MacroList, "rnd", RollZeroOutsideFights, nullptr);
+  return true;
+}
 
 class DemoPlay : public gametest::GameTest, public ::testing::WithParamInterface<int> {
  protected:
@@ -62,6 +86,7 @@ class DemoPlay : public gametest::GameTest, public ::testing::WithParamInterface
     std::filesystem::current_path(dir_.path());
     win32::SetModulePath(nullptr);
     BaseDir[0] = '\0';  // a test that saved named its own folder
+    g_game_roll = nullptr;
     GameTest::TearDown();
   }
   // Start-up; false when it stopped the program.

@@ -29,22 +29,12 @@ namespace {
 namespace key = host::key;
 using demoplay::DemoPlay;
 
-// The game's own yes/no box, counted as it is opened; and every roll outside
-// a fight coming up 0, so that the sand storm's one step in four is each one.
-ScriptHandler g_yesno = nullptr, g_roll = nullptr;
+// The game's own yes/no box, counted as it is opened.
+ScriptHandler g_yesno = nullptr;
 int g_questions = 0;
 int CountQuestion(StrList** args, StrList** stack) {
   ++g_questions;
   return g_yesno(args, stack);
-}
-int RollZero(StrList** args, StrList** stack) {
-  return GetVarInt("INBATTLE") == 1 ? g_roll(args, stack) : MacroPushInt(stack, 0);
-}
-
-ScriptHandler BuiltIn(const char* name) {
-  for (MacroEntry* e = MacroList; e; e = e->next)
-    if (std::strcmp(e->name, name) == 0) return e->handler;
-  return nullptr;
 }
 
 std::vector<char> Bytes(const std::filesystem::path& path) {
@@ -85,7 +75,7 @@ class DemoJourney : public DemoPlay {
     std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
   }
   void TearDown() override {
-    g_yesno = g_roll = nullptr;
+    g_yesno = nullptr;
     g_questions = 0;
     DemoPlay::TearDown();
   }
@@ -166,9 +156,7 @@ TEST_P(DemoJourney, TheRuneWallStandsInEveryJourneyThatHasNotDissolvedIt) {
 // cell would take; the next step takes it as always.
 TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
   ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
-  g_roll = BuiltIn("rnd");
-  ASSERT_NE(g_roll, nullptr);
-  ScriptRegisterFunction(&MacroList, "rnd", RollZero, nullptr);  // the fixture clears the registry
+  ASSERT_TRUE(demoplay::RollsComeUpZero());
   struct Row {
     const char* what;
     int n, x, y, hp, poison;
@@ -204,7 +192,7 @@ TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
 TEST_P(DemoJourney, ARecordOverAnotherJourneyIsWrittenOnlyWhenTheAnswerIsYes) {
   ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
   NewGameHere();
-  g_yesno = BuiltIn("yesno");
+  g_yesno = demoplay::BuiltIn("yesno");
   ASSERT_NE(g_yesno, nullptr);
   ScriptRegisterFunction(&MacroList, "yesno", CountQuestion, nullptr);
   const std::filesystem::path record = dir_.path() / "save1.jpg", scratch = dir_.path() / "save_temp.jpg";

@@ -393,19 +393,6 @@ int WaitOnTheBox(StrList** args, StrList** stack) {
   return g_box_wait(args, stack);
 }
 
-// The game's own rolls, which the fight keeps; outside it every roll comes up
-// 0, so that the sand storm's one step in four is this one.
-ScriptHandler g_roll = nullptr;
-int RollZero(StrList** args, StrList** stack) {
-  return GetVarInt("INBATTLE") == 1 ? g_roll(args, stack) : MacroPushInt(stack, 0);
-}
-
-// A built-in as the game has it.
-ScriptHandler BuiltIn(const char* name) {
-  for (MacroEntry* e = MacroList; e; e = e->next)
-    if (std::strcmp(e->name, name) == 0) return e->handler;
-  return nullptr;
-}
 
 // The same fight before another box, with Enter also for the words before a
 // fight of the event's own (the guardian's). The box, once its event has
@@ -465,7 +452,7 @@ class DemoChest : public DemoPlay {
     host::remove_clock_listener(PlayTheWarpStep);
     host::remove_clock_listener(PlayTheBoxStep);
     g_chest = nullptr;
-    g_box_wait = g_roll = nullptr;
+    g_box_wait = nullptr;
     DemoPlay::TearDown();
   }
   // A new game with the hero on (x, y) of floor n, where the first step meets
@@ -577,13 +564,12 @@ TEST_P(DemoChest, EveryOtherBoxAfterAFightOnItsStepOpensOverTheDungeon) {
     NewGameOn(c.n, c.x, c.y);
     ASSERT_EQ(ScanEvent(HeroPos), c.event);
     if (*c.before) Eval(c.before);
-    g_box_wait = BuiltIn(c.waits);
-    g_roll = BuiltIn("rnd");
-    ASSERT_TRUE(g_box_wait && g_roll);
+    g_box_wait = demoplay::BuiltIn(c.waits);
+    ASSERT_TRUE(g_box_wait);
     ScriptRegisterFunction(&MacroList, c.waits, WaitOnTheBox, nullptr);
     ScriptRegisterFunction(&MacroList, "enemy_group", ArriveThere, nullptr);
     if (c.storm) {
-      ScriptRegisterFunction(&MacroList, "rnd", RollZero, nullptr);
+      ASSERT_TRUE(demoplay::RollsComeUpZero());
       DungeonMap[c.n].cells[c.x][c.y].w[CELL_DESERT] = 0;
     }
     std::vector<bool> still;

@@ -22,6 +22,7 @@
 namespace {
 
 namespace key = host::key;
+using demoplay::BuiltIn;
 using demoplay::DemoPlay;
 
 constexpr int kHerb = 1061, kAntidote = 1062, kFeather = 1063, kAxe = 1052, kBronzeKey = 1053, kShard = 1064;
@@ -85,12 +86,6 @@ int YesNo(StrList** args, StrList** stack) {
 int SellList(StrList** args, StrList** stack) {
   Read();
   return g_sell(args, stack);
-}
-
-ScriptHandler BuiltIn(const char* name) {
-  for (MacroEntry* e = MacroList; e; e = e->next)
-    if (std::strcmp(e->name, name) == 0) return e->handler;
-  return nullptr;
 }
 
 struct Case {
