@@ -164,16 +164,8 @@ class OutsideClip {
 
 // Under AddressSanitizer the padding is also poisoned while a call runs
 // (ddraw::PoisonPadding), that of surfaces the call makes too; the byte check
-// below still sees writes by code the sanitizer does not instrument.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DRAWFUZZ_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(DRAWFUZZ_ASAN)
-#define DRAWFUZZ_ASAN 1
-#endif
-
+// below still sees writes by code the sanitizer does not instrument
+// (DDRAW_ASAN, from platform/ddraw/ddraw.h, says whether this build has it).
 // The padding checks' own loops are left out of the coverage the fuzzer
 // steers by: their comparisons of the padding's bytes would only slow it.
 #if defined(__clang__)
@@ -222,7 +214,7 @@ class RowEnds {
   }
   // A bitmap the call made and lets go of before it ends.
   static void CheckMade(dx::bitmap* b, const char* name) {
-#ifdef DRAWFUZZ_ASAN
+#ifdef DDRAW_ASAN
     // Its padding has been poisoned since it was made: a write there has
     // already stopped, and reading it here would stop too.
     (void)b, (void)name;

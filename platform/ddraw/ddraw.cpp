@@ -2,14 +2,6 @@
 
 #include <emmintrin.h>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DDRAW_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(DDRAW_ASAN)
-#define DDRAW_ASAN 1
-#endif
 #ifdef DDRAW_ASAN
 #include <sanitizer/asan_interface.h>
 #endif

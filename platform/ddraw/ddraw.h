@@ -12,6 +12,17 @@
 #include "platform/pixels.h"
 #include "platform/win32/types.h"
 
+// Set in builds with AddressSanitizer (clang's feature test, or GCC's macro),
+// where the padding past surface rows can be poisoned (ddraw::PoisonPadding).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DDRAW_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(DDRAW_ASAN)
+#define DDRAW_ASAN 1
+#endif
+
 struct GUID;
 struct IUnknown;
 

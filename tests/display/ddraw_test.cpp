@@ -11,15 +11,7 @@
 #include "platform/win32/display.h"
 #include "tests/common/surfaces.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define DDRAW_TEST_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) && !defined(DDRAW_TEST_ASAN)
-#define DDRAW_TEST_ASAN 1
-#endif
-#ifdef DDRAW_TEST_ASAN
+#ifdef DDRAW_ASAN
 #include <sanitizer/asan_interface.h>
 #endif
 
@@ -224,7 +216,7 @@ TEST_F(DdrawTest, LockGivesPointerAndPitchIncludingWideRows) {
 // whatever the row's width in bytes (odd, or no multiple of 8) and the padding
 // asked for, on surfaces that existed before and those made meanwhile.
 TEST_F(DdrawTest, PoisonedPaddingIsExactlyTheBytesPastEachRow) {
-#ifndef DDRAW_TEST_ASAN
+#ifndef DDRAW_ASAN
   GTEST_SKIP() << "poisoning needs AddressSanitizer";
 #else
   struct Case {
