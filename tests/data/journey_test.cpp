@@ -4,6 +4,7 @@
 // that holds a journey, and the village statue in the player's way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,27 @@ int g_questions = 0;
 int CountQuestion(StrList** args, StrList** stack) {
   ++g_questions;
   return g_yesno(args, stack);
+}
+
+// The screen around the question: the last frame presented before it was
+// asked, the frame that showed it answered, and the first frame that showed
+// the notice after it while the notice waited for its key.
+const host::HeadlessHost* g_screen = nullptr;
+ScriptHandler g_key = nullptr;
+std::vector<uint32_t> g_before_question, g_question, g_notice;
+std::vector<uint32_t> LastFrame() {
+  const host::Frame* f = g_screen->last_frame();
+  return f ? f->pixels : std::vector<uint32_t>{};
+}
+int SeeQuestion(StrList** args, StrList** stack) {
+  g_before_question = LastFrame();
+  const int result = g_yesno(args, stack);
+  g_question = LastFrame();
+  return result;
+}
+int SeeNotice(StrList** args, StrList** stack) {
+  if (!g_question.empty() && g_notice.empty()) g_notice = LastFrame();
+  return g_key(args, stack);
 }
 
 std::vector<char> Bytes(const std::filesystem::path& path) {
@@ -75,7 +97,11 @@ class DemoJourney : public DemoPlay {
     std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
   }
   void TearDown() override {
-    g_yesno = nullptr;
+    g_yesno = g_key = nullptr;
+    g_screen = nullptr;
+    g_before_question.clear();
+    g_question.clear();
+    g_notice.clear();
     g_questions = 0;
     DemoPlay::TearDown();
   }
@@ -153,7 +179,8 @@ TEST_P(DemoJourney, TheRuneWallStandsInEveryJourneyThatHasNotDissolvedIt) {
 }
 
 // Loading a record takes nothing from the hero, whatever the step onto its
-// cell would take; the next step takes it as always.
+// cell would take; the next step takes it as always, and so does a step back
+// onto that cell.
 TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
   ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
   ASSERT_TRUE(demoplay::RollsComeUpZero());
@@ -162,11 +189,16 @@ TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
     int n, x, y, hp, poison;
     int after_step;               // the hit points after one step north
     std::vector<int> after_keys;  // what the step leads to
+    int off_and_back;             // after a step north and one south again (-1: not tried)
+    std::vector<int> back_keys;
   };
+  const std::vector<int> kStorm = {key::Return};  // the storm's notice
   const Row rows[] = {
-      {"poisoned at 30", 0, 11, 12, 30, 1, 29, kLeave},
-      {"poisoned at 1", 0, 11, 12, 1, 1, 0, {key::Return}},                // the fall's words
-      {"on sand at 2", 2, 1, 15, 2, 0, 0, {key::Return, key::Return}},     // the storm's notice, the fall's words
+      {"poisoned at 30", 0, 11, 12, 30, 1, 29, kLeave, 28, Then({key::Up, key::Down}, kLeave)},
+      {"poisoned at 1", 0, 11, 12, 1, 1, 0, {key::Return}, -1, {}},                // the fall's words
+      {"on sand at 2", 2, 1, 15, 2, 0, 0, {key::Return, key::Return}, -1, {}},     // the storm's notice, the fall's words
+      {"on sand at 10", 2, 1, 15, 10, 0, 8, Then(kStorm, kLeave), 6,
+       Then(Then({key::Up}, kStorm), Then(Then({key::Down}, kStorm), kLeave))},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -183,6 +215,12 @@ TEST_P(DemoJourney, LoadingARecordCostsNoHitPoints) {
     Pass(Then(LoadKeys(1), Then({key::Up}, row.after_keys)));
     EXPECT_EQ(GetPosY(HeroPos), row.y + 1);
     EXPECT_EQ(GameStateBlock.hp, row.after_step);
+    if (row.off_and_back < 0) continue;
+    // Loaded again: off the cell and back onto it.
+    Pass(Then(LoadKeys(1), row.back_keys));
+    EXPECT_TRUE(LeftByTheMenu());
+    EXPECT_EQ(GetPosY(HeroPos), row.y);
+    EXPECT_EQ(GameStateBlock.hp, row.off_and_back) << "a step back onto the cell of the load was spared";
   }
 }
 
@@ -246,6 +284,46 @@ TEST_P(DemoJourney, ARecordOverAnotherJourneyIsWrittenOnlyWhenTheAnswerIsYes) {
       std::filesystem::remove_all(scratch);
     }
   }
+}
+
+// The notice that the journey was recorded over another stands over the
+// screen the question was asked on: nothing of the wider question is left
+// around it while it waits for its key.
+TEST_P(DemoJourney, TheNoticeAfterTheQuestionLeavesNothingOfIt) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  NewGameHere();
+  g_screen = &host_;
+  g_yesno = demoplay::BuiltIn("yesno");
+  g_key = demoplay::BuiltIn("key");
+  ASSERT_TRUE(g_yesno && g_key);
+  ScriptRegisterFunction(&MacroList, "yesno", SeeQuestion, nullptr);
+  ScriptRegisterFunction(&MacroList, "key", SeeNotice, nullptr);
+  ASSERT_EQ(Eval("save(\"save1.jpg\")"), "0");
+  KeysAfresh({key::Down, key::Down, key::Down, key::Down, key::Down, key::Down, key::Return,  // record
+              key::Return, key::Left, key::Return,  // over record 1: yes
+              key::Return,                          // the notice
+              key::Escape});                        // close the camp menu
+  ASSERT_NO_THROW(eventExec(10));
+  EXPECT_EQ(BoxTexts(), "");
+  EXPECT_STREQ(GetVarStr("NOTE"), "旅の記録をつけた。");
+  ASSERT_FALSE(g_notice.empty()) << "no notice waited for a key after the question";
+  ASSERT_EQ(g_before_question.size(), 640u * 480u);
+  ASSERT_EQ(g_question.size(), g_before_question.size());
+  ASSERT_EQ(g_notice.size(), g_before_question.size());
+  // The notice's own window, as notice_box.txt places it.
+  const int width = std::max(std::atoi(Eval("txtwidth(NOTE)").c_str()) + 48, 160);
+  const int left = 320 - width / 2, top = 200;
+  int question = 0, left_over = 0;
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const size_t at = static_cast<size_t>(y) * 640 + x;
+      if (g_question[at] == g_before_question[at]) continue;
+      ++question;
+      const bool in_notice = x >= left && x < left + width && y >= top && y < top + 76;
+      if (!in_notice && g_notice[at] != g_before_question[at]) ++left_over;
+    }
+  EXPECT_GT(question, 0) << "the question was never on screen";
+  EXPECT_EQ(left_over, 0) << "pixels of the question's window still on screen around the notice";
 }
 
 // The statue stands by the start hall's west wall, off every way, and the
