@@ -1,11 +1,14 @@
 // What a new player sees of the demo: every menu and yes/no text inside its
 // button, the endings' lines on the screen, the item lists' page label on a
 // plain band of the frame, the exploring minimap wholly on the screen, the
-// hero marked on the floor map, and the control hint after the name shown to
-// an ordinary press of Enter.
+// hero marked on the floor map, the control hint after the name shown to
+// an ordinary press of Enter, and notices over the screen they were opened
+// on, with nothing of an earlier window left around them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -20,6 +23,7 @@
 #include "game/map2d.h"
 #include "game/position.h"
 #include "game/win.h"
+#include "script/script.h"
 #include "script/strlist.h"
 #include "tests/data/demo_play.h"
 
@@ -298,7 +302,105 @@ TEST_P(DemoScreen, TheControlHintWaitsThroughAnOrdinaryPressOfEnter) {
   EXPECT_TRUE(host_.message_boxes().empty()) << BoxTexts();
 }
 
+// What a notice is drawn over: the screen as the player saw it when a
+// built-in of the script began (the start of the search, the last menu), and
+// the screen under the notice of the given words as its window is drawn.
+struct UnderNotice {
+  UnderNotice(const char* call, const char* text) : before_call(call), words(text) {}
+  const char* before_call;  // the built-in whose start shows the screen expected
+  const char* words;        // the notice's words, from their start
+  ScriptHandler before = nullptr, win = nullptr;
+  std::vector<uint32_t> expected, under;
+};
+UnderNotice* g_under = nullptr;
+std::vector<uint32_t> Shown() {
+  dxupdate();
+  const host::Frame* f = host::headless()->last_frame();
+  return f ? f->pixels : std::vector<uint32_t>{};
+}
+int BeforeCall(StrList** args, StrList** stack) {
+  g_under->expected = Shown();
+  return g_under->before(args, stack);
+}
+int NoticeWindow(StrList** args, StrList** stack) {
+  const std::string note = GetVarStr("NOTE");
+  if (note.rfind(g_under->words, 0) == 0 && g_under->under.empty()) g_under->under = Shown();
+  return g_under->win(args, stack);
+}
+
+class DemoNotice : public DemoPlay {
+ protected:
+  void TearDown() override {
+    g_under = nullptr;
+    DemoPlay::TearDown();
+  }
+  // Runs the event by its keys, watching what the notice is drawn over.
+  void Watch(UnderNotice& w, int event, const std::vector<int>& keys) {
+    w.before = demoplay::BuiltIn(w.before_call);
+    w.win = demoplay::BuiltIn("win");
+    ASSERT_TRUE(w.before && w.win);
+    g_under = &w;
+    ScriptRegisterFunction(&MacroList, w.before_call, BeforeCall, nullptr);
+    ScriptRegisterFunction(&MacroList, "win", NoticeWindow, nullptr);
+    host_.clear_script();
+    for (int k : {key::Return, key::Escape, key::Down}) host_.key_up(host_.frames_presented(), k);
+    Keys(keys);
+    Eval("NOTE = \"\"");  // the words of a notice before
+    ASSERT_NO_THROW(eventExec(event));
+    ScriptRegisterFunction(&MacroList, w.before_call, w.before, nullptr);
+    ScriptRegisterFunction(&MacroList, "win", w.win, nullptr);
+    g_under = nullptr;
+    EXPECT_EQ(BoxTexts(), "");
+    ASSERT_FALSE(w.under.empty()) << "no notice of " << w.words;
+    ASSERT_FALSE(w.expected.empty());
+    // Where it differs, the first pixel.
+    size_t at = 0;
+    while (at < w.under.size() && at < w.expected.size() && w.under[at] == w.expected[at]) ++at;
+    EXPECT_TRUE(w.under == w.expected) << "something else is left under the notice, first at " << at % 640 << ","
+                                       << at / 640;
+  }
+};
+
+// The camp's search tells of a chest nearby over the camp as the search
+// began: neither the notice of what stands ahead nor a sign read there is
+// left under it.
+TEST_P(DemoNotice, TheChestNearbyIsToldOverTheCampAsTheSearchBegan) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  Keys({key::Return, key::Return, key::Return});
+  NewGame();
+  struct Row {
+    const char* what;
+    int n, x, y, heading;  // heading in quarter turns
+  };
+  const Row rows[] = {
+      {"after what stands ahead", 0, 1, 11, 2},
+      {"after a sign", 1, 23, 17, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Eval("move(" + std::to_string(row.n) + ", " + std::to_string(row.x) + ", " + std::to_string(row.y) + ", " +
+         std::to_string(row.heading) + ")");
+    UnderNotice w{"scan_pushevent", "近くに宝箱の気配がする。"};
+    ASSERT_NO_FATAL_FAILURE(Watch(w, 10, {key::Down, key::Down, key::Down, key::Down, key::Return,  // search
+                                          key::Return,     // what stands ahead, or the sign
+                                          key::Return,     // the chest nearby
+                                          key::Escape}));  // close the camp menu
+  }
+}
+
+// Settings that cannot be kept are told over the screen the settings were
+// chosen on, with nothing of their menu left around the notice.
+TEST_P(DemoNotice, SettingsNotKeptAreToldWithoutTheirMenu) {
+  ASSERT_TRUE(Start()) << BoxTexts();
+  std::snprintf(BaseDir, sizeof BaseDir, "%s", dir_.path().c_str());
+  std::filesystem::create_directories(dir_.path() / "setup.jpg" / "in the way");
+  UnderNotice w{"selecth", "設定を保存できなかった。"};
+  ASSERT_NO_FATAL_FAILURE(Watch(w, 2, {key::Escape, key::Return}));  // leave the menu, the notice
+  std::filesystem::remove_all(dir_.path() / "setup.jpg");
+}
+
 // One depth is enough: the play tests cover the others.
 INSTANTIATE_TEST_SUITE_P(Depth16, DemoScreen, ::testing::Values(16));
+INSTANTIATE_TEST_SUITE_P(Depth16, DemoNotice, ::testing::Values(16));
 
 }  // namespace

@@ -197,6 +197,9 @@ TEST_P(DemoShopBank, TheVillageShopBuysAndSellsFromTheRowItsListsOpenOn) {
       {"selling the first row", herbs, {},
        {key::Down, key::Return, key::Return, key::Return, key::Escape},  // sell, the herbs, 売る, out
        {{kHerb, 2}}, {}, 65, "薬草を5ゴールドで買い取ったよ。"},
+      {"the offer stands at the question", herbs, {},
+       {key::Down, key::Return, key::Return, key::Right, key::Return, key::Escape},  // やめる
+       herbs, {}, 60, "薬草なら5ゴールドで買い取るよ。"},
       {"keeping it after all", herbs, {},
        {key::Down, key::Return, key::Return, key::Right, key::Return, key::Escape},  // やめる
        herbs, {}, 60, "そうかい。"},
