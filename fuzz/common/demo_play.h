@@ -50,6 +50,11 @@ enum class Stop {
   WindDown,
 };
 
+// Keep it in a static: the process's end (the replay's return from main,
+// libFuzzer's exit() after its runs) destroys it, which removes the run's
+// folder; the demo data there are links (the map a copy), removed and not
+// followed. The game it started runs on to the end: the layer's exit handlers,
+// set as it started, release it after. Only a crash leaves the folder.
 class DemoGame {
  public:
   // Starts the game on the demo data, on a desktop of `depth` bits, with

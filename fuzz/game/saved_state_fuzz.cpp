@@ -55,14 +55,6 @@ constexpr const char* kNewGame =
     "item_set(1061, 3); item_push(0, 0); item_set(1002, 1); item_push(200, 0);"
     "bill(5, 44, 0, 11, 13, 0, 1, 2, 255); event_float(6, 116, 43, 21, 12, 12, 0, 1, 2, 200); 0";
 
-struct Game {
-  // At 32 bits a frame is shown without converting its pixels, which takes
-  // most of the time of a run at 16.
-  demoplay::DemoGame demo{"saved_state_fuzz_", kStepBudget, 32};
-  GameState base{};
-  MacroEntry* load = nullptr;
-};
-
 void Run(const char* script) {
   std::string text = script;
   ScriptNode* program = nullptr;
@@ -75,20 +67,28 @@ void Run(const char* script) {
   ScriptFreeProgram(program);
 }
 
-Game& TheGame() {
-  static Game* game = [] {
-    auto* g = new Game;
-    g->demo.EnterFolder();
-    g->demo.Restore();
+struct Game {
+  Game() {
+    demo.EnterFolder();
+    demo.Restore();
     Run(kNewGame);
-    g->base = GameStateBlock;
-    for (MacroEntry* e = MacroList; e && !g->load; e = e->next)
-      if (e->handler && std::strcmp(e->name, "load") == 0) g->load = e;
-    if (!g->load) __builtin_trap();
-    g->demo.LeaveFolder();
-    return g;
-  }();
-  return *game;
+    base = GameStateBlock;
+    for (MacroEntry* e = MacroList; e && !load; e = e->next)
+      if (e->handler && std::strcmp(e->name, "load") == 0) load = e;
+    if (!load) __builtin_trap();
+    demo.LeaveFolder();
+  }
+  // At 32 bits a frame is shown without converting its pixels, which takes
+  // most of the time of a run at 16.
+  demoplay::DemoGame demo{"saved_state_fuzz_", kStepBudget, 32};
+  GameState base{};
+  MacroEntry* load = nullptr;
+};
+
+// A static, so that the run's end removes the game's folder (see DemoGame).
+Game& TheGame() {
+  static Game game;
+  return game;
 }
 
 // The bytes from `from` up to `to` are the same in both blocks.

@@ -28,23 +28,23 @@ constexpr uint64_t kFrameBudget = 60;  // a second of game time a command
 constexpr int kMaxCommands = 8;
 
 struct Game {
+  Game() {
+    for (MacroEntry* e = MacroList; e; e = e->next)
+      if (e->handler) names.push_back(e->name);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    // The indices the inputs use, for writing seeds.
+    if (std::getenv("COMMAND_FUZZ_NAMES"))
+      for (size_t i = 0; i < names.size(); ++i) std::printf("%zu %s\n", i, names[i].c_str());
+  }
   demoplay::DemoGame demo{"command_fuzz_", kStepBudget, 16};
   std::vector<std::string> names;
 };
 
+// A static, so that the run's end removes the game's folder (see DemoGame).
 Game& TheGame() {
-  static Game* game = [] {
-    auto* g = new Game;
-    for (MacroEntry* e = MacroList; e; e = e->next)
-      if (e->handler) g->names.push_back(e->name);
-    std::sort(g->names.begin(), g->names.end());
-    g->names.erase(std::unique(g->names.begin(), g->names.end()), g->names.end());
-    // The indices the inputs use, for writing seeds.
-    if (std::getenv("COMMAND_FUZZ_NAMES"))
-      for (size_t i = 0; i < g->names.size(); ++i) std::printf("%zu %s\n", i, g->names[i].c_str());
-    return g;
-  }();
-  return *game;
+  static Game game;
+  return game;
 }
 
 class Reader {

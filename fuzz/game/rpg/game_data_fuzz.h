@@ -3,15 +3,15 @@
 // picture, and a run that treats the designed stop as a normal end.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include "dx/dx.h"
+#include "fuzz/common/scratch.h"
 #include "platform/host/headless_host.h"
 
 namespace gamefuzz {
@@ -38,6 +38,26 @@ inline host::HeadlessHost& Host() {
   return h;
 }
 
+// The run's folder, the working folder while the run lasts. A static: the
+// process's end (the replay's return from main, libFuzzer's exit() after its
+// runs) goes back to the folder it left, then removes it.
+class RunFolder {
+ public:
+  RunFolder() : caller_(std::filesystem::current_path()), folder_("gamedata_fuzz_") {
+    std::filesystem::current_path(folder_.path());
+  }
+  ~RunFolder() {
+    std::error_code ec;
+    std::filesystem::current_path(caller_, ec);
+  }
+  RunFolder(const RunFolder&) = delete;
+  RunFolder& operator=(const RunFolder&) = delete;
+
+ private:
+  std::filesystem::path caller_;
+  ScratchFolder folder_;  // removed after the destructor's body has left it
+};
+
 // Once per process: host, display, folder.
 inline void Start() {
   static bool started = false;
@@ -49,9 +69,7 @@ inline void Start() {
   h.set_quiet(true);
   h.set_frames_kept(0);
   if (!dxinit("fuzz", 640, 480, 32, false)) __builtin_trap();
-  std::string dir = (std::filesystem::temp_directory_path() / ("gamedata_fuzz_" + std::to_string(getpid()))).string();
-  std::filesystem::create_directories(dir);
-  std::filesystem::current_path(dir);
+  static RunFolder folder;
   WriteFile("data/system/loading.png", TinyPng());
   WriteFile("data/pic/a.png", TinyPng());
 }
