@@ -5,6 +5,22 @@
 #include <cstdint>
 #include <cstring>
 
+// Set on a function whose loops run over whole frames of pixels, such as the
+// presentation of the screen, in builds traced for a coverage-guided fuzzer
+// (clang's -fsanitize=fuzzer-no-link): there every comparison is reported to
+// the fuzzer, which learns nothing from a frame's pixels but pays for each of
+// them. Such a function is kept out of line, as a caller it was inlined into
+// would trace its loops again. Nothing in other builds. Only for loops over
+// pixels the program made itself, never for a reader of outside data.
+#if defined(__has_feature)
+#if __has_feature(coverage_sanitizer)
+#define PIXELS_UNTRACED __attribute__((no_sanitize("coverage"), noinline))
+#endif
+#endif
+#ifndef PIXELS_UNTRACED
+#define PIXELS_UNTRACED
+#endif
+
 namespace platform {
 
 struct PixelFormat {

@@ -130,6 +130,16 @@ void KeyedRow(uint8_t* d, const uint8_t* s, int n, uint32_t key) {
   }
 }
 
+// The pixels of a source row at the byte offsets xs[0..n), in that order, into
+// out: eight at a time, then one by one.
+template <int B>
+void GatherRow(uint8_t* out, const uint8_t* row, const int* xs, int n) {
+  int k = 0;
+  for (; k + 8 <= n; k += 8)
+    for (int j = 0; j < 8; ++j) StorePixel<B>(out + B * (k + j), LoadPixel<B>(row + xs[k + j]));
+  for (; k < n; ++k) StorePixel<B>(out + B * k, LoadPixel<B>(row + xs[k]));
+}
+
 // Copies src rect s onto dst rect d (sizes may differ: nearest neighbour),
 // writing only pixels inside the clip rectangle c (part of d).
 template <int B>
@@ -141,19 +151,37 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
     int i = static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw);
     xs[static_cast<size_t>(x - c.left)] = (m.mirror_x ? s.right - 1 - i : s.left + i) * B;
   }
-  const bool plain = !m.src_key && !m.dst_key && !m.mirror_x && sw == dw && m.op == Combine::Copy;
-  const bool keyed = m.src_key && !m.dst_key && !m.mirror_x && sw == dw && m.op == Combine::Copy;
+  // A copy whose pixels take their source pixel (or, with a source key, keep
+  // the target's where the source holds the key): same-size rows straight from
+  // the source; scaled or mirrored ones from a line of the source row's pixels
+  // gathered once in the target's order.
+  const bool copy = !m.dst_key && m.op == Combine::Copy;
+  const bool same = copy && !m.mirror_x && sw == dw;
+  const bool plain = same && !m.src_key, keyed = same && m.src_key, gather = copy && !same;
+  const int n = c.right - c.left;
+  const size_t row_bytes = static_cast<size_t>(n) * B;
+  std::vector<uint8_t> line(gather ? row_bytes : 0);
+  int last_sy = -1;
   for (int y = c.top; y < c.bottom; ++y) {
     int i = static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
     int sy = m.mirror_y ? s.bottom - 1 - i : s.top + i;
     const uint8_t* srow = src.bits + static_cast<ptrdiff_t>(sy) * src.pitch;
     uint8_t* drow = dst.bits + static_cast<ptrdiff_t>(y) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
     if (plain) {
-      std::memmove(drow, srow + xs[0], static_cast<size_t>(c.right - c.left) * B);
+      std::memmove(drow, srow + xs[0], row_bytes);
       continue;
     }
     if (keyed) {
-      KeyedRow<B>(drow, srow + xs[0], c.right - c.left, m.src_key_value);
+      KeyedRow<B>(drow, srow + xs[0], n, m.src_key_value);
+      continue;
+    }
+    if (gather) {
+      if (sy != last_sy) GatherRow<B>(line.data(), srow, xs.data(), n);
+      last_sy = sy;
+      if (m.src_key)
+        KeyedRow<B>(drow, line.data(), n, m.src_key_value);
+      else
+        std::memcpy(drow, line.data(), row_bytes);
       continue;
     }
     for (size_t k = 0; k < xs.size(); ++k, drow += B) {
@@ -168,6 +196,16 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
 
 template <int B>
 void FillRect(Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask, const uint32_t* dst_key) {
+  if (c.left >= c.right || c.top >= c.bottom) return;
+  if (!dst_key && !invert) {
+    // Every pixel takes the value: the first row, then copies of it.
+    const size_t row_bytes = static_cast<size_t>(c.right - c.left) * B;
+    uint8_t* first = dst.bits + static_cast<ptrdiff_t>(c.top) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
+    for (uint8_t *p = first, *end = first + row_bytes; p != end; p += B) StorePixel<B>(p, value);
+    for (int y = c.top + 1; y < c.bottom; ++y)
+      std::memcpy(first + static_cast<ptrdiff_t>(y - c.top) * dst.pitch, first, row_bytes);
+    return;
+  }
   for (int y = c.top; y < c.bottom; ++y) {
     uint8_t* p = dst.bits + static_cast<ptrdiff_t>(y) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
     for (int x = c.left; x < c.right; ++x, p += B) {
@@ -210,6 +248,62 @@ bool SourceRop(DWORD rop, Combine* op) {
   }
 }
 
+// The colours of the screen's pixels in `area` (which may reach past the
+// screen: those pixels are black), row by row into out.
+PIXELS_UNTRACED void AreaColours(const platform::PixelBuffer& pb, const RECT& area, uint32_t* out) {
+  const int aw = area.right - area.left, hgt = area.bottom - area.top;
+  const int bytes = pb.format.bpp / 8;
+  const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
+  // 16-bit pixels go through a table made once per format. Never destroyed: a
+  // present may come from an exit handler.
+  static auto& table16 = *new std::vector<uint32_t>;
+  static uint32_t table_masks[3] = {0, 0, 0};
+  if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||
+                     table_masks[2] != pb.format.bmask)) {
+    table16.resize(65536);
+    for (uint32_t v = 0; v < 65536; ++v)
+      table16[v] = platform::ChannelTo8(v, pb.format.rmask) << 16 | platform::ChannelTo8(v, pb.format.gmask) << 8 |
+                   platform::ChannelTo8(v, pb.format.bmask);
+    table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
+  }
+  const uint32_t* const colours16 = table16.data();
+  const uint32_t* const palette = pb.palette;
+  const uint32_t rmask = pb.format.rmask, gmask = pb.format.gmask, bmask = pb.format.bmask;
+  auto Colour = [rmask, gmask, bmask](uint32_t v) {
+    return platform::ChannelTo8(v, rmask) << 16 | platform::ChannelTo8(v, gmask) << 8 | platform::ChannelTo8(v, bmask);
+  };
+  // The columns of the area that lie on the screen.
+  const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(aw, pb.width - area.left);
+  for (int y = 0; y < hgt; ++y, out += aw) {
+    int sy = area.top + y;
+    if (sy < 0 || sy >= pb.height || x0 >= x1) {
+      std::fill(out, out + aw, 0u);
+      continue;
+    }
+    std::fill(out, out + x0, 0u);
+    std::fill(out + x1, out + aw, 0u);
+    const uint8_t* p = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch + static_cast<ptrdiff_t>(area.left + x0) * bytes;
+    switch (bytes) {
+      case 1:
+        for (int x = x0; x < x1; ++x, ++p) out[x] = palette[*p];
+        break;
+      case 2:
+        for (int x = x0; x < x1; ++x, p += 2) out[x] = colours16[LoadPixel<2>(p)];
+        break;
+      case 3:
+        for (int x = x0; x < x1; ++x, p += 3) out[x] = Colour(LoadPixel<3>(p));
+        break;
+      default:
+        if (plain32) {
+          for (int x = x0; x < x1; ++x, p += 4) out[x] = LoadPixel<4>(p) & 0x00FFFFFF;
+        } else {
+          for (int x = x0; x < x1; ++x, p += 4) out[x] = Colour(LoadPixel<4>(p));
+        }
+        break;
+    }
+  }
+}
+
 // Shows what the screen holds where the window is: the whole primary surface
 // in full screen, else the window's client area and menu bar (which the window
 // draws over it).
@@ -222,29 +316,8 @@ void ShowPrimary(IDirectDrawSurface* primary, bool full_screen) {
   if (!full_screen && !win32::WindowArea(w, &area)) return;
   const int aw = area.right - area.left, hgt = area.bottom - area.top;
   if (aw <= 0 || hgt <= 0) return;
-  g_present_buffer.assign(static_cast<size_t>(aw) * hgt, 0);
-  const int bytes = pb.format.bpp / 8;
-  const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
-  // The columns of the area that lie on the screen.
-  const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(aw, pb.width - area.left);
-  for (int y = 0; y < hgt; ++y) {
-    int sy = area.top + y;
-    if (sy < 0 || sy >= pb.height || x0 >= x1) continue;
-    const uint8_t* p = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch + static_cast<ptrdiff_t>(area.left + x0) * bytes;
-    uint32_t* out = g_present_buffer.data() + static_cast<size_t>(y) * aw;
-    for (int x = x0; x < x1; ++x, p += bytes) {
-      uint32_t v;
-      switch (bytes) {
-        case 1: out[x] = pb.palette[p[0]]; continue;
-        case 2: v = LoadPixel<2>(p); break;
-        case 3: v = LoadPixel<3>(p); break;
-        default: v = LoadPixel<4>(p); break;
-      }
-      out[x] = plain32 ? v & 0x00FFFFFF
-                       : platform::ChannelTo8(v, pb.format.rmask) << 16 | platform::ChannelTo8(v, pb.format.gmask) << 8 |
-                             platform::ChannelTo8(v, pb.format.bmask);
-    }
-  }
+  g_present_buffer.resize(static_cast<size_t>(aw) * hgt);
+  AreaColours(pb, area, g_present_buffer.data());
   win32::ShowArea(w, g_present_buffer.data(), aw, hgt);
 }
 

@@ -1067,24 +1067,14 @@ int ScancodeToVk(int sc) {
   }
 }
 
-bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src, const RECT* dst) {
-  Window* win = Find(w);
-  if (!win || w != g_host_window || !host::get().window_open() || !pb.bits) return false;
-  RECT s = src;
-  s.left = std::max<LONG>(s.left, 0), s.top = std::max<LONG>(s.top, 0);
-  s.right = std::min<LONG>(s.right, pb.width), s.bottom = std::min<LONG>(s.bottom, pb.height);
-  const RECT a = AreaOnScreen(*win), c = ClientOnScreen(*win);
-  const int aw = a.right - a.left, ah = a.bottom - a.top;
-  // The destination in the area's coordinates: the client area below the bar.
-  RECT d = dst ? *dst : RECT{0, 0, c.right - c.left, c.bottom - c.top};
-  const int top = c.top - a.top;
-  d.top += top, d.bottom += top;
+// The colours of the pixels of `s` stretched onto `d` (in the coordinates of
+// an area aw × ah), written into out for its part `in` (which lies in d and in
+// the area); the rest of out is black.
+PIXELS_UNTRACED static void StretchColours(const platform::PixelBuffer& pb, const RECT& s, const RECT& d,
+                                           const RECT& in, int aw, int ah, uint32_t* out) {
+  std::fill(out, out + static_cast<size_t>(aw) * ah, 0u);
   const int dw = d.right - d.left, dh = d.bottom - d.top;
   const int sw = s.right - s.left, sh = s.bottom - s.top;
-  if (aw <= 0 || ah <= 0 || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return false;
-  // Never destroyed: a present may come from an exit handler.
-  static auto& out = *new std::vector<uint32_t>;
-  out.assign(static_cast<size_t>(aw) * ah, 0);
   const int bytes = pb.format.bpp / 8;
   // 16-bit pixels go through a table made once per format; others by shifts.
   static auto& table16 = *new std::vector<uint32_t>;
@@ -1098,17 +1088,14 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src, cons
     table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
   }
   const bool plain32 = pb.format.rmask == 0xFF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
-  // Only the columns and rows of the destination that lie in the area.
-  const int x0 = std::max<int>(0, d.left), x1 = std::min<int>(aw, d.right);
-  const int y0 = std::max<int>(0, d.top), y1 = std::min<int>(ah, d.bottom);
-  if (x0 >= x1 || y0 >= y1) return false;
+  const int x0 = in.left, x1 = in.right, y0 = in.top, y1 = in.bottom;
   std::vector<int> xs(static_cast<size_t>(x1 - x0));
   for (int x = x0; x < x1; ++x)
     xs[static_cast<size_t>(x - x0)] = (s.left + static_cast<int>(static_cast<int64_t>(x - d.left) * sw / dw)) * bytes;
   for (int y = y0; y < y1; ++y) {
     int sy = s.top + static_cast<int>(static_cast<int64_t>(y - d.top) * sh / dh);
     const uint8_t* row = pb.bits + static_cast<ptrdiff_t>(sy) * pb.pitch;
-    uint32_t* o = out.data() + static_cast<size_t>(y) * aw + x0;
+    uint32_t* o = out + static_cast<size_t>(y) * aw + x0;
     const int n = x1 - x0;
     switch (bytes) {
       case 1:
@@ -1128,6 +1115,31 @@ bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src, cons
         break;
     }
   }
+}
+
+bool ShowInClient(HWND w, const platform::PixelBuffer& pb, const RECT& src, const RECT* dst) {
+  Window* win = Find(w);
+  if (!win || w != g_host_window || !host::get().window_open() || !pb.bits) return false;
+  RECT s = src;
+  s.left = std::max<LONG>(s.left, 0), s.top = std::max<LONG>(s.top, 0);
+  s.right = std::min<LONG>(s.right, pb.width), s.bottom = std::min<LONG>(s.bottom, pb.height);
+  const RECT a = AreaOnScreen(*win), c = ClientOnScreen(*win);
+  const int aw = a.right - a.left, ah = a.bottom - a.top;
+  // The destination in the area's coordinates: the client area below the bar.
+  RECT d = dst ? *dst : RECT{0, 0, c.right - c.left, c.bottom - c.top};
+  const int top = c.top - a.top;
+  d.top += top, d.bottom += top;
+  const int dw = d.right - d.left, dh = d.bottom - d.top;
+  const int sw = s.right - s.left, sh = s.bottom - s.top;
+  if (aw <= 0 || ah <= 0 || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return false;
+  // Only the columns and rows of the destination that lie in the area.
+  const int x0 = std::max<int>(0, d.left), x1 = std::min<int>(aw, d.right);
+  const int y0 = std::max<int>(0, d.top), y1 = std::min<int>(ah, d.bottom);
+  if (x0 >= x1 || y0 >= y1) return false;
+  // Never destroyed: a present may come from an exit handler.
+  static auto& out = *new std::vector<uint32_t>;
+  out.resize(static_cast<size_t>(aw) * ah);
+  StretchColours(pb, s, d, RECT{x0, y0, x1, y1}, aw, ah, out.data());
   ShowArea(w, out.data(), aw, ah);
   return true;
 }

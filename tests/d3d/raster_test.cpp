@@ -372,6 +372,23 @@ TEST(Raster, DepthTestKeepsTheNearestWhateverTheOrder) {
   }
 }
 
+// A depth clear sets every pixel of its area that lies in the buffer, on
+// every row, and nothing else; an area beside the buffer sets nothing.
+TEST(Raster, DepthClearCoversItsAreaInsideTheBuffer) {
+  for (int zbits : {16, 32}) {
+    Buffer z(20, 10, zbits);
+    const uint32_t cleared = soft3d::DepthValue(0.25f, zbits);
+    soft3d::ClearDepth(z.pb, {-3, 2, 7, 6}, 0.25f);
+    soft3d::ClearDepth(z.pb, {14, 7, 25, 12}, 0.25f);
+    soft3d::ClearDepth(z.pb, {20, 0, 30, 10}, 0.25f);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const bool in = (x < 7 && y >= 2 && y < 6) || (x >= 14 && y >= 7);
+        ASSERT_EQ(z.Get(x, y), in ? cleared : 0u) << zbits << " bits, " << x << ", " << y;
+      }
+  }
+}
+
 TEST(Raster, LinearFogByDepthAndByEyeDistanceAtEveryDepth) {
   const Rgb c = {240, 30, 100}, fogc = {10, 200, 60};
   for (int bpp : kDepths) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/ddraw/ddraw.h"
@@ -69,6 +70,11 @@ TEST_F(DdrawTest, ColourFillCoversExactlyTheRectangleAndIsMaskedToTheDepth) {
     for (int y = 0; y < 10; ++y)
       for (int x = 0; x < 10; ++x)
         EXPECT_EQ(At(s, x, y), (x >= 2 && x < 5 && y == 3) ? full : 0u) << bpp << " " << x << "," << y;
+    // Many rows: each of them, and nothing beside them.
+    Fill(s, {1, 5, 8, 9}, 0x5A5A5A5A);
+    for (int y = 5; y < 10; ++y)
+      for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(At(s, x, y), (x >= 1 && x < 8 && y < 9) ? 0x5A5A5A5A & full : 0u) << bpp << " " << x << "," << y;
     s->Release();
   }
 }
@@ -185,6 +191,59 @@ TEST_F(DdrawTest, MirroringStretchingAndInvert) {
   EXPECT_EQ(At(dst, 0, 0), 0xFEu);
   dst->Release();
   src->Release();
+}
+
+// Scaled and mirrored copies, with a source key or without, of every depth:
+// every pixel against the nearest-neighbour rule (target pixel x of d takes
+// source column s.left + (x - d.left) * sw / dw, counted from the right when
+// mirrored, and the same for rows; a pixel equal to the key leaves the target's
+// own), for random rectangles that grow and shrink, rows that repeat included.
+TEST_F(DdrawTest, ScaledAndMirroredCopiesOfEverySizeAndPlace) {
+  std::mt19937 rng(5);
+  for (int bpp : {8, 16, 24, 32}) {
+    const uint32_t mask = bpp == 32 ? 0xFFFFFFFFu : (1u << bpp) - 1;
+    IDirectDrawSurface* dst = Make(40, 30, bpp);
+    IDirectDrawSurface* src = Make(23, 17, bpp);
+    for (int round = 0; round < 60; ++round) {
+      const uint32_t key = rng() % 2 ? 0 : rng() & mask;
+      DDCOLORKEY k{key, key};
+      src->SetColorKey(DDCKEY_SRCBLT, &k);
+      for (int y = 0; y < 17; ++y)
+        for (int x = 0; x < 23; ++x) testcommon::SetSurfacePixel(src, x, y, rng() % 3 == 0 ? key : rng() & mask);
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) testcommon::SetSurfacePixel(dst, x, y, rng() & mask);
+      auto span = [&rng](int size) {
+        const int a = static_cast<int>(rng() % static_cast<unsigned>(size));
+        return std::pair<int, int>{a, a + 1 + static_cast<int>(rng() % static_cast<unsigned>(size - a))};
+      };
+      const auto [sl, sr] = span(23);
+      const auto [st, sb] = span(17);
+      const auto [dl, dr] = span(40);
+      const auto [dt, db] = span(30);
+      RECT s{sl, st, sr, sb}, d{dl, dt, dr, db};
+      const bool keyed = rng() % 2, mirror_x = rng() % 2, mirror_y = rng() % 2;
+      std::vector<uint32_t> want;
+      for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+          uint32_t v = At(dst, x, y);
+          if (x >= dl && x < dr && y >= dt && y < db) {
+            const int i = (x - dl) * (sr - sl) / (dr - dl), j = (y - dt) * (sb - st) / (db - dt);
+            const uint32_t from = At(src, mirror_x ? sr - 1 - i : sl + i, mirror_y ? sb - 1 - j : st + j);
+            if (!keyed || from != key) v = from;
+          }
+          want.push_back(v);
+        }
+      DDBLTFX fx{};
+      fx.dwSize = sizeof(fx);
+      fx.dwDDFX = (mirror_x ? DDBLTFX_MIRRORLEFTRIGHT : 0) | (mirror_y ? DDBLTFX_MIRRORUPDOWN : 0);
+      ASSERT_EQ(dst->Blt(&d, src, &s, DDBLT_DDFX | (keyed ? DDBLT_KEYSRC : 0), &fx), DD_OK);
+      for (int y = 0, n = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x, ++n)
+          ASSERT_EQ(At(dst, x, y), want[n]) << bpp << " bits, round " << round << ", " << x << ", " << y;
+    }
+    dst->Release();
+    src->Release();
+  }
 }
 
 TEST_F(DdrawTest, CopiesBetweenDepthsAreRefused) {

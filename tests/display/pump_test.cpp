@@ -168,6 +168,19 @@ TEST_F(DxTest, SixteenBitWindowOnADeeperDesktopShowsItsFrames) {
   EXPECT_EQ(host_.last_frame()->at(0, 0), 0x00FF00u);
 }
 
+// A 16-bit screen shown as it is (full screen): each 5-6-5 channel scaled
+// to 8 bits on its own, 31 and 63 to 255.
+TEST_F(DxTest, SixteenBitFullScreenShowsEachChannelScaledToEightBits) {
+  Start(16, true);
+  const uint32_t raw[] = {0xF800, 0x07E0, 0x001F, 0x8410, 0x0841, 0x7BEF};
+  const uint32_t rgb[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x838183, 0x080808, 0x7B7D7B};
+  for (int i = 0; i < 6; ++i) dxsetpixel(i, 0, raw[i]);
+  dxpresent();
+  ASSERT_NE(host_.last_frame(), nullptr);
+  ASSERT_EQ(host_.last_frame()->w, 640);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(host_.last_frame()->at(i, 0), rgb[i]) << i;
+}
+
 TEST_F(DxTest, RandomNumbers) {
   srand(1);
   EXPECT_EQ(dxrand(0), 0);
