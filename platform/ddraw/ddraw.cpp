@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
 
 #include "platform/host/host.h"
@@ -562,20 +563,13 @@ HRESULT IDirectDrawSurface::Transfer(const RECT& dst, IDirectDrawSurface* src, c
       m.mirror_y = (fx->dwDDFX & DDBLTFX_MIRRORUPDOWN) != 0;
     }
     Surface in{src->bits_.data(), src->pitch_};
-    std::vector<uint8_t> copy;
-    const int row = width_ * bytes;
+    // Overlapping copies within one surface read the pixels as they were.
+    std::optional<ddraw::RowsCopy> copy;
     if (src == this) {
-      // Overlapping copies within one surface read the pixels as they were:
-      // the rows' pixels only, the copy's padding poisoned as the surface's is.
-      copy.resize(bits_.size());
-      for (int y = 0; y < height_; ++y)
-        std::memcpy(copy.data() + static_cast<ptrdiff_t>(y) * pitch_, bits_.data() + static_cast<ptrdiff_t>(y) * pitch_,
-                    static_cast<size_t>(row));
-      in.bits = copy.data();
-      if (g_poison_padding) PoisonRows(copy.data(), pitch_, row, height_, true);
+      copy.emplace(bits_.data(), pitch_, width_ * bytes, height_);
+      in.bits = copy->data();
     }
     Copy(bytes, out, dst, in, srect, clip, m);
-    if (!copy.empty()) PoisonRows(copy.data(), pitch_, row, height_, false);
   }
   changed(&clip);
   return DD_OK;
@@ -908,6 +902,16 @@ IDirectDrawSurface* Primary() { return g_primary; }
 void SetVideoMemory(size_t bytes) { g_vram_size = bytes; }
 size_t VideoMemoryUsed() { return g_vram_used; }
 void SetPitchPadding(int bytes) { g_pitch_padding = std::max(0, bytes); }
+RowsCopy::RowsCopy(const uint8_t* bits, int pitch, int row_bytes, int rows)
+    : bytes_(static_cast<size_t>(pitch) * rows), pitch_(pitch), row_bytes_(row_bytes), rows_(rows) {
+  for (int y = 0; y < rows; ++y)
+    std::memcpy(bytes_.data() + static_cast<ptrdiff_t>(y) * pitch, bits + static_cast<ptrdiff_t>(y) * pitch,
+                static_cast<size_t>(row_bytes));
+  if (g_poison_padding) PoisonRows(bytes_.data(), pitch_, row_bytes_, rows_, true);
+}
+
+RowsCopy::~RowsCopy() { PoisonRows(bytes_.data(), pitch_, row_bytes_, rows_, false); }
+
 void PoisonPadding(bool on) {
   g_poison_padding = on;
   for (IDirectDrawSurface* s : g_surfaces) s->poison_padding(on);

@@ -407,6 +407,21 @@ void SetPitchPadding(int bytes);
 // rows is poisoned, that of surfaces made meanwhile too, so that a read or a
 // write past a row's end stops where it happens. Off lifts it again.
 void PoisonPadding(bool on);
+// The rows of a surface copied, their pixels only, at the surface's pitch: what
+// a copy within one surface reads, so that it reads the pixels as they were.
+// While the padding is poisoned, the copy's is too, for as long as it lives.
+class RowsCopy {
+ public:
+  RowsCopy(const uint8_t* bits, int pitch, int row_bytes, int rows);
+  ~RowsCopy();
+  RowsCopy(const RowsCopy&) = delete;
+  RowsCopy& operator=(const RowsCopy&) = delete;
+  uint8_t* data() { return bytes_.data(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int pitch_, row_bytes_, rows_;
+};
 // Every surface that exists becomes lost.
 void LoseAllSurfaces();
 // While set, creating a primary surface is refused, and so is restoring one.

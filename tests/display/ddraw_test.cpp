@@ -289,16 +289,27 @@ TEST_F(DdrawTest, PoisonedPaddingIsExactlyTheBytesPastEachRow) {
     ddraw::PoisonPadding(true);
     IDirectDrawSurface* during = Make(c.width, kRows, c.bpp);
     const int row = c.width * c.bpp / 8;
+    // The first byte poisoned where it should not be, or not where it should.
+    auto wrong_byte = [&](const uint8_t* bits, int pitch) {
+      for (int i = 0; i < pitch * kRows; ++i)
+        if ((__asan_address_is_poisoned(bits + i) != 0) != (i % pitch >= row)) return i;
+      return -1;
+    };
     for (IDirectDrawSurface* s : {before, during}) {
       const platform::PixelBuffer pb = s->pixels();
       EXPECT_GE(pb.pitch - row, c.padding) << c.width << "x" << c.bpp;
-      // The first byte poisoned where it should not be, or not where it should.
-      int wrong = -1;
-      for (int i = 0; i < pb.pitch * kRows && wrong < 0; ++i)
-        if ((__asan_address_is_poisoned(pb.bits + i) != 0) != (i % pb.pitch >= row)) wrong = i;
+      const int wrong = wrong_byte(pb.bits, pb.pitch);
       EXPECT_EQ(wrong, -1) << c.width << " pixels of " << c.bpp << " bits, padding " << c.padding << ": byte "
                            << wrong % pb.pitch << " of row " << wrong / pb.pitch
                            << (s == before ? " (made before)" : " (made meanwhile)");
+    }
+    {
+      // What a copy within the surface reads from: its padding too.
+      const platform::PixelBuffer pb = during->pixels();
+      ddraw::RowsCopy copy(pb.bits, pb.pitch, row, kRows);
+      const int wrong = wrong_byte(copy.data(), pb.pitch);
+      EXPECT_EQ(wrong, -1) << c.width << " pixels of " << c.bpp << " bits, padding " << c.padding << ": byte "
+                           << wrong % pb.pitch << " of row " << wrong / pb.pitch << " of the rows' copy";
     }
     ddraw::PoisonPadding(false);
     for (IDirectDrawSurface* s : {before, during}) {
