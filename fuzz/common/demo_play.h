@@ -83,6 +83,7 @@ class DemoGame {
     ScriptSetLimits({step_budget, SCRIPT_DEFAULT_MAX_DEPTH});
     ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
     host::add_clock_listener(WatchFrames);
+    held_after_start_ = dxlivebitmaps().size();
     fs::current_path(caller_);
   }
 
@@ -115,6 +116,14 @@ class DemoGame {
     // Keys meant for the last input's waits are not this one's.
     host_->clear_script();
     srand(1);
+    // The game holds a bounded number of pictures (the cache, those it let go
+    // of this frame, the layers, the message window); more are pictures that
+    // commands cut off at their budget held in hand, which nothing frees.
+    if (dxlivebitmaps().size() > held_after_start_ + kMostHeldBeyondStart) {
+      std::fprintf(stderr, "%zu pictures held, %zu after the start: commands cut off left theirs\n",
+                   dxlivebitmaps().size(), held_after_start_);
+      __builtin_trap();
+    }
   }
 
   // Presses `keys` in turn, one every `every` frames from the next but one.
@@ -150,15 +159,17 @@ class DemoGame {
       if (dxexiting) {
         dxexiting = false;
         dxquit = false;
-        FreeEventData();
-        QvxSoundTerminate();
-        try {
-          Start();
-        } catch (const host::ProcessExit&) {
-          __builtin_trap();
-        }
+        StartAgain();
       }
     } catch (const FrameBudgetSpent&) {
+      // A command cut off here may have held pictures in hand, which are lost
+      // to it but still live; once they are more than the game itself holds,
+      // the layer is released, which deletes them all, and the game started
+      // again, so that a long campaign does not grow without end.
+      if (dxlivebitmaps().size() > held_after_start_ + kMostHeldBeyondStart / 2) {
+        dxrelease();
+        StartAgain();
+      }
     }
     limit_ = UINT64_MAX;
     wind_down_ = false;
@@ -172,6 +183,21 @@ class DemoGame {
     fs::current_path(folder_.path());
     std::snprintf(BaseDir, sizeof BaseDir, "%s", (folder_.path() / "saves").c_str());
     if (!testcommon::ReadDemoData()) __builtin_trap();
+  }
+
+  // After the layer was released (the program's end, or a run cut off with
+  // too much left in hand): the events and the sound go too, and the game
+  // starts as at first. Reading the map again freed what the kept map points
+  // to: the map read now is kept instead.
+  void StartAgain() {
+    FreeEventData();
+    QvxSoundTerminate();
+    try {
+      Start();
+    } catch (const host::ProcessExit&) {
+      __builtin_trap();
+    }
+    map_.assign(DungeonMap, DungeonMap + kFloors);
   }
 
   static void WatchFrames(uint64_t) {
@@ -191,6 +217,10 @@ class DemoGame {
     throw FrameBudgetSpent{};
   }
 
+  // How many pictures beyond those live after the start the game may hold:
+  // its cache (8), those it let go of in the last frame (at most 64), the four
+  // layers and the message window's, with room to spare.
+  static constexpr size_t kMostHeldBeyondStart = 192;
   static inline uint64_t limit_ = UINT64_MAX;
   static inline bool wind_down_ = false;
   host::HeadlessHost* host_ = nullptr;
@@ -198,6 +228,7 @@ class DemoGame {
   ScratchFolder folder_;
   int depth_;
   uint64_t step_budget_;
+  size_t held_after_start_ = 0;
   GameState state_{};
   std::vector<MapFloor> map_;
   std::vector<std::pair<std::string, std::string>> vars_;
