@@ -40,6 +40,7 @@
 #include "fuzz/draw/draw_fuzz.h"
 #include "platform/d3d/d3d.h"
 #include "platform/ddraw/ddraw.h"
+#include "platform/pixels.h"
 #include "platform/win32/display.h"
 
 namespace drawfuzz {
@@ -167,12 +168,8 @@ class OutsideClip {
 // below still sees writes by code the sanitizer does not instrument
 // (DDRAW_ASAN, from platform/ddraw/ddraw.h, says whether this build has it).
 // The padding checks' own loops are left out of the coverage the fuzzer
-// steers by: their comparisons of the padding's bytes would only slow it.
-#if defined(__clang__)
-#define DRAWFUZZ_UNTRACED __attribute__((no_sanitize("coverage")))
-#else
-#define DRAWFUZZ_UNTRACED
-#endif
+// steers by (PIXELS_UNTRACED): their comparisons of the padding's bytes would
+// only slow it.
 
 // The padding past each surface row's pixels (kPadding bytes, and what the
 // rows' alignment adds), which nothing may write: a write past a row's right
@@ -276,14 +273,14 @@ class RowEnds {
     const int row = pb.width * (pb.format.bpp / 8);
     return {pb.bits + row, pb.pitch > row ? static_cast<size_t>(pb.pitch - row) : 0, pb.pitch, pb.height};
   }
-  DRAWFUZZ_UNTRACED static uint8_t Byte(int y) { return static_cast<uint8_t>(0xA5 + 0x3D * y); }
-  DRAWFUZZ_UNTRACED static uint8_t* Row(const Pad& p, int y) { return p.first + static_cast<ptrdiff_t>(y) * p.pitch; }
-  DRAWFUZZ_UNTRACED static void FillPad(const Pad& p) {
+  PIXELS_UNTRACED static uint8_t Byte(int y) { return static_cast<uint8_t>(0xA5 + 0x3D * y); }
+  PIXELS_UNTRACED static uint8_t* Row(const Pad& p, int y) { return p.first + static_cast<ptrdiff_t>(y) * p.pitch; }
+  PIXELS_UNTRACED static void FillPad(const Pad& p) {
     if (p.bytes == 0) return;
     for (int y = 0; y < p.rows; ++y) std::memset(Row(p, y), Byte(y), p.bytes);
   }
   // Whether all n bytes at q are v, eight at a time.
-  DRAWFUZZ_UNTRACED static bool All(const uint8_t* q, size_t n, uint8_t v) {
+  PIXELS_UNTRACED static bool All(const uint8_t* q, size_t n, uint8_t v) {
     const uint64_t eight = 0x0101010101010101u * v;
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -297,7 +294,7 @@ class RowEnds {
   }
   // The first row whose padding does not hold its byte (or all 0, where
   // that may be); -1 when none.
-  DRAWFUZZ_UNTRACED static int BadRow(const Pad& p, bool clear) {
+  PIXELS_UNTRACED static int BadRow(const Pad& p, bool clear) {
     if (p.bytes == 0) return -1;
     for (int y = 0; y < p.rows; ++y) {
       const uint8_t* q = Row(p, y);
