@@ -2,6 +2,7 @@
 // owns surfaces) and the GDI stand-in (which draws text and DIBs into them).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -43,6 +44,21 @@ inline uint32_t ChannelTo8(uint32_t pixel, uint32_t mask) {
   const int shift = __builtin_ctz(mask);
   return ((pixel & mask) >> shift) * 255 / (mask >> shift);
 }
+
+// The 0x00RRGGBB colour of a pixel of 16 bits or more in the format.
+inline uint32_t PixelColour(uint32_t pixel, const PixelFormat& f) {
+  return ChannelTo8(pixel, f.rmask) << 16 | ChannelTo8(pixel, f.gmask) << 8 | ChannelTo8(pixel, f.bmask);
+}
+
+// The colours of all 65,536 pixels of a 16-bit format, indexed by the pixel:
+// made the first time the format is asked for, on any thread, and kept for
+// the process (a present may come from an exit handler).
+const uint32_t* Colours16(const PixelFormat& f);
+
+// Every pixel of a rows × width area whose first pixel is at `first` set to
+// v: the first row, then copies of it.
+template <int B>
+void FillArea(uint8_t* first, int pitch, int width, int rows, uint32_t v);
 
 // The 0x00RRGGBB colour of an 8-bit value read as 3-3-2, what 8 bits show
 // without a palette.
@@ -102,6 +118,14 @@ inline void StorePixel(uint8_t* p, int bytes, uint32_t v) {
     case 3: StorePixel<3>(p, v); break;
     default: StorePixel<4>(p, v); break;
   }
+}
+
+template <int B>
+void FillArea(uint8_t* first, int pitch, int width, int rows, uint32_t v) {
+  if (width <= 0 || rows <= 0) return;
+  const size_t row_bytes = static_cast<size_t>(width) * B;
+  for (uint8_t *p = first, *end = first + row_bytes; p != end; p += B) StorePixel<B>(p, v);
+  for (int y = 1; y < rows; ++y) std::memcpy(first + static_cast<ptrdiff_t>(y) * pitch, first, row_bytes);
 }
 
 }  // namespace platform

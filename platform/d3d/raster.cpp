@@ -880,16 +880,13 @@ void ClearDepth(const platform::PixelBuffer& depth, const RECT& area, float z) {
   int l = std::max<LONG>(area.left, 0), t = std::max<LONG>(area.top, 0);
   int r = std::min<LONG>(area.right, depth.width), b = std::min<LONG>(area.bottom, depth.height);
   if (l >= r || t >= b) return;
-  uint32_t v = DepthValue(z, depth.format.bpp);
-  // The first row, then copies of it.
+  const uint32_t v = DepthValue(z, depth.format.bpp);
   const int bytes = depth.format.bpp / 8;
   uint8_t* first = depth.bits + static_cast<ptrdiff_t>(t) * depth.pitch + static_cast<ptrdiff_t>(l) * bytes;
-  const size_t row_bytes = static_cast<size_t>(r - l) * bytes;
-  for (uint8_t *p = first, *end = first + row_bytes; p != end; p += bytes) {
-    if (bytes == 2) StorePixel<2>(p, v);
-    else StorePixel<4>(p, v);
-  }
-  for (int y = t + 1; y < b; ++y) std::memcpy(first + static_cast<ptrdiff_t>(y - t) * depth.pitch, first, row_bytes);
+  if (bytes == 2)
+    platform::FillArea<2>(first, depth.pitch, r - l, b - t, v);
+  else
+    platform::FillArea<4>(first, depth.pitch, r - l, b - t, v);
 }
 
 void DrawTriangle(const Target& t, const PixelState& s, const Texture* tex, const ScreenVertex& a,

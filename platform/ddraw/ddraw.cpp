@@ -197,14 +197,10 @@ void CopyRect(Surface dst, const RECT& d, Surface src, const RECT& s, const RECT
 
 template <int B>
 void FillRect(Surface dst, const RECT& c, uint32_t value, bool invert, uint32_t mask, const uint32_t* dst_key) {
-  if (c.left >= c.right || c.top >= c.bottom) return;
   if (!dst_key && !invert) {
-    // Every pixel takes the value: the first row, then copies of it.
-    const size_t row_bytes = static_cast<size_t>(c.right - c.left) * B;
-    uint8_t* first = dst.bits + static_cast<ptrdiff_t>(c.top) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B;
-    for (uint8_t *p = first, *end = first + row_bytes; p != end; p += B) StorePixel<B>(p, value);
-    for (int y = c.top + 1; y < c.bottom; ++y)
-      std::memcpy(first + static_cast<ptrdiff_t>(y - c.top) * dst.pitch, first, row_bytes);
+    // Every pixel takes the value.
+    platform::FillArea<B>(dst.bits + static_cast<ptrdiff_t>(c.top) * dst.pitch + static_cast<ptrdiff_t>(c.left) * B,
+                          dst.pitch, c.right - c.left, c.bottom - c.top, value);
     return;
   }
   for (int y = c.top; y < c.bottom; ++y) {
@@ -255,24 +251,10 @@ PIXELS_UNTRACED void AreaColours(const platform::PixelBuffer& pb, const RECT& ar
   const int aw = area.right - area.left, hgt = area.bottom - area.top;
   const int bytes = pb.format.bpp / 8;
   const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
-  // 16-bit pixels go through a table made once per format. Never destroyed: a
-  // present may come from an exit handler.
-  static auto& table16 = *new std::vector<uint32_t>;
-  static uint32_t table_masks[3] = {0, 0, 0};
-  if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||
-                     table_masks[2] != pb.format.bmask)) {
-    table16.resize(65536);
-    for (uint32_t v = 0; v < 65536; ++v)
-      table16[v] = platform::ChannelTo8(v, pb.format.rmask) << 16 | platform::ChannelTo8(v, pb.format.gmask) << 8 |
-                   platform::ChannelTo8(v, pb.format.bmask);
-    table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
-  }
-  const uint32_t* const colours16 = table16.data();
+  // 16-bit pixels go through a table; deeper ones by their masks.
+  const uint32_t* const colours16 = bytes == 2 ? platform::Colours16(pb.format) : nullptr;
   const uint32_t* const palette = pb.palette;
-  const uint32_t rmask = pb.format.rmask, gmask = pb.format.gmask, bmask = pb.format.bmask;
-  auto Colour = [rmask, gmask, bmask](uint32_t v) {
-    return platform::ChannelTo8(v, rmask) << 16 | platform::ChannelTo8(v, gmask) << 8 | platform::ChannelTo8(v, bmask);
-  };
+  const platform::PixelFormat format = pb.format;
   // The columns of the area that lie on the screen.
   const int x0 = std::max<LONG>(0, -area.left), x1 = std::min<LONG>(aw, pb.width - area.left);
   for (int y = 0; y < hgt; ++y, out += aw) {
@@ -292,13 +274,13 @@ PIXELS_UNTRACED void AreaColours(const platform::PixelBuffer& pb, const RECT& ar
         for (int x = x0; x < x1; ++x, p += 2) out[x] = colours16[LoadPixel<2>(p)];
         break;
       case 3:
-        for (int x = x0; x < x1; ++x, p += 3) out[x] = Colour(LoadPixel<3>(p));
+        for (int x = x0; x < x1; ++x, p += 3) out[x] = platform::PixelColour(LoadPixel<3>(p), format);
         break;
       default:
         if (plain32) {
           for (int x = x0; x < x1; ++x, p += 4) out[x] = LoadPixel<4>(p) & 0x00FFFFFF;
         } else {
-          for (int x = x0; x < x1; ++x, p += 4) out[x] = Colour(LoadPixel<4>(p));
+          for (int x = x0; x < x1; ++x, p += 4) out[x] = platform::PixelColour(LoadPixel<4>(p), format);
         }
         break;
     }
@@ -902,6 +884,7 @@ IDirectDrawSurface* Primary() { return g_primary; }
 void SetVideoMemory(size_t bytes) { g_vram_size = bytes; }
 size_t VideoMemoryUsed() { return g_vram_used; }
 void SetPitchPadding(int bytes) { g_pitch_padding = std::max(0, bytes); }
+
 RowsCopy::RowsCopy(const uint8_t* bits, int pitch, int row_bytes, int rows)
     : bytes_(static_cast<size_t>(pitch) * rows), pitch_(pitch), row_bytes_(row_bytes), rows_(rows) {
   for (int y = 0; y < rows; ++y)

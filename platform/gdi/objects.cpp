@@ -113,8 +113,7 @@ uint32_t PixelToRgb(const platform::PixelBuffer& b, uint32_t pixel) {
     if (b.palette) return b.palette[pixel] & 0xFFFFFF;
     return platform::Rgb332(pixel);
   }
-  return platform::ChannelTo8(pixel, b.format.rmask) << 16 | platform::ChannelTo8(pixel, b.format.gmask) << 8 |
-         platform::ChannelTo8(pixel, b.format.bmask);
+  return platform::PixelColour(pixel, b.format);
 }
 
 uint32_t ColorToPixel(const platform::PixelBuffer& b, COLORREF c) {

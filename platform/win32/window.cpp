@@ -1076,17 +1076,8 @@ PIXELS_UNTRACED static void StretchColours(const platform::PixelBuffer& pb, cons
   const int dw = d.right - d.left, dh = d.bottom - d.top;
   const int sw = s.right - s.left, sh = s.bottom - s.top;
   const int bytes = pb.format.bpp / 8;
-  // 16-bit pixels go through a table made once per format; others by shifts.
-  static auto& table16 = *new std::vector<uint32_t>;
-  static uint32_t table_masks[3] = {0, 0, 0};
-  using platform::ChannelTo8;
-  if (bytes == 2 && (table16.empty() || table_masks[0] != pb.format.rmask || table_masks[1] != pb.format.gmask ||
-                     table_masks[2] != pb.format.bmask)) {
-    table16.resize(65536);
-    for (uint32_t v = 0; v < 65536; ++v)
-      table16[v] = ChannelTo8(v, pb.format.rmask) << 16 | ChannelTo8(v, pb.format.gmask) << 8 | ChannelTo8(v, pb.format.bmask);
-    table_masks[0] = pb.format.rmask, table_masks[1] = pb.format.gmask, table_masks[2] = pb.format.bmask;
-  }
+  // 16-bit pixels go through a table; others by their masks.
+  const uint32_t* const table16 = bytes == 2 ? platform::Colours16(pb.format) : nullptr;
   const bool plain32 = pb.format.rmask == 0xFF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
   const int x0 = in.left, x1 = in.right, y0 = in.top, y1 = in.bottom;
   std::vector<int> xs(static_cast<size_t>(x1 - x0));
@@ -1108,9 +1099,7 @@ PIXELS_UNTRACED static void StretchColours(const platform::PixelBuffer& pb, cons
         for (int x = 0; x < n; ++x) {
           const uint8_t* p = row + xs[x];
           const uint32_t v = platform::LoadPixel(p, bytes);
-          o[x] = plain32 ? v & 0xFFFFFF
-                         : ChannelTo8(v, pb.format.rmask) << 16 | ChannelTo8(v, pb.format.gmask) << 8 |
-                               ChannelTo8(v, pb.format.bmask);
+          o[x] = plain32 ? v & 0xFFFFFF : platform::PixelColour(v, pb.format);
         }
         break;
     }
