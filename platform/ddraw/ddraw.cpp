@@ -245,13 +245,25 @@ bool SourceRop(DWORD rop, Combine* op) {
   }
 }
 
+// The colours of n pixels of B = 3 or 4 bytes: an 8-8-8 pixel is its colour
+// already (a fourth byte dropped), others go by their masks.
+template <int B>
+PIXELS_UNTRACED void DeepRowColours(const uint8_t* p, int n, bool plain, const platform::PixelFormat& format,
+                                    uint32_t* out) {
+  if (plain) {
+    for (int x = 0; x < n; ++x, p += B) out[x] = LoadPixel<B>(p) & 0x00FFFFFF;
+  } else {
+    for (int x = 0; x < n; ++x, p += B) out[x] = platform::PixelColour(LoadPixel<B>(p), format);
+  }
+}
+
 // The colours of the screen's pixels in `area` (which may reach past the
 // screen: those pixels are black), row by row into out.
 PIXELS_UNTRACED void AreaColours(const platform::PixelBuffer& pb, const RECT& area, uint32_t* out) {
   const int aw = area.right - area.left, hgt = area.bottom - area.top;
   const int bytes = pb.format.bpp / 8;
-  const bool plain32 = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
-  // 16-bit pixels go through a table; deeper ones by their masks.
+  const bool plain = pb.format.rmask == 0x00FF0000 && pb.format.gmask == 0xFF00 && pb.format.bmask == 0xFF;
+  // 16-bit pixels go through a table; deeper ones as above.
   const uint32_t* const colours16 = bytes == 2 ? platform::Colours16(pb.format) : nullptr;
   const uint32_t* const palette = pb.palette;
   const platform::PixelFormat format = pb.format;
@@ -273,16 +285,8 @@ PIXELS_UNTRACED void AreaColours(const platform::PixelBuffer& pb, const RECT& ar
       case 2:
         for (int x = x0; x < x1; ++x, p += 2) out[x] = colours16[LoadPixel<2>(p)];
         break;
-      case 3:
-        for (int x = x0; x < x1; ++x, p += 3) out[x] = platform::PixelColour(LoadPixel<3>(p), format);
-        break;
-      default:
-        if (plain32) {
-          for (int x = x0; x < x1; ++x, p += 4) out[x] = LoadPixel<4>(p) & 0x00FFFFFF;
-        } else {
-          for (int x = x0; x < x1; ++x, p += 4) out[x] = platform::PixelColour(LoadPixel<4>(p), format);
-        }
-        break;
+      case 3: DeepRowColours<3>(p, x1 - x0, plain, format, out + x0); break;
+      default: DeepRowColours<4>(p, x1 - x0, plain, format, out + x0); break;
     }
   }
 }
