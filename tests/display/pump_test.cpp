@@ -10,6 +10,7 @@
 
 #include "platform/win32/crt.h"
 #include "platform/win32/debug.h"
+#include "platform/win32/window.h"
 #include "platform/winmm/time.h"
 
 namespace {
@@ -179,6 +180,68 @@ TEST_F(DxTest, SixteenBitFullScreenShowsEachChannelScaledToEightBits) {
   ASSERT_NE(host_.last_frame(), nullptr);
   ASSERT_EQ(host_.last_frame()->w, 640);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(host_.last_frame()->at(i, 0), rgb[i]) << i;
+}
+
+// A 24- or 32-bit window on a desktop of its depth, shown from the screen:
+// bytes blue, green, red from the lowest, a fourth byte not shown.
+TEST_F(DxTest, DeepWindowsOnTheirOwnDesktopsShowEachChannelAsItIs) {
+  const uint32_t raw[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xABCDEF, 0xFF010203};
+  const uint32_t rgb[] = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xABCDEF, 0x010203};
+  for (int depth : {24, 32}) {
+    win32::SetDesktopDepth(depth);
+    dxdesktopdepth = depth;
+    Start(depth);
+    const uint32_t bits = depth == 24 ? 0xFFFFFF : 0xFFFFFFFF;
+    // At the first row's start and the last row's end.
+    for (int i = 0; i < 6; ++i) {
+      dxsetpixel(i, 0, raw[i] & bits);
+      dxsetpixel(639 - i, 479, raw[i] & bits);
+    }
+    dxpresent();
+    const host::Frame* f = host_.last_frame();
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(f->w, 640);
+    ASSERT_EQ(f->h, 480);
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_EQ(f->at(i, 0), rgb[i]) << depth << " bits, pixel " << i;
+      EXPECT_EQ(f->at(639 - i, 479), rgb[i]) << depth << " bits, pixel " << i << " from the end";
+    }
+    dxrelease();
+  }
+  win32::SetDesktopDepth(32);
+  dxdesktopdepth = 32;
+}
+
+// 16-bit pictures of two formats shown in one run, each by its own masks:
+// 5-5-5 leaves the top bit out and gives green five bits.
+TEST_F(DxTest, FiveSixFiveAndFiveFiveFivePicturesEachShowTheirOwnColours) {
+  Start();
+  struct Picture {
+    uint32_t rmask, gmask, bmask;
+    uint16_t raw[5];
+    uint32_t rgb[5];
+  };
+  const Picture p565{0xF800, 0x07E0, 0x001F,
+                     {0xF800, 0x07E0, 0x001F, 0x8410, 0xFFFF},
+                     {0xFF0000, 0x00FF00, 0x0000FF, 0x838183, 0xFFFFFF}};
+  const Picture p555{0x7C00, 0x03E0, 0x001F,
+                     {0x7C00, 0x03E0, 0x001F, 0x4210, 0xFFFF},
+                     {0xFF0000, 0x00FF00, 0x0000FF, 0x838383, 0xFFFFFF}};
+  // The first again once the second has been shown.
+  for (const Picture* p : {&p565, &p555, &p565}) {
+    uint16_t bits[5];
+    std::copy(p->raw, p->raw + 5, bits);
+    platform::PixelBuffer pb;
+    pb.bits = reinterpret_cast<uint8_t*>(bits);
+    pb.width = 5, pb.height = 1, pb.pitch = sizeof(bits);
+    pb.format = {16, p->rmask, p->gmask, p->bmask};
+    const RECT r{0, 0, 5, 1};
+    ASSERT_TRUE(win32::ShowInClient(dxgetwindow(), pb, r, &r));
+    const host::Frame* f = host_.last_frame();
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 5; ++i)
+      EXPECT_EQ(f->at(i, 0), p->rgb[i]) << (p == &p565 ? "5-6-5" : "5-5-5") << ", pixel " << i;
+  }
 }
 
 TEST_F(DxTest, RandomNumbers) {
