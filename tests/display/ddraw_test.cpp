@@ -341,6 +341,81 @@ TEST_F(DdrawTest, CopiesWithinASurfaceReadOnlyItsPixels) {
   }
 }
 
+#ifdef DDRAW_ASAN
+// What the allocator's hooks watch for on this thread: the block of `size`
+// bytes that a copy within a surface reads from, and, while it lives, whether
+// its padding is poisoned each time anything else is allocated or freed.
+struct RowsWatch {
+  size_t size = 0;  // 0: not watching
+  int pitch = 0, row_bytes = 0, rows = 0;
+  const volatile void* block = nullptr;
+  int looks = 0, bare = 0;  // looks at the padding, and those that found a byte of it readable
+
+  void Look() {
+    ++looks;
+    const auto* bits = static_cast<const uint8_t*>(const_cast<const void*>(block));
+    for (int y = 0; y < rows; ++y)
+      for (int i = row_bytes; i < pitch; ++i)
+        if (!__asan_address_is_poisoned(bits + static_cast<ptrdiff_t>(y) * pitch + i)) {
+          ++bare;
+          return;
+        }
+  }
+};
+thread_local RowsWatch t_rows_watch;
+
+}  // namespace
+
+// AddressSanitizer calls these after every allocation and before every free
+// when a program defines them.
+extern "C" void __sanitizer_malloc_hook(const volatile void* p, size_t size) {
+  RowsWatch& w = t_rows_watch;
+  if (!w.size) return;
+  if (!w.block && size == w.size)
+    w.block = p;
+  else if (w.block)
+    w.Look();
+}
+
+extern "C" void __sanitizer_free_hook(const volatile void* p) {
+  RowsWatch& w = t_rows_watch;
+  if (!w.size || !w.block) return;
+  if (p == w.block)
+    w.block = nullptr;
+  else
+    w.Look();
+}
+
+namespace {
+#endif
+
+// The copy of the rows that a copy within a surface reads from has its
+// padding poisoned too while the surfaces' is: a read past a row's end is
+// caught there as on any surface, not served from bytes nobody drew.
+TEST_F(DdrawTest, CopiesWithinASurfaceReadFromRowsWithPoisonedPadding) {
+#ifndef DDRAW_ASAN
+  GTEST_SKIP() << "poisoning needs AddressSanitizer";
+#else
+  ddraw::SetPitchPadding(16);
+  for (int bpp : {8, 16, 24, 32}) {
+    IDirectDrawSurface* s = Make(6, 3, bpp);
+    const platform::PixelBuffer pb = s->pixels();
+    ddraw::PoisonPadding(true);
+    t_rows_watch = RowsWatch{static_cast<size_t>(pb.pitch) * 3, pb.pitch, 6 * bpp / 8, 3};
+    RECT src{0, 0, 5, 3}, dst{1, 0, 6, 3};
+    const HRESULT r = s->Blt(&dst, s, &src, DDBLT_WAIT, nullptr);
+    const RowsWatch seen = t_rows_watch;
+    t_rows_watch = RowsWatch{};
+    ddraw::PoisonPadding(false);
+    EXPECT_EQ(r, DD_OK);
+    // The copy allocates beside the rows' block (its table of columns).
+    EXPECT_GT(seen.looks, 0) << bpp << " bits: no block of the rows' size seen while the copy allocated";
+    EXPECT_EQ(seen.bare, 0) << bpp << " bits: the rows read from have readable padding";
+    s->Release();
+  }
+#endif
+}
+
 TEST_F(DdrawTest, LostSurfacesRefuseWorkUntilRestored) {
   IDirectDrawSurface* s = Make(2, 2, 32);
   ddraw::LoseAllSurfaces();
