@@ -95,6 +95,7 @@ class SdlHost : public Host {
     if (video_failed_) return false;
     bool failed = false;
     std::string reason;
+    IgnoreBrokenPipes();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
       failed = true;
       reason = SDL_GetError();

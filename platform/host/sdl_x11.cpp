@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -127,6 +128,17 @@ void AskFullScreen(SDL_Window* window, bool fullscreen) {
   XFlush(d);
 #else
   (void)window, (void)fullscreen;
+#endif
+}
+
+void IgnoreBrokenPipes() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  // Process-wide and for good: any thread may write to the connection up to
+  // the end. A handler someone installed on purpose is left in place.
+  struct sigaction current {};
+  if (sigaction(SIGPIPE, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+      current.sa_handler == SIG_DFL)
+    signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

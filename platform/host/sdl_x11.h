@@ -17,6 +17,12 @@ int FullScreenStateIn(SDL_Window* window, const SDL_SysWMmsg* message);
 // Asks the window manager to put `window` into or out of its full-screen state.
 void AskFullScreen(SDL_Window* window, bool fullscreen);
 
+// A write to the X connection after its server has gone raises SIGPIPE, whose
+// default action ends the process before Xlib reports the lost connection.
+// Ignored, the write fails and the report ends it as EndOnLostDisplay says.
+// Called before the connection opens.
+void IgnoreBrokenPipes();
+
 // From now on a lost connection to the X server (the server ended, the user
 // logged out) ends the process at once with status 1 and a line on standard
 // error.

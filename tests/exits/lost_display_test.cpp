@@ -88,6 +88,13 @@ bool BoxShown(const std::string& display) {
   return shown;
 }
 
+// The logo passed over; the title starts its music, writes the settings file
+// as its sign and stays.
+void WaitAtTheTitle(std::vector<packwriter::Entry>& entries) {
+  child::Replace(entries, "data/event/sys_logo.txt", "RET = 0;\n");
+  child::Replace(entries, "data/event/sys_title.txt", "music(1);\nsetupsave();\nsleep(20000);\nRET = 3;\n");
+}
+
 // Where the game is when its display goes. Each scene writes the settings file
 // as a sign that it got there.
 enum Scene { kTitle, kPlay, kBox, kScenes };
@@ -105,9 +112,7 @@ TEST(LostDisplay, TheGameEndsAtOnceWithOneAtTheTitleInPlayAndUnderABox) {
                               }),
               "");
   };
-  ASSERT_NO_FATAL_FAILURE(pack(kTitle, [](auto& entries) {
-    child::Replace(entries, "data/event/sys_title.txt", "music(1);\nsetupsave();\nsleep(20000);\nRET = 3;\n");
-  }));
+  ASSERT_NO_FATAL_FAILURE(pack(kTitle, [](auto& entries) { WaitAtTheTitle(entries); }));
   // A new game that asks nothing and walks in at once.
   ASSERT_NO_FATAL_FAILURE(pack(kPlay, [](auto& entries) {
     child::Replace(entries, "data/event/sys_title.txt", "music(1);\nRET = 0;\n");
@@ -193,6 +198,51 @@ TEST(LostDisplay, TheGameEndsAtOnceWithOneAtTheTitleInPlayAndUnderABox) {
     EXPECT_NE(r->result.output.find("display was lost"), std::string::npos) << what;
     EXPECT_EQ(child::FaultReport(r->result.output), "") << what;
   }
+}
+
+// A write to the connection after its server has gone raises SIGPIPE in the
+// writing thread, which by default ends the game before Xlib reports the lost
+// connection; the runs above meet it only when a write comes before a read
+// finds the connection closed. Here the signal comes before the server ends,
+// so every run meets it.
+TEST(LostDisplay, ABrokenPipeBeforeTheServerEndsStillEndsTheGameWithOne) {
+  child::Folder folder(DOLVICAR_GAME_EXE);
+  ASSERT_EQ(child::PackDemo(folder.path(), WaitAtTheTitle), "");
+  Server server;
+  const int64_t deadline = child::NowMs() + 60000;
+  while (server.display().empty() && child::NowMs() < deadline) usleep(20000);
+  ASSERT_NE(server.display(), "");
+
+  // The game starts, as from a shell, with the signal's default action, not
+  // with whatever this process has.
+  struct sigaction ours {}, by_default {};
+  by_default.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &by_default, &ours);
+  const fs::path dir = folder.path() / "saves", log = folder.path() / "run.txt";
+  fs::create_directories(dir);
+  const pid_t game = child::Start(folder.exe(), {dir.string()}, folder.path(),
+                                  {"DISPLAY=" + server.display(), "DOLVICAR_DESKTOP_DEPTH=16", "SDL_AUDIODRIVER=dummy"},
+                                  log);
+  sigaction(SIGPIPE, &ours, nullptr);
+  ASSERT_GT(game, 0);
+
+  child::Run result;
+  bool ended = false;
+  while (!(ended = child::Ended(game, result)) && !fs::exists(dir / "setup.jpg") && child::NowMs() < deadline)
+    usleep(20000);
+  if (ended || !fs::exists(dir / "setup.jpg")) {
+    if (!ended) result = child::Finish(game, log, 0);
+    FAIL() << "the game ended (status " << result.code << ", signal " << result.signal
+           << ") or stalled before the title\n" << TempDir::Read(log.string());
+  }
+  kill(game, SIGPIPE);
+  server.End();
+  result = child::Finish(game, log, child::NowMs() + 5000);
+  EXPECT_FALSE(result.timed_out) << result.output;
+  EXPECT_EQ(result.signal, 0) << result.output;
+  EXPECT_EQ(result.code, 1) << result.output;
+  EXPECT_NE(result.output.find("display was lost"), std::string::npos) << result.output;
+  EXPECT_EQ(child::FaultReport(result.output), "") << result.output;
 }
 
 }  // namespace
