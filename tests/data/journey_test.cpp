@@ -1,7 +1,8 @@
 // Journeys that follow one another in one run of the demo, as a player meets
 // them: a new game or an older record after the rune wall was dissolved in
 // another, records loaded while poisoned or on sand, a record made over one
-// that holds a journey, and the village statue in the player's way.
+// that holds a journey, the camp's screen kept for its question or search
+// and gone once the camp is left, and the village statue in the player's way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,9 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "dx/dx.h"
+#include "game/explore.h"
 #include "game/gamestate.h"
 #include "game/item.h"
 #include "game/macro/macro.h"
+#include "game/macro/macro_mes.h"
 #include "game/main.h"
 #include "game/map.h"
 #include "game/position.h"
@@ -57,6 +61,28 @@ int SeeQuestion(StrList** args, StrList** stack) {
 int SeeNotice(StrList** args, StrList** stack) {
   if (!g_question.empty() && g_notice.empty()) g_notice = LastFrame();
   return g_key(args, stack);
+}
+
+// The first message scene watched: its screen as its window opens, and the
+// frame that showed its words waiting for their key, with the window's place.
+bool g_watch_scene = false;
+ScriptHandler g_mes_open = nullptr, g_mes_key = nullptr;
+std::vector<uint32_t> g_scene, g_words;
+MesWindowState g_words_window{};
+int SeeSceneOpen(StrList** args, StrList** stack) {
+  if (g_watch_scene && g_scene.empty()) {
+    dxupdate();
+    g_scene = LastFrame();
+  }
+  return g_mes_open(args, stack);
+}
+int SeeWords(StrList** args, StrList** stack) {
+  const int result = g_mes_key(args, stack);
+  if (g_watch_scene && g_words.empty()) {
+    g_words = LastFrame();
+    g_words_window = MesWindow;
+  }
+  return result;
 }
 
 std::vector<char> Bytes(const std::filesystem::path& path) {
@@ -99,6 +125,10 @@ class DemoJourney : public DemoPlay {
   void TearDown() override {
     g_yesno = g_key = nullptr;
     g_screen = nullptr;
+    g_watch_scene = false;
+    g_mes_open = g_mes_key = nullptr;
+    g_scene.clear();
+    g_words.clear();
     g_before_question.clear();
     g_question.clear();
     g_notice.clear();
@@ -324,6 +354,71 @@ TEST_P(DemoJourney, TheNoticeAfterTheQuestionLeavesNothingOfIt) {
     }
   EXPECT_GT(question, 0) << "the question was never on screen";
   EXPECT_EQ(left_over, 0) << "pixels of the question's window still on screen around the notice";
+}
+
+// The camp keeps its screen aside while it asks whether to record over a
+// journey, and while it searches; once the camp is left, the sign read next
+// stands over the dungeon the hero sees, not over that screen of the camp.
+TEST_P(DemoJourney, TheCampsScreenIsNotLeftUnderTheSignReadAfterIt) {
+  ASSERT_NO_FATAL_FAILURE(StartAtTheTitle());
+  g_screen = &host_;
+  g_mes_open = demoplay::BuiltIn("mes_open");
+  g_mes_key = demoplay::BuiltIn("mes_key");
+  ASSERT_TRUE(g_mes_open && g_mes_key);
+  ScriptRegisterFunction(&MacroList, "mes_open", SeeSceneOpen, nullptr);
+  ScriptRegisterFunction(&MacroList, "mes_key", SeeWords, nullptr);
+  struct Row {
+    const char* what;
+    std::vector<int> camp;  // from the camp menu's first entry to its close
+    const char* note;       // the camp's last notice
+  };
+  const Row rows[] = {
+      {"a record over another journey",
+       {key::Down, key::Down, key::Down, key::Down, key::Down, key::Down, key::Return,  // record
+        key::Return, key::Left, key::Return,  // over record 1: yes
+        key::Return,                          // the notice
+        key::Escape},
+       "旅の記録をつけた。"},
+      {"a search",
+       {key::Down, key::Down, key::Down, key::Down, key::Return,  // search
+        key::Return,                                              // what stands ahead
+        key::Escape},
+       "目の前には何もない。"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    g_watch_scene = false;
+    NewGameHere();
+    ASSERT_EQ(Eval("save(\"save1.jpg\")"), "0");  // record 1 holds a journey: the record asks
+    g_scene.clear();
+    g_words.clear();
+    g_watch_scene = true;
+    KeysAfresh(Then(Then({key::Return}, row.camp),  // the camp
+                    Then({key::Right, key::Up, key::Up,  // east to the hall's wall
+                          key::Up,                       // read the sign
+                          key::Return},                  // its words
+                         kLeave)));
+    ASSERT_NO_THROW(ExploreMainLoop());
+    g_watch_scene = false;
+    EXPECT_EQ(BoxTexts(), "");
+    EXPECT_TRUE(LeftByTheMenu());
+    EXPECT_STREQ(GetVarStr("NOTE"), row.note);
+    ASSERT_EQ(GetPosX(HeroPos), 13) << "the hero did not reach the sign";
+    ASSERT_FALSE(g_words.empty()) << "no words waited for a key after the camp";
+    ASSERT_EQ(g_scene.size(), 640u * 480u);
+    ASSERT_EQ(g_words.size(), g_scene.size());
+    // Around the sign's window, the dungeon as the sign was pushed.
+    const MesWindowState& w = g_words_window;
+    int other = 0, first = -1;
+    for (int y = 0; y < 480; ++y)
+      for (int x = 0; x < 640; ++x) {
+        if (x >= w.x && x < w.x + w.width && y >= w.y && y < w.y + w.height) continue;
+        const size_t at = static_cast<size_t>(y) * 640 + x;
+        if (g_words[at] == g_scene[at]) continue;
+        if (other++ == 0) first = static_cast<int>(at);
+      }
+    EXPECT_EQ(other, 0) << "another screen under the sign's words, first at " << first % 640 << "," << first / 640;
+  }
 }
 
 // The statue stands by the start hall's west wall, off every way, and the
