@@ -128,6 +128,10 @@ void Draw3D(const ViewPos& position, int release) {
   else
     start = dxvram ? 3.0 : 1.4, end = dxvram ? 6.0 : 1.9;
   dxsetfog(0, start, end, false);
+  // A switch of the display (full screen, video memory, a lost back buffer)
+  // rebuilds the device with its own default states: the view's ambient light
+  // and perspective are set again every frame, as its fog is.
+  ResetRenderState();
 
   SetViewport3D(kViewWidth, kViewHeight);
   dxbeginscene();
