@@ -6,11 +6,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,11 +23,15 @@
 #include "game/event.h"
 #include "game/explore.h"
 #include "game/gamestate.h"
+#include "game/item.h"
 #include "game/macro/macro.h"
 #include "game/macro/macro_draw.h"
 #include "game/macro/macro_mes.h"
 #include "game/main.h"
 #include "game/map.h"
+#include "game/map2d.h"
+#include "game/picture.h"
+#include "game/view3d.h"
 #include "platform/host/headless_host.h"
 #include "platform/win32/display.h"
 #include "qv/qvsapi.h"
@@ -83,7 +89,7 @@ class DemoGame {
     ScriptSetLimits({step_budget, SCRIPT_DEFAULT_MAX_DEPTH});
     ScriptSetOutput([](const char*, size_t, void*) {}, nullptr);
     host::add_clock_listener(WatchFrames);
-    held_after_start_ = dxlivebitmaps().size();
+    CountAfterStart();
     fs::current_path(caller_);
   }
 
@@ -116,14 +122,6 @@ class DemoGame {
     // Keys meant for the last input's waits are not this one's.
     host_->clear_script();
     srand(1);
-    // The game holds a bounded number of pictures (the cache, those it let go
-    // of this frame, the layers, the message window); more are pictures that
-    // commands cut off at their budget held in hand, which nothing frees.
-    if (dxlivebitmaps().size() > held_after_start_ + kMostHeldBeyondStart) {
-      std::fprintf(stderr, "%zu pictures held, %zu after the start: commands cut off left theirs\n",
-                   dxlivebitmaps().size(), held_after_start_);
-      __builtin_trap();
-    }
   }
 
   // Presses `keys` in turn, one every `every` frames from the next but one.
@@ -146,33 +144,56 @@ class DemoGame {
     PressKeys(presses, 3);
   }
 
-  // Runs `play` for `frames` frames, then stops it as `stop` says. A
-  // designed stop (a fatal box, the program's end) ends the run too; the end
-  // also released the display, so the game starts again.
+  // Runs `what` (`play`) for `frames` frames, then stops it as `stop` says.
+  // A designed stop (a fatal box, the program's end) ends the run too; the
+  // end also released the display, so the game starts again. A run that
+  // ends as designed must leave no picture behind but those the game keeps
+  // on purpose: one more stops the target, naming the game's leak.
   template <typename Fn>
-  void Play(uint64_t frames, Stop stop, Fn&& play) {
+  void Play(const char* what, uint64_t frames, Stop stop, Fn&& play) {
     limit_ = host_->frames_presented() + frames;
     wind_down_ = stop == Stop::WindDown;
+    bool cut = false, ended_program = false;
     try {
       play();
     } catch (const host::ProcessExit&) {
-      if (dxexiting) {
-        dxexiting = false;
-        dxquit = false;
-        StartAgain();
-      }
+      cut = true;
+      ended_program = dxexiting;
     } catch (const FrameBudgetSpent&) {
-      // A command cut off here may have held pictures in hand, which are lost
-      // to it but still live; once they are more than the game itself holds,
-      // the layer is released, which deletes them all, and the game started
-      // again, so that a long campaign does not grow without end.
-      if (dxlivebitmaps().size() > held_after_start_ + kMostHeldBeyondStart / 2) {
-        dxrelease();
-        StartAgain();
-      }
+      cut = true;
     }
     limit_ = UINT64_MAX;
     wind_down_ = false;
+    if (ended_program) {
+      dxexiting = false;
+      dxquit = false;
+      StartAgain();
+      return;
+    }
+    const size_t excess = Excess(in_hand_ + once_made_);
+    if (cut) {
+      // A run cut off loses the pictures it held in hand, which stay live:
+      // once there are too many, the layer is released, which deletes them
+      // all, and the game started again, so that a long campaign does not
+      // grow without end.
+      if (excess > in_hand_ + once_made_) in_hand_ = excess - once_made_;
+      if (in_hand_ > kMostInHand) {
+        dxrelease();
+        StartAgain();
+      }
+    } else if (excess > in_hand_ + once_made_) {
+      // A run that ended as designed gives back what it made, but for what
+      // the game makes once and keeps: anything more is the game's leak.
+      once_made_ = excess - in_hand_;
+      if (once_made_ > kMostMadeOnce) {
+        std::fprintf(stderr,
+                     "the game leaks pictures: after %s ran to its end, %zu more are live than after the start "
+                     "that nothing of the game holds, where runs cut off left %zu in hand and the game makes at "
+                     "most %zu once; made since the start:%s\n",
+                     what, in_hand_ + once_made_, in_hand_, kMostMadeOnce, Sizes().c_str());
+        __builtin_trap();
+      }
+    }
   }
 
  private:
@@ -198,6 +219,70 @@ class DemoGame {
       __builtin_trap();
     }
     map_.assign(DungeonMap, DungeonMap + kFloors);
+    CountAfterStart();
+  }
+
+  // Counts what is live once the game has started: nothing is in hand or
+  // made since.
+  void CountAfterStart() {
+    LetDroppedGo();
+    unheld_after_start_ = Unheld();
+    live_at_start_.assign(dxlivebitmaps().begin(), dxlivebitmaps().end());
+    std::sort(live_at_start_.begin(), live_at_start_.end());
+    in_hand_ = once_made_ = 0;
+  }
+
+  // The pictures the game keeps on purpose from one command to the next: the
+  // picture cache's eight, the four background layers (those bg_memo made and
+  // the message window's text), the view's capture, the minimap, the item
+  // pictures' sheet, the map chips and the walls' pictures of the floor, and
+  // the layer's textures of meshes. Those the cache dropped wait, at most 64,
+  // for a frame to be presented and the cache read again (LetDroppedGo).
+  static std::vector<const dx::bitmap*> KeptOnPurpose() {
+    std::vector<const dx::bitmap*> kept;
+    for (const ImageCacheEntry& e : ImageCache) kept.push_back(e.picture);
+    for (const BgLayer& l : BgLayers) kept.push_back(l.picture);
+    kept.insert(kept.end(), {ViewCapture, Map2DSurface, ItemPictureSheet});
+    kept.insert(kept.end(), std::begin(MapPartTable), std::end(MapPartTable));
+    for (const WallTexture& t : WallTextureTable) kept.push_back(t.picture);
+    for (const auto& entry : dxtexturecache) kept.push_back(entry.second);
+    std::sort(kept.begin(), kept.end());
+    return kept;
+  }
+  // The live pictures that nothing kept on purpose holds.
+  static size_t Unheld() {
+    const std::vector<const dx::bitmap*> kept = KeptOnPurpose();
+    size_t n = 0;
+    for (const dx::bitmap* b : dxlivebitmaps()) n += !std::binary_search(kept.begin(), kept.end(), b);
+    return n;
+  }
+  // How many of each size were made since the start, for the report of a leak.
+  std::string Sizes() const {
+    const std::vector<const dx::bitmap*> kept = KeptOnPurpose();
+    std::map<std::pair<int, int>, int> made;
+    for (const dx::bitmap* b : dxlivebitmaps())
+      if (!std::binary_search(kept.begin(), kept.end(), b) &&
+          !std::binary_search(live_at_start_.begin(), live_at_start_.end(), b))
+        ++made[{b->width, b->height}];
+    std::string out;
+    for (const auto& [size, n] : made)
+      out += " " + std::to_string(n) + " of " + std::to_string(size.first) + "x" + std::to_string(size.second);
+    return out;
+  }
+  // The pictures the cache dropped are deleted once a frame has been
+  // presented since and the cache is read again: both, now.
+  static void LetDroppedGo() {
+    if (!ImageCache[0].name) return;
+    dxpresent();
+    readIMG(ImageCache[0].name);
+  }
+  // How many more pictures than after the start nothing kept on purpose
+  // holds; the dropped ones are let go first when there are more than
+  // `expected`.
+  size_t Excess(size_t expected) {
+    if (Unheld() > unheld_after_start_ + expected) LetDroppedGo();
+    const size_t n = Unheld();
+    return n > unheld_after_start_ ? n - unheld_after_start_ : 0;
   }
 
   static void WatchFrames(uint64_t) {
@@ -217,10 +302,12 @@ class DemoGame {
     throw FrameBudgetSpent{};
   }
 
-  // How many pictures beyond those live after the start the game may hold:
-  // its cache (8), those it let go of in the last frame (at most 64), the four
-  // layers and the message window's, with room to spare.
-  static constexpr size_t kMostHeldBeyondStart = 192;
+  // The game makes a few pictures once a start, in its debug mode, and keeps
+  // them where nothing here sees them: the cell inspector's and the map
+  // editor's two grids.
+  static constexpr size_t kMostMadeOnce = 3;
+  // Pictures left in hand by runs cut off before the game starts again.
+  static constexpr size_t kMostInHand = 64;
   static inline uint64_t limit_ = UINT64_MAX;
   static inline bool wind_down_ = false;
   host::HeadlessHost* host_ = nullptr;
@@ -228,7 +315,10 @@ class DemoGame {
   ScratchFolder folder_;
   int depth_;
   uint64_t step_budget_;
-  size_t held_after_start_ = 0;
+  size_t unheld_after_start_ = 0;  // live after the start, none kept on purpose
+  std::vector<const dx::bitmap*> live_at_start_;  // sorted
+  size_t in_hand_ = 0;    // left by runs cut off
+  size_t once_made_ = 0;  // left by runs that ended as designed
   GameState state_{};
   std::vector<MapFloor> map_;
   std::vector<std::pair<std::string, std::string>> vars_;

@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!Same(again, loaded, 0, sizeof(GameState))) __builtin_trap();
 
   g.demo.PressKeys(kPlays[keys % std::size(kPlays)], 5);
-  g.demo.Play(kFrames, demoplay::Stop::WindDown, [] {
+  g.demo.Play("the play after the load", kFrames, demoplay::Stop::WindDown, [] {
     eventExec(51);
     ExploreMainLoop();
   });

@@ -148,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StrList* stack = nullptr;
     for (auto it = args.rbegin(); it != args.rend(); ++it) StrListPush(&chain, it->second ? "S" : "I", it->first.c_str());
     g.demo.PressKeys(head >> 3);
-    g.demo.Play(kFrameBudget, demoplay::Stop::Throw, [&] { entry->handler(&chain, &stack); });
+    g.demo.Play(name.c_str(), kFrameBudget, demoplay::Stop::Throw, [&] { entry->handler(&chain, &stack); });
     StrListFree(chain);
     StrListFree(stack);
   }
